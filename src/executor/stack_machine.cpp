@@ -1,0 +1,110 @@
+#include "executor/stack_machine.h"
+
+#include <cstring>
+
+#include "executor/field_fetch.h"
+#include "functions/function_table.h"
+#include "interface/values.h"
+
+namespace fcl {
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 4;
+
+bool is_item_kind(std::uint8_t byte) {
+    switch (byte) {
+        case kString: case kNumber: case kLogical: case kTime: case kDate:
+        case kFieldRef: case kNameRef: case kFunctionCall:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Pushes a produced value (size already measured) onto the operand stack via the value area.
+Status push_value(Context& ctx, const std::uint8_t* value, std::uint16_t size) {
+    if (size == 0) return kCodeError;
+    if (ctx.stack_depth >= kMaxOperands || ctx.value_used + size >= kNodePoolSize) return kStackFull;
+    std::uint8_t* slot = ctx.value_area + ctx.value_used;
+    std::memcpy(slot, value, size);
+    ctx.value_used = static_cast<std::uint16_t>(ctx.value_used + size);
+    ctx.stack[++ctx.stack_depth] = OperandEntry{slot, size};
+    return kOk;
+}
+
+Status call_function(Context& ctx, unsigned index) {
+    const FunctionRecord* record = function_record(index);
+    if (!record) return kUnknownName;
+    const std::uint16_t argc = record->argc;
+    const std::uint8_t* args[kMaxArgs];
+    for (std::uint16_t k = 0; k < argc; ++k) {
+        if (ctx.stack_depth <= k) return kCodeError;
+        args[argc - 1 - k] = ctx.stack[ctx.stack_depth - k].value;
+    }
+    ctx.result[0] = static_cast<std::uint8_t>(argc & 0xFF);
+    ctx.result[1] = static_cast<std::uint8_t>(argc >> 8);
+    const Status status = record->handler(args, ctx.result, ctx);
+    if (status != kOk) return status;
+    for (std::uint16_t k = 0; k < argc && ctx.stack_depth > 0; ++k)
+        ctx.value_used = static_cast<std::uint16_t>(ctx.value_used - ctx.stack[ctx.stack_depth--].bytes);
+    return push_value(ctx, ctx.result, value_size(ctx.result, kCodeAreaSize));
+}
+
+Status walk(Context& ctx, std::size_t length) {
+    std::size_t pos = kHeaderSize;
+    ctx.current_item = ctx.code_copy + pos;
+    while (pos < length && is_item_kind(ctx.code_copy[pos])) {
+        const std::uint8_t* item = ctx.code_copy + pos;
+        const std::uint16_t size = value_size(item, length - pos);
+        if (size == 0) return kCodeError;  // an item cut off by the formula's end
+        Status status = kOk;
+        if (item[0] == kFunctionCall) {
+            status = call_function(ctx, item[1]);
+        } else if (item[0] == kFieldRef || item[0] == kNameRef) {
+            std::uint8_t value[kCodeAreaSize];
+            std::uint16_t value_bytes = 0;
+            status = fetch_field(ctx, item, value, &value_bytes);
+            if (status == kOk) status = push_value(ctx, value, value_bytes);
+        } else if (ctx.stack_depth >= kMaxOperands) {
+            status = kStackFull;
+        } else {
+            ctx.stack[++ctx.stack_depth] = OperandEntry{item, 0};
+        }
+        if (status != kOk) return status;
+        ctx.current_item = item;
+        pos += size;
+    }
+    return ctx.stack_depth == 1 ? kOk : kCodeError;
+}
+
+}  // namespace
+
+Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::uint8_t* code,
+                   std::uint8_t* result) {
+    ctx.callback = callback;
+    ctx.callback_data = data;
+    const std::size_t length = static_cast<std::size_t>(code[2] | (code[3] << 8));
+    Status status;
+    // A block whose length field cannot be a compiled formula is refused with 1007
+    // before anything is copied, so nothing is read past the caller's block.
+    if (length <= kHeaderSize || length > kTextAreaSize) {
+        status = kCodeError;
+        ctx.code_copy[0] = code[0];
+    } else {
+        std::memcpy(ctx.code_copy, code, length);
+        ctx.stack_depth = 0;
+        ctx.value_used = 0;
+        ctx.value_area = ctx.pool;
+        status = walk(ctx, length);
+        if (status == kOk) {
+            const OperandEntry& top = ctx.stack[1];
+            std::memcpy(result, top.value, value_size(top.value, kCodeAreaSize));
+            return kOk;
+        }
+    }
+    write_blank_value(ctx.code_copy[0], result);
+    return status;
+}
+
+}  // namespace fcl

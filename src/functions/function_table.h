@@ -1,0 +1,44 @@
+// The function table: 142 records, one per overload, in the order that compiled formulas rely on.
+#pragma once
+
+#include <cstdint>
+
+#include "interface/context.h"
+#include "interface/types.h"
+
+namespace fcl {
+
+constexpr int kFunctionCount = 142;
+constexpr int kMaxArgs = 11;
+
+// A handler reads its argc arguments (first argument first; each a tagged value), writes one
+// tagged value at the start of result and returns a status. On entry result[0..1] hold argc.
+using Handler = Status (*)(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx);
+
+struct FunctionRecord {
+    char name[16];
+    Handler handler;
+    std::uint16_t kind;
+    std::uint16_t argc;
+    std::uint16_t result_mask;
+    std::uint16_t arg_masks[kMaxArgs];
+};
+
+extern const FunctionRecord kFunctionTable[kFunctionCount];
+
+// Record of a 1-based function index, or null when the index is outside 1..142.
+inline const FunctionRecord* function_record(unsigned index) {
+    return (index >= 1 && index <= kFunctionCount) ? &kFunctionTable[index - 1] : nullptr;
+}
+
+// 1-based index of the first record whose name equals name (ASCII letters without case);
+// with argc >= 1 the record's argc must also match; argc 0 or below takes the first of the name.
+// 0 when there is none.
+int find_function(const char* name, int argc = -1);
+
+// Argument count a handler was called with (the executor stores it in the result area).
+inline std::uint16_t call_argc(const std::uint8_t* result) {
+    return static_cast<std::uint16_t>(result[0] | (result[1] << 8));
+}
+
+}  // namespace fcl

@@ -1,0 +1,10 @@
+#include "interface/context.h"
+
+namespace fcl {
+
+Context& global_context() {
+    static Context context{};
+    return context;
+}
+
+}  // namespace fcl

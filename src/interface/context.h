@@ -1,0 +1,68 @@
+// The context: every byte of compile and execute state, one fixed block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "fclib.h"
+
+namespace fcl {
+
+struct ParseNode;
+
+constexpr std::size_t kTextAreaSize = 528;   // formula text copy / compiled formula copy
+constexpr std::size_t kCodeAreaSize = 528;   // code build area / result area
+constexpr std::size_t kNodePoolSize = 4096;  // node pool / value area
+constexpr std::size_t kStackSlots = 128;     // parse and subtree stacks, entries 1..127 used
+constexpr std::size_t kOperandSlots = 32;    // operand stack, entries 1..31 used
+constexpr std::uint16_t kMaxOperands = 31;
+constexpr std::size_t kNumberSize = 28;      // one backend number of the widest backend
+constexpr std::size_t kMaxStringText = 512;  // text bytes of a string value
+constexpr std::size_t kRawBufferOffset = 10; // the field callback writes after the first 10 result bytes
+constexpr std::size_t kRawBufferSize = kCodeAreaSize - kRawBufferOffset;
+
+struct OperandEntry {
+    const std::uint8_t* value;  // tagged value: a literal in the code copy or a value in the value area
+    std::uint16_t bytes;        // bytes the value takes in the value area; 0 for literals
+};
+
+// Field order and widths are part of the library's contract with itself across
+// compile and execute; the layout is exactly 8384 bytes on 64-bit targets.
+struct Context {
+    std::uint16_t code_pos;
+    std::uint16_t parse_depth;
+    ParseNode* parse_stack[kStackSlots];
+    std::uint16_t subtree_depth;
+    ParseNode* subtree_stack[kStackSlots];
+    std::uint16_t flags;
+    std::uint16_t prev_class;
+    const char* lex_pos;
+    char token_text[kTextAreaSize];
+    alignas(8) std::uint8_t pool[kNodePoolSize];  // node pool at compile time, value area at run time
+    std::uint16_t pool_used;
+    FCLFIELDPROC callback;
+    void* callback_data;
+    const std::uint8_t* current_item;
+    union {
+        char text[kTextAreaSize];             // compile: formula text
+        std::uint8_t code_copy[kTextAreaSize];  // execute: compiled formula being run
+    };
+    union {
+        std::uint8_t code_build[kCodeAreaSize];  // compile: compiled formula being built
+        std::uint8_t result[kCodeAreaSize];      // execute: where handlers and the field fetch write
+    };
+    std::uint16_t stack_depth;
+    OperandEntry stack[kOperandSlots];
+    std::uint16_t value_used;
+    std::uint8_t* value_area;
+    alignas(4) std::uint8_t number_scratch[kNumberSize];
+    alignas(4) std::uint8_t number_scratch2[kNumberSize];
+};
+
+static_assert(sizeof(void*) != 8 || sizeof(Context) == FCL_CONTEXT_SIZE,
+              "the context block is 8384 bytes on 64-bit targets");
+
+// The process-wide context used by FCLCOMPILE and FCLEXECUTE.
+Context& global_context();
+
+}  // namespace fcl

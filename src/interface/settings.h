@@ -1,0 +1,32 @@
+// Process-wide settings fixed when the library is loaded: month names, the reactions of
+// date and time functions to invalid input, and the load date and time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/clock.h"
+
+namespace fcl {
+
+constexpr std::size_t kMonthNameSize = 17;  // 16 bytes of text and a NUL
+
+struct LoadSettings {
+    char month_names[12][kMonthNameSize];
+    std::int32_t date_error;  // 1 blank the date, 2 fail with 1003, other: go on with the text as left
+    std::int32_t time_error;
+    platform::LocalTime load_date;  // year, month, day are used
+    platform::LocalTime load_time;  // hour, minute, second are used
+};
+
+const LoadSettings& load_settings();
+
+// Runs the load-time work: backend table, load date and time, "Month", "DateError",
+// "TimeError". Called once at process attach; tests call it again after changing the profile.
+void on_process_attach();
+
+// Splits a "Month" profile value into names and stores the first twelve over the defaults.
+// Exposed for tests of the splitting rule.
+void apply_month_names(const char* value, char (&names)[12][kMonthNameSize]);
+
+}  // namespace fcl

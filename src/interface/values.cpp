@@ -1,0 +1,220 @@
+#include "interface/values.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "functions/function_table.h"
+#include "interface/number_mode.h"
+#include "interface/types.h"
+#include "number/backend.h"
+
+namespace fcl {
+
+namespace {
+
+// Length of the NUL-terminated text at text, or limit when no NUL comes within limit bytes.
+std::size_t bounded_length(const std::uint8_t* text, std::size_t limit) {
+    const void* nul = std::memchr(text, 0, limit);
+    return nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - text) : limit;
+}
+
+template <typename T>
+T read_raw(const void* raw) {
+    T value;
+    std::memcpy(&value, raw, sizeof value);
+    return value;
+}
+
+// The raw number as a double, and as exact decimal text for the integer formats.
+struct RawNumber {
+    bool is_text;
+    bool is_double;
+    bool is_i32;
+    double value;
+    std::int32_t i32;
+    char text[24];
+};
+
+RawNumber read_raw_number(std::uint8_t format, const void* raw) {
+    RawNumber n{};
+    long long integer = 0;
+    switch (format) {
+        case FCL_RAW_U8: integer = read_raw<std::uint8_t>(raw); break;
+        case FCL_RAW_I8: integer = read_raw<std::int8_t>(raw); break;
+        case FCL_RAW_U16: integer = read_raw<std::uint16_t>(raw); break;
+        case FCL_RAW_I16: integer = read_raw<std::int16_t>(raw); break;
+        case FCL_RAW_U32: integer = read_raw<std::uint32_t>(raw); break;
+        case FCL_RAW_I32:
+            n.is_i32 = true;
+            n.i32 = read_raw<std::int32_t>(raw);
+            integer = n.i32;
+            break;
+        case FCL_RAW_DOUBLE:
+            n.is_double = true;
+            n.value = read_raw<double>(raw);
+            return n;
+        default:
+            n.is_text = true;
+            return n;
+    }
+    n.value = static_cast<double>(integer);
+    std::snprintf(n.text, sizeof n.text, "%lld", integer);
+    return n;
+}
+
+}  // namespace
+
+std::uint16_t value_size(const std::uint8_t* value, std::size_t limit) {
+    if (limit < 2) return 0;
+    std::size_t text_len;
+    switch (value[0]) {
+        case kString:
+        case kTime:
+        case kDate:
+            text_len = bounded_length(value + 1, limit - 1);
+            return text_len + 2 <= limit ? static_cast<std::uint16_t>(text_len + 2) : 0;
+        case kNumber:
+            if (!text_numbers()) return limit >= 9 ? 9 : 0;
+            text_len = bounded_length(value + 1, limit - 1);
+            return text_len + 2 <= limit ? static_cast<std::uint16_t>(text_len + 2) : 0;
+        case kLogical:
+        case kFunctionCall:
+            return 2;
+        case kFieldRef:
+        case kNameRef:
+            text_len = bounded_length(value + 1, limit - 1);
+            return text_len + 4 <= limit ? static_cast<std::uint16_t>(text_len + 4) : 0;
+        default:
+            return 0;
+    }
+}
+
+std::uint16_t convert_raw_value(std::uint16_t type_word, const void* raw, std::uint8_t* out,
+                                std::size_t out_size, Context& ctx) {
+    const std::uint8_t type = static_cast<std::uint8_t>(type_word & 0xFF);
+    const std::uint8_t format = static_cast<std::uint8_t>(type_word >> 8);
+    const char* text = static_cast<const char*>(raw);
+    switch (type) {
+        case kString:
+        case kTime:
+        case kDate:
+        case kFieldRef:
+        case kNameRef: {
+            const bool reference = type == kFieldRef || type == kNameRef;
+            const std::size_t len = std::strlen(text);
+            const std::size_t size = len + (reference ? 4 : 2);
+            if (size > out_size) return 0;
+            out[0] = type;
+            std::memcpy(out + 1, text, len);
+            out[len + 1] = 0;
+            if (reference) out[len + 2] = out[len + 3] = 0xFF;
+            return static_cast<std::uint16_t>(size);
+        }
+        case kLogical: {
+            if (out_size < 2) return 0;
+            const RawNumber n = read_raw_number(format, raw);
+            const double value = n.is_text ? std::atof(text) : n.value;
+            out[0] = kLogical;
+            out[1] = (value != 0.0 || std::isnan(value)) ? 1 : 0;
+            return 2;
+        }
+        case kNumber: {
+            const RawNumber n = read_raw_number(format, raw);
+            if (!text_numbers()) {
+                if (out_size < 9) return 0;
+                const double value = n.is_text ? std::atof(text) : n.value;
+                out[0] = kNumber;
+                std::memcpy(out + 1, &value, sizeof value);
+                return 9;
+            }
+            const Backend& b = backend();
+            if (n.is_text) b.from_str(ctx.number_scratch, text);
+            else if (n.is_double) b.from_dbl(ctx.number_scratch, n.value);
+            else if (n.is_i32) b.from_int(ctx.number_scratch, n.i32);
+            else b.from_str(ctx.number_scratch, n.text);
+            char number_text[kNumberTextSize];
+            b.to_str(ctx.number_scratch, number_text, sizeof number_text, kStyleFull, -1);
+            const std::size_t len = std::strlen(number_text);
+            if (len + 2 > out_size) return 0;
+            out[0] = kNumber;
+            std::memcpy(out + 1, number_text, len + 1);
+            return static_cast<std::uint16_t>(len + 2);
+        }
+        case kFunctionCall: {
+            if (out_size < 2) return 0;
+            const int index = find_function(text);
+            if (index == 0) return 0;
+            out[0] = kFunctionCall;
+            out[1] = static_cast<std::uint8_t>(index);
+            return 2;
+        }
+        default:
+            return 0;
+    }
+}
+
+std::uint16_t write_blank_value(std::uint8_t type_mask, std::uint8_t* out) {
+    switch (type_mask) {
+        case kString: out[0] = kString; out[1] = 0; return 2;
+        case kNumber:
+            if (!text_numbers()) {
+                out[0] = kNumber;
+                std::memset(out + 1, 0, 8);
+                return 9;
+            }
+            std::memcpy(out, "\x02" "0", 3);
+            return 3;
+        case kLogical: out[0] = kLogical; out[1] = 0; return 2;
+        case kTime: std::memcpy(out, "\x08" "000000", 8); return 8;
+        case kDate: std::memcpy(out, "\x10" "00000000", 10); return 10;
+        default: return 0;
+    }
+}
+
+std::uint16_t write_number_double(std::uint8_t* out, double value) {
+    out[0] = kNumber;
+    if (!text_numbers()) {
+        std::memcpy(out + 1, &value, sizeof value);
+        return 9;
+    }
+    alignas(8) std::uint8_t number[kNumberSize];
+    backend().from_dbl(number, value);
+    return write_number_backend(out, number);
+}
+
+std::uint16_t write_number_backend(std::uint8_t* out, const void* number) {
+    char text[kNumberTextSize];
+    backend().to_str(number, text, sizeof text, kStyleFull, -1);
+    std::size_t len = std::strlen(text);
+    if (len > kMaxStringText) len = kMaxStringText;
+    out[0] = kNumber;
+    std::memcpy(out + 1, text, len);
+    out[len + 1] = 0;
+    return static_cast<std::uint16_t>(len + 2);
+}
+
+double number_as_double(const std::uint8_t* value, Context& ctx) {
+    if (!text_numbers()) return read_raw<double>(value + 1);
+    const Backend& b = backend();
+    b.from_str(ctx.number_scratch, reinterpret_cast<const char*>(value + 1));
+    char text[kNumberTextSize];
+    b.to_str(ctx.number_scratch, text, sizeof text, kStyleScientific, 0);
+    return std::atof(text);
+}
+
+void load_number(const std::uint8_t* value, void* number) {
+    if (text_numbers()) backend().from_str(number, reinterpret_cast<const char*>(value + 1));
+    else backend().from_dbl(number, read_raw<double>(value + 1));
+}
+
+std::uint16_t write_string(std::uint8_t* out, const char* text, std::size_t length) {
+    if (length > kMaxStringText) length = kMaxStringText;
+    out[0] = kString;
+    std::memmove(out + 1, text, length);
+    out[length + 1] = 0;
+    return static_cast<std::uint16_t>(length + 2);
+}
+
+}  // namespace fcl

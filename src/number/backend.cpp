@@ -1,0 +1,62 @@
+#include "number/backend.h"
+
+#include <cstring>
+
+namespace fcl {
+
+namespace {
+
+Backend g_backend = double_backend_slots();
+
+// Removes trailing zeros after a "." and the "." itself when nothing follows it.
+void trim_fraction_zeros(char* text) {
+    char* point = std::strchr(text, '.');
+    if (!point) return;
+    std::size_t end = std::strlen(text);
+    while (end > 0 && text[end - 1] == '0' && &text[end - 1] > point) --end;
+    if (&text[end - 1] == point) --end;
+    text[end] = '\0';
+}
+
+}  // namespace
+
+const Backend& backend() { return g_backend; }
+
+void install_backend(std::int32_t type) {
+    if (type == 5) {
+        g_backend = decimal_backend_slots();
+        return;
+    }
+    g_backend = double_backend_slots();
+    g_backend.type = type == 1 ? 1 : 0;
+}
+
+void shaped_to_str(const void* number, char* out, std::size_t out_size, std::int32_t style, std::int32_t digits) {
+    if (out_size == 0) return;
+    g_backend.to_str(number, out, out_size, style, digits);
+    if (style <= 0 && digits == 0) {
+        if (char* point = std::strchr(out, '.')) *point = '\0';
+    } else if (style <= 0 && digits > 0) {
+        char* point = std::strchr(out, '.');
+        if (point) {
+            const std::size_t following = std::strlen(point + 1);
+            if (following >= static_cast<std::size_t>(digits)) {
+                point[1 + digits] = '\0';
+            } else if (style == 0) {
+                std::size_t len = std::strlen(out);
+                for (std::size_t i = following; i < static_cast<std::size_t>(digits) && len + 1 < out_size; ++i)
+                    out[len++] = '0';
+                out[len] = '\0';
+            }
+        } else if (style == 0) {
+            std::size_t len = std::strlen(out);
+            if (len + 1 < out_size) out[len++] = '.';
+            for (std::int32_t i = 0; i < digits && len + 1 < out_size; ++i) out[len++] = '0';
+            out[len] = '\0';
+        }
+    }
+    if (style < 0 || digits < 0) trim_fraction_zeros(out);
+    if (std::strcmp(out, "-0") == 0) std::strcpy(out, "0");
+}
+
+}  // namespace fcl

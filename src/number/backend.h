@@ -1,0 +1,54 @@
+// The backend table: every number operation of text-number mode goes through it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace fcl {
+
+// Text written by ToStr: the longest decimal text is about 70 bytes; the fixed form of
+// a large double with the widest allowed number of decimals fits as well.
+constexpr std::size_t kNumberTextSize = 720;
+// The double backend clamps the decimals of its fixed form to this many.
+constexpr std::int32_t kMaxFixedDecimals = 340;
+
+constexpr std::int32_t kStyleFull = 1;           // with digits -1: the payload form
+constexpr std::int32_t kStylePlain = -1;         // with digits 0: the plain form
+constexpr std::int32_t kStyleScientific = 2147483647;
+
+struct Backend {
+    std::int32_t type;
+    std::int32_t size;
+    // Writes at most out_size bytes including the NUL.
+    void (*to_str)(const void* number, char* out, std::size_t out_size, std::int32_t style, std::int32_t digits);
+    void (*from_str)(void* number, const char* text);
+    void (*from_int)(void* number, std::int32_t value);
+    void (*from_dbl)(void* number, double value);
+    std::int32_t (*comp)(const void* a, const void* b);
+    std::int32_t (*is_zero)(const void* a);
+    void (*zero)(void* a);
+    void (*min)(void* a);
+    void (*max)(void* a);
+    void (*neg)(void* a);
+    void (*int_part)(void* a);
+    void (*add)(void* a, const void* b);
+    void (*sub)(void* a, const void* b);
+    void (*mul)(void* a, const void* b);
+    void (*div)(void* a, const void* b);
+};
+
+// The current table. Callers never name a backend; they call its slots.
+const Backend& backend();
+
+// NumSetup: 5 installs the decimal backend, 1 the double backend with type code 1,
+// anything else the double backend with type code 0.
+void install_backend(std::int32_t type);
+
+// ToStr followed by the shaping of NumToStr (truncation, padding, trailing zeros, "-0").
+void shaped_to_str(const void* number, char* out, std::size_t out_size, std::int32_t style, std::int32_t digits);
+
+// The two backends' slot sets, for install_backend only.
+Backend double_backend_slots();
+Backend decimal_backend_slots();
+
+}  // namespace fcl

@@ -1,0 +1,73 @@
+// The double backend: backend numbers are 8-byte IEEE-754 doubles.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "number/backend.h"
+#include "platform/format_double.h"
+
+namespace fcl {
+
+namespace {
+
+// Numbers may sit at any address (hosts pass their own buffers): load and store by copy.
+double load(const void* number) {
+    double value;
+    std::memcpy(&value, number, sizeof value);
+    return value;
+}
+
+void store(void* number, double value) { std::memcpy(number, &value, sizeof value); }
+
+void to_str(const void* number, char* out, std::size_t out_size, std::int32_t style, std::int32_t digits) {
+    if (style >= 1) {
+        platform::format_double(out, out_size, "%.15e", load(number));
+        return;
+    }
+    // Fixed notation; a negative digits means 15 decimals. The count is clamped so the
+    // text always fits the caller's buffer.
+    std::int32_t decimals = digits < 0 ? 15 : digits;
+    if (decimals > kMaxFixedDecimals) decimals = kMaxFixedDecimals;
+    char format[16];
+    std::snprintf(format, sizeof format, "%%.%df", static_cast<int>(decimals));
+    platform::format_double(out, out_size, format, load(number));
+}
+
+void from_str(void* number, const char* text) { store(number, std::atof(text)); }
+void from_int(void* number, std::int32_t value) { store(number, static_cast<double>(value)); }
+void from_dbl(void* number, double value) { store(number, value); }
+
+std::int32_t comp(const void* a, const void* b) {
+    const double x = load(a);
+    const double y = load(b);
+    if (y > x) return -1;
+    if (y < x) return 1;
+    return 0;  // equal, or a NaN on either side
+}
+
+std::int32_t is_zero(const void* a) { return load(a) == 0.0 ? 1 : 0; }
+void zero(void* a) { store(a, 0.0); }
+void min(void* a) { store(a, std::numeric_limits<double>::min()); }
+void max(void* a) { store(a, std::numeric_limits<double>::max()); }
+void neg(void* a) { store(a, -load(a)); }
+
+void int_part(void* a) {
+    const double x = load(a);
+    store(a, x >= 0.0 ? std::floor(x) : std::ceil(x));
+}
+
+void add(void* a, const void* b) { store(a, load(a) + load(b)); }
+void sub(void* a, const void* b) { store(a, load(a) - load(b)); }
+void mul(void* a, const void* b) { store(a, load(a) * load(b)); }
+void div(void* a, const void* b) { store(a, load(a) / load(b)); }
+
+}  // namespace
+
+Backend double_backend_slots() {
+    return Backend{0, 8, to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
+                   min, max, neg, int_part, add, sub, mul, div};
+}
+
+}  // namespace fcl

@@ -1,0 +1,104 @@
+#include "platform/profile.h"
+
+#include <strings.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <dirent.h>
+
+namespace fcl::platform {
+
+namespace {
+
+constexpr std::size_t kLineSize = 1024;
+constexpr std::size_t kPathSize = 1024;
+
+// Finds the profile file in the profile directory, comparing names without case.
+bool find_profile(const char* file, char* path, std::size_t path_size) {
+    const char* dir = std::getenv("FCLIB_PROFILE_DIR");
+    if (!dir || !*dir) dir = "/etc";
+    DIR* handle = opendir(dir);
+    if (!handle) return false;
+    bool found = false;
+    while (dirent* entry = readdir(handle)) {
+        if (strcasecmp(entry->d_name, file) == 0) {
+            found = std::snprintf(path, path_size, "%s/%s", dir, entry->d_name) < static_cast<int>(path_size);
+            break;
+        }
+    }
+    closedir(handle);
+    return found;
+}
+
+char* trim(char* text) {
+    while (*text == ' ' || *text == '\t') ++text;
+    std::size_t len = std::strlen(text);
+    while (len > 0 && std::isspace(static_cast<unsigned char>(text[len - 1]))) text[--len] = '\0';
+    return text;
+}
+
+// Reads the value of section/key into value (at most value_size - 1 bytes). False when absent.
+bool lookup(const char* section, const char* key, const char* file, char* value, std::size_t value_size) {
+    char path[kPathSize];
+    if (!find_profile(file, path, sizeof path)) return false;
+    std::FILE* stream = std::fopen(path, "rb");
+    if (!stream) return false;
+    char line[kLineSize];
+    bool in_section = false;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, stream)) {
+        char* text = trim(line);
+        if (*text == ';' || *text == '\0') continue;
+        if (*text == '[') {
+            char* close = std::strchr(text, ']');
+            if (close) *close = '\0';
+            in_section = strcasecmp(trim(text + 1), section) == 0;
+            continue;
+        }
+        if (!in_section) continue;
+        char* equals = std::strchr(text, '=');
+        if (!equals) continue;
+        *equals = '\0';
+        if (strcasecmp(trim(text), key) != 0) continue;
+        char* data = trim(equals + 1);
+        std::size_t len = std::strlen(data);
+        if (len >= 2 && data[0] == '"' && data[len - 1] == '"') {
+            data[len - 1] = '\0';
+            ++data;
+        }
+        std::snprintf(value, value_size, "%s", data);
+        found = true;
+    }
+    std::fclose(stream);
+    return found;
+}
+
+}  // namespace
+
+std::uint32_t profile_string(const char* section, const char* key, const char* fallback,
+                             char* out, std::uint32_t out_size, const char* file) {
+    if (!out || out_size == 0) return 0;
+    char value[kLineSize];
+    const char* source = lookup(section, key, file, value, sizeof value) ? value : (fallback ? fallback : "");
+    std::size_t len = std::strlen(source);
+    if (len > out_size - 1) len = out_size - 1;
+    std::memcpy(out, source, len);
+    out[len] = '\0';
+    return static_cast<std::uint32_t>(len);
+}
+
+std::int32_t profile_int(const char* section, const char* key, std::int32_t fallback, const char* file) {
+    char value[kLineSize];
+    if (!lookup(section, key, file, value, sizeof value)) return fallback;
+    const char* p = value;
+    bool negative = false;
+    if (*p == '-' || *p == '+') negative = *p++ == '-';
+    long long result = 0;
+    while (std::isdigit(static_cast<unsigned char>(*p)) && result < 0x100000000LL) result = result * 10 + (*p++ - '0');
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(negative ? -result : result));
+}
+
+}  // namespace fcl::platform

@@ -1,0 +1,25 @@
+// Stand-in for the Windows profile (INI) reading routines.
+//
+// The file is looked up by name, ignoring case, in the directory named by the
+// environment variable FCLIB_PROFILE_DIR, else in /etc. Section and key names compare
+// without regard to case; values are trimmed of surrounding blanks and one pair of
+// enclosing double quotes; lines starting with ';' are comments.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace fcl::platform {
+
+inline constexpr const char* kProfileFile = "ORBISRPT.INI";
+inline constexpr const char* kProfileSection = "Fclib";
+
+// Like GetPrivateProfileStringA: copies at most out_size - 1 bytes of the value (or of
+// fallback when the file or key is missing) and returns the number of bytes copied.
+std::uint32_t profile_string(const char* section, const char* key, const char* fallback,
+                             char* out, std::uint32_t out_size, const char* file);
+
+// Like GetPrivateProfileIntA: the leading decimal number of the value, fallback when missing.
+std::int32_t profile_int(const char* section, const char* key, std::int32_t fallback, const char* file);
+
+}  // namespace fcl::platform
