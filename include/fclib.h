@@ -75,6 +75,7 @@ extern "C" {
 #define FCL_RAW_BUFFER   518  /* bytes the callback may write into the raw buffer */
 #define FCL_CONTEXT_SIZE 8384 /* bytes of one context */
 #define FCL_NUM_MAX_SIZE 28   /* bytes of the largest backend number */
+#define FCL_NUM_TEXT_MAX 720  /* bytes NumToStr may write, NUL included */
 
 /*
  * Field callback. At compile time raw is null and *type holds 32 (field reference)
@@ -108,6 +109,7 @@ FCL_API void FreeMPL32(void);
 FCL_API void NumSetup(int32_t type);
 FCL_API int32_t NumSize(void);
 FCL_API int32_t NumType(void);
+/* Writes at most FCL_NUM_TEXT_MAX bytes to text (when not null) and returns text. */
 FCL_API char *NumToStr(const void *number, char *text, int32_t style, int32_t digits);
 FCL_API void NumFromStr(void *number, const char *text);
 FCL_API void NumFromInt(void *number, int32_t value);

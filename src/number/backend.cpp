@@ -34,9 +34,10 @@ void install_backend(std::int32_t type) {
 void shaped_to_str(const void* number, char* out, std::size_t out_size, std::int32_t style, std::int32_t digits) {
     if (out_size == 0) return;
     g_backend.to_str(number, out, out_size, style, digits);
-    if (style <= 0 && digits == 0) {
+    if (style > 0) return;
+    if (digits == 0) {
         if (char* point = std::strchr(out, '.')) *point = '\0';
-    } else if (style <= 0 && digits > 0) {
+    } else if (digits > 0) {
         char* point = std::strchr(out, '.');
         if (point) {
             const std::size_t following = std::strlen(point + 1);
@@ -56,6 +57,13 @@ void shaped_to_str(const void* number, char* out, std::size_t out_size, std::int
         }
     }
     if (style < 0 || digits < 0) trim_fraction_zeros(out);
+    if (std::strcmp(out, "-0") == 0) std::strcpy(out, "0");
+}
+
+void whole_number_text(const void* number, char* out, std::size_t out_size) {
+    // Digits -1 keeps the fraction (the double backend would round with 0 decimals); it is cut here.
+    g_backend.to_str(number, out, out_size, kStylePlain, -1);
+    if (char* point = std::strchr(out, '.')) *point = '\0';
     if (std::strcmp(out, "-0") == 0) std::strcpy(out, "0");
 }
 

@@ -4,11 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fclib.h"
+
 namespace fcl {
 
 // Text written by ToStr: the longest decimal text is about 70 bytes; the fixed form of
 // a large double with the widest allowed number of decimals fits as well.
-constexpr std::size_t kNumberTextSize = 720;
+constexpr std::size_t kNumberTextSize = FCL_NUM_TEXT_MAX;
 // The double backend clamps the decimals of its fixed form to this many.
 constexpr std::int32_t kMaxFixedDecimals = 340;
 
@@ -46,6 +48,10 @@ void install_backend(std::int32_t type);
 
 // ToStr followed by the shaping of NumToStr (truncation, padding, trailing zeros, "-0").
 void shaped_to_str(const void* number, char* out, std::size_t out_size, std::int32_t style, std::int32_t digits);
+
+// The whole part of a number as plain decimal text, truncated toward zero (never rounded,
+// whatever the backend), with "-0" written "0".
+void whole_number_text(const void* number, char* out, std::size_t out_size);
 
 // The two backends' slot sets, for install_backend only.
 Backend double_backend_slots();
