@@ -19,7 +19,7 @@ struct Answer {
 
 int32_t answer_callback(void* data, const char*, void* raw, uint16_t* type) {
     const auto& answer = *static_cast<const Answer*>(data);
-    if (raw) std::memcpy(raw, answer.raw.data(), answer.raw.size());
+    if (raw && !answer.raw.empty()) std::memcpy(raw, answer.raw.data(), answer.raw.size());
     *type = answer.type;
     return answer.status;
 }
