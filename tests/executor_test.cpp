@@ -100,6 +100,15 @@ TEST_P(Executor, OperatorRunsOnLiterals) {
     EXPECT_EQ(result[1], 1);
 }
 
+// Logicals order false before true; the compiler keeps them from GT, the handler still orders them.
+TEST_P(Executor, TrueOrdersAfterFalse) {
+    uint8_t result[FCL_MAX_VALUE];
+    EXPECT_EQ(run(FormulaBuilder(FCL_T_LOGICAL).logical(true).logical(false).call(8).build(), result), 0);
+    EXPECT_EQ(result[1], 1);
+    EXPECT_EQ(run(FormulaBuilder(FCL_T_LOGICAL).logical(true).logical(false).call(7).build(), result), 0);
+    EXPECT_EQ(result[1], 0);
+}
+
 TEST_P(Executor, CallbackFailureStopsWithBlank) {
     Answer answer{1, FCL_T_NUMBER, {}};
     uint8_t result[FCL_MAX_VALUE];
@@ -166,6 +175,21 @@ TEST_P(Executor, FormulaRunsUnchangedInAnyContext) {
     FCLRELEASEHANDLE(first);
     FCLRELEASEHANDLE(second);
     FCLRELEASEHANDLE(nullptr);
+}
+
+// Null pointers from a careless host give a status, never a crash.
+TEST(ExecutorGuards, NullArgumentsAreRefused) {
+    const std::vector<uint8_t> code = FormulaBuilder(FCL_T_LOGICAL).logical(true).build();
+    uint8_t result[FCL_MAX_VALUE] = {};
+    EXPECT_EQ(FCLEXECUTE(answer_callback, nullptr, nullptr, result), FCL_E_CODE);
+    EXPECT_EQ(FCLEXECUTE(answer_callback, nullptr, code.data(), nullptr), 0);
+    EXPECT_EQ(FCLEXECUTE2(answer_callback, nullptr, code.data(), result, nullptr), FCL_E_CODE);
+    EXPECT_EQ(result[0], FCL_T_LOGICAL);
+    unsigned char compiled[FCL_MAX_CODE] = {0xAA};
+    uint16_t length = 0;
+    EXPECT_EQ(FCLCOMPILE2(nullptr, nullptr, "1", compiled, &length, nullptr), FCL_E_CODE);
+    EXPECT_EQ(length, 7);
+    EXPECT_EQ(compiled[0], 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, Executor, ::testing::Values(0, 1),

@@ -99,11 +99,11 @@ Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::u
         status = walk(ctx, length);
         if (status == kOk) {
             const OperandEntry& top = ctx.stack[1];
-            std::memcpy(result, top.value, value_size(top.value, kCodeAreaSize));
+            if (result) std::memcpy(result, top.value, value_size(top.value, kCodeAreaSize));
             return kOk;
         }
     }
-    write_blank_value(ctx.code_copy[0], result);
+    if (result) write_blank_value(ctx.code_copy[0], result);
     return status;
 }
 
