@@ -1,10 +1,69 @@
-// Placeholder until the compiler lands.
+// The compile driver behind FCLCOMPILE and FCLCOMPILE2.
+#include <cstring>
+
 #include "compiler/compiler.h"
+#include "compiler/emitter.h"
+#include "compiler/parser.h"
 
 namespace fcl {
 
-Status compile_formula(Context&, bool, FCLFIELDPROC, void*, const char*, std::uint8_t*, std::uint16_t*) {
-    return kSyntaxError;
+namespace {
+
+constexpr std::uint8_t kEmptyFormula[] = {kString, 0, 7, 0, kString, 0, 0};
+constexpr std::uint16_t kHeaderSize = 4;
+constexpr std::uint16_t kFlagLeafComparison = 0x80;  // the formula is one comparison of two leaves
+
+bool is_leaf_comparison(ParseNode& root) {
+    return root.prec == kClsCompare && root.child(0)->prec == kClsOperand && root.child(1)->prec == kClsOperand;
+}
+
+// Copies the text without its leading blanks into the text area; false when the text does not
+// fit (527 bytes at most, leading blanks included), in which case nothing is copied.
+bool copy_text(Context& ctx, const char* text) {
+    const std::size_t length = strnlen(text, kTextAreaSize);
+    if (length >= kTextAreaSize) return false;
+    std::size_t blanks = 0;
+    while (text[blanks] == ' ') ++blanks;
+    std::memcpy(ctx.text, text + blanks, length - blanks + 1);
+    return true;
+}
+
+}  // namespace
+
+Status compile_formula(Context& ctx, bool clear_context, FCLFIELDPROC callback, void* data, const char* text,
+                       std::uint8_t* code, std::uint16_t* length) {
+    if (clear_context) std::memset(&ctx, 0, sizeof ctx);
+    ctx.code_pos = kHeaderSize;
+    ctx.parse_depth = 0;
+    ctx.subtree_depth = 0;
+    ctx.flags = 0;
+    ctx.pool_used = 0;
+    ctx.callback = callback;
+    ctx.callback_data = data;
+
+    // The caller holds the empty formula until a compilation succeeds.
+    if (code) std::memcpy(code, kEmptyFormula, sizeof kEmptyFormula);
+    if (length) *length = sizeof kEmptyFormula;
+
+    // A null text is taken as an empty one: there is nothing to compile.
+    if (!copy_text(ctx, text ? text : "")) return kSyntaxError;
+    if (ctx.text[0] == '\0') return kOk;
+
+    if (const Status status = parse(ctx)) return status;
+    ParseNode& root = *ctx.subtree_stack[1];
+    if (const Status status = emit(ctx, root)) return status;
+    if (is_leaf_comparison(root)) ctx.flags |= kFlagLeafComparison;
+
+    // emit() left a byte free for the terminator, so the block fits the 528-byte area.
+    ctx.code_build[0] = root.mask;
+    ctx.code_build[1] = static_cast<std::uint8_t>(ctx.flags & 0xFF);
+    ctx.code_build[ctx.code_pos++] = 0;
+    ctx.code_build[2] = static_cast<std::uint8_t>(ctx.code_pos & 0xFF);
+    ctx.code_build[3] = static_cast<std::uint8_t>(ctx.code_pos >> 8);
+
+    if (code) std::memcpy(code, ctx.code_build, ctx.code_pos);
+    if (length) *length = ctx.code_pos;
+    return kOk;
 }
 
 }  // namespace fcl

@@ -1,0 +1,67 @@
+#include "compiler/node_pool.h"
+
+#include <cstring>
+#include <new>
+
+namespace fcl {
+
+namespace {
+
+constexpr std::uint8_t kNoClass = 0xFF;
+
+// Precedence class by token kind (kind 23 is never produced).
+constexpr std::uint8_t kPrecedenceOfKind[26] = {
+    kClsBottom,  kClsEnd,  // 0, 1
+    kClsOr,      kClsAnd,  // 2, 3
+    kClsCompare, kClsCompare, kClsCompare, kClsCompare, kClsCompare, kClsCompare,  // 4 to 9
+    kClsAdditive, kClsAdditive,  // 10, 11
+    kClsMultiplicative, kClsMultiplicative, kClsMultiplicative,  // 12 to 14
+    kClsFunction, kClsComma,  // 15, 16
+    kClsOperand, kClsOperand, kClsOperand, kClsOperand, kClsOperand,  // 17 to 21
+    kClsPrefix,  kClsPrefix,  // 22, 23
+    kClsOpen,    kClsClose,  // 24, 25
+};
+
+// What the pool is charged for a node, whatever its layout takes.
+std::size_t charged_size(std::uint8_t argc, std::size_t length) { return 14 + 10 * std::size_t{argc} + length; }
+
+}  // namespace
+
+std::uint8_t precedence_of(std::uint8_t kind) {
+    return kind < sizeof kPrecedenceOfKind ? kPrecedenceOfKind[kind] : kNoClass;
+}
+
+ParseNode* new_node(Context& ctx, std::uint8_t kind, const char* spelling, std::size_t length,
+                    std::uint8_t argc) {
+    const std::size_t charge = charged_size(argc, length);
+    if (ctx.pool_used + charge > kNodePoolSize) return nullptr;
+    // The node starts on the next even offset: at most one byte of alignment, then the
+    // header, slots and spelling (9 + 3 * argc + length bytes) fit well within the charge.
+    const std::size_t start = (ctx.pool_used + 1u) & ~std::size_t{1};
+    const std::size_t end = ctx.pool_used + charge;
+    ctx.pool_used = static_cast<std::uint16_t>(end);
+
+    std::uint8_t* at = ctx.pool + start;
+    const std::size_t header = sizeof(ParseNode) + 3 * std::size_t{argc};
+    std::memset(at, 0, header);
+    auto* node = new (at) ParseNode{};
+    node->prec = precedence_of(kind);
+    node->kind = kind;
+    node->argc = argc;
+    node->room = static_cast<std::uint16_t>(end - start - header);
+    std::memcpy(node->spelling(), spelling, length);
+    node->spelling()[length] = '\0';
+    return node;
+}
+
+ParseNode* new_record_node(Context& ctx, std::uint8_t kind, const char* spelling, std::size_t length,
+                           const FunctionRecord& record, std::uint8_t argc) {
+    ParseNode* node = new_node(ctx, kind, spelling, length, argc);
+    if (!node) return nullptr;
+    node->fkind = static_cast<std::uint8_t>(record.kind);
+    node->mask = static_cast<std::uint8_t>(record.result_mask);
+    for (unsigned i = 0; i < argc; ++i) node->set_arg_mask(i, static_cast<std::uint8_t>(record.arg_masks[i]));
+    return node;
+}
+
+}  // namespace fcl

@@ -1,0 +1,24 @@
+// Function resolution and typing: overload selection, typing by function kind, literal coercion.
+#pragma once
+
+#include <cstdint>
+
+#include "compiler/parse_node.h"
+#include "interface/types.h"
+
+namespace fcl {
+
+// Picks the record with the function node's name and the argument count written in the call.
+// The node stays when its record already has that count; otherwise fn is replaced by a new
+// node for the first such record. 1003 when no record fits or the pool has no room.
+Status select_overload(Context& ctx, ParseNode*& fn, std::uint16_t written);
+
+// Typing of a reduced node of function kind 1, 2 or 3: the operand swap of symbol comparisons,
+// coercion of later arguments to the reference argument's type, and the result type.
+Status type_by_kind(ParseNode& node);
+
+// Rewrites a literal into a logical (mask 4), time (8) or date (16) literal; 1003 for any other
+// mask or a node that is not a literal of the needed kind.
+Status coerce_literal(ParseNode& node, std::uint8_t mask);
+
+}  // namespace fcl
