@@ -1,13 +1,150 @@
-// Not built yet: these records answer 1002 until their family lands.
+// Japanese-era functions: SEI2WA, SEI2WA1, SEI2WA1Z, NENGO, WYEAR, WA2SEI.
+#include <cstdio>
+#include <cstring>
+
+#include "functions/date_argument.h"
+#include "functions/era_list.h"
 #include "functions/handlers.h"
+#include "functions/number_result.h"
+#include "functions/text_fields.h"
+#include "interface/values.h"
+#include "platform/cp932.h"
 
 namespace fcl::handlers {
 
-Status sei2wa(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status wa2sei(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status wyear(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status nengo(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status sei2wa1(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status sei2wa1z(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
+namespace {
+
+constexpr std::int32_t kLastEraYear = 99;
+
+// Separators of SEI2WA1 and SEI2WA1Z in code page 932.
+constexpr const char* kYearMark = "\x94\x4E";   /* 年 */
+constexpr const char* kMonthMark = "\x8C\x8E";  /* 月 */
+constexpr const char* kDayMark = "\x93\xFA";    /* 日 */
+
+const char* payload_text(const std::uint8_t* value) { return reinterpret_cast<const char*>(value + 1); }
+
+enum class EraOutcome { Rejected, BeforeEras, Found };
+
+// A date argument placed in its era. The era list is loaded only for an accepted date and
+// lives in this structure, so it is gone when the handler returns.
+struct EraDate {
+    DateArgument date;
+    EraList eras;
+    const EraRecord* era;
+    std::int32_t era_year;
+};
+
+// Normalises the date (no "DateError": a refused date has its own answers here), loads the
+// era list and looks the date up.
+EraOutcome place_in_era(const std::uint8_t* value, EraDate& placed) {
+    normalise_date_argument(value, placed.date);
+    if (placed.date.rejected) return EraOutcome::Rejected;
+    load_era_list(placed.eras);
+    placed.era = era_of_date(placed.eras, placed.date.text);
+    if (placed.era == nullptr) return EraOutcome::BeforeEras;
+    placed.era_year = field_value(text_field(placed.date.text, 0, 4)) - era_start_year(*placed.era) + 1;
+    return EraOutcome::Found;
+}
+
+// Only era years 1 to 99 are written with two digits. Years below 1 arise only from a
+// malformed profile record and are treated like those above 99.
+bool writable_era_year(std::int32_t year) { return year >= 1 && year <= kLastEraYear; }
+
+// Writes a string result. WA2SEI can be handed a text that, with its year in front or as it
+// is, exceeds the 512 bytes of a string value: it is cut there, before a double-byte
+// character that the cut would split.
+Status write_text(std::uint8_t* result, const char* text) {
+    std::size_t length = strnlen(text, kMaxStringText + 1);
+    if (length > kMaxStringText) {
+        length = kMaxStringText;
+        if (cp932::byte_type(text, length - 1) == cp932::ByteType::Lead) --length;
+    }
+    write_string(result, text, length);
+    return kOk;
+}
+
+enum class EraStyle { Compact, Marked, MarkedBlankZeros };
+
+// SEI2WA and its two variants: era name, two-digit era year, month and day.
+Status era_text(const std::uint8_t* const* args, std::uint8_t* result, EraStyle style) {
+    EraDate placed;
+    const EraOutcome outcome = place_in_era(args[0], placed);
+    if (outcome == EraOutcome::Rejected) return write_text(result, "");
+    if (outcome == EraOutcome::BeforeEras || !writable_era_year(placed.era_year))
+        return write_text(result, payload_text(args[0]));
+    char name[5];
+    era_name(*placed.era, name);
+    char fields[3][3];
+    std::snprintf(fields[0], sizeof fields[0], "%02d", static_cast<int>(placed.era_year));
+    std::memcpy(fields[1], placed.date.text + 4, 2);
+    std::memcpy(fields[2], placed.date.text + 6, 2);
+    fields[1][2] = fields[2][2] = '\0';
+    char text[32];
+    if (style == EraStyle::Compact) {
+        std::snprintf(text, sizeof text, "%s%s%s%s", name, fields[0], fields[1], fields[2]);
+        return write_text(result, text);
+    }
+    if (style == EraStyle::MarkedBlankZeros)
+        for (auto& field : fields)
+            if (field[0] == '0') field[0] = ' ';
+    std::snprintf(text, sizeof text, "%s%s%s%s%s%s%s", name, fields[0], kYearMark, fields[1], kMonthMark, fields[2],
+                  kDayMark);
+    return write_text(result, text);
+}
+
+}  // namespace
+
+Status sei2wa(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+    return era_text(args, result, EraStyle::Compact);
+}
+
+Status sei2wa1(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+    return era_text(args, result, EraStyle::Marked);
+}
+
+Status sei2wa1z(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+    return era_text(args, result, EraStyle::MarkedBlankZeros);
+}
+
+Status nengo(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+    EraDate placed;
+    if (place_in_era(args[0], placed) != EraOutcome::Found) return write_text(result, "");
+    char name[5];
+    era_name(*placed.era, name);
+    return write_text(result, name);
+}
+
+Status wyear(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+    EraDate placed;
+    if (place_in_era(args[0], placed) != EraOutcome::Found || !writable_era_year(placed.era_year)) {
+        write_integer_result(result, 0, ctx);
+        return kOk;
+    }
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02d", static_cast<int>(placed.era_year));
+    write_digits_result(result, TextField{digits, 2}, ctx);
+    return kOk;
+}
+
+Status wa2sei(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+    // Declared as a date in the function table, but the value written is a string.
+    const char* text = payload_text(args[0]);
+    EraList eras;
+    load_era_list(eras);
+    const EraRecord* era = era_of_code(eras, text);
+    if (era == nullptr) return write_text(result, text);
+    // Positions 2 and 3 hold the era year, read without checking that they are digits; an
+    // absent character adds nothing.
+    const TextField year_field = text_field(text, 2, 2);
+    std::int32_t era_year = 0;
+    if (year_field.length > 0) era_year += 10 * (year_field.start[0] - '0');
+    if (year_field.length > 1) era_year += year_field.start[1] - '0';
+    const TextField rest = text_field(text, 4, kMaxStringText);
+    // Room for the year, the longest rest and a NUL; write_text cuts the result to a value.
+    char converted[kMaxStringText + 16];
+    std::snprintf(converted, sizeof converted, "%d%.*s", static_cast<int>(era_start_year(*era) + era_year - 1),
+                  static_cast<int>(rest.length), rest.start);
+    return write_text(result, converted);
+}
 
 }  // namespace fcl::handlers

@@ -1,16 +1,141 @@
-// Not built yet: these records answer 1002 until their family lands.
+// Time functions: TIME, ITIME, HOUR, MINT, SEC, TTOC, CTOT, ATIME, CTIME.
+#include <cstdio>
+#include <cstring>
+
 #include "functions/handlers.h"
+#include "functions/integer_args.h"
+#include "functions/number_result.h"
+#include "functions/text_fields.h"
+#include "functions/time_normaliser.h"
+#include "interface/settings.h"
+#include "interface/values.h"
+#include "platform/clock.h"
 
 namespace fcl::handlers {
 
-Status time(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status itime(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status hour(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status mint(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status sec(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status ttoc(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status ctot(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status atime(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
-Status ctime(const std::uint8_t* const*, std::uint8_t*, Context&) { return kUnknownName; }
+namespace {
+
+const char* payload_text(const std::uint8_t* value) { return reinterpret_cast<const char*>(value + 1); }
+
+void write_time_value(std::uint8_t* result, std::int32_t hour, std::int32_t minute, std::int32_t second) {
+    result[0] = kTime;
+    std::snprintf(reinterpret_cast<char*>(result + 1), kCodeAreaSize - 1, "%02d%02d%02d", hour, minute, second);
+}
+
+struct TimeArgument {
+    char text[kTimeBufferSize];
+    bool blanked;  // "TimeError" 1 replaced a refused text by the blank time
+};
+
+// Normalises a time argument and applies "TimeError" to a refused text: 1 blanks it, 2 returns
+// 1003, any other value keeps it as the normaliser left it.
+Status prepare_time_argument(const std::uint8_t* value, TimeArgument& time) {
+    time.blanked = false;
+    if (normalise_time(payload_text(value), time.text) == kOk) return kOk;
+    switch (load_settings().time_error) {
+        case 1:
+            std::memcpy(time.text, "000000", kTimeBufferSize);
+            time.blanked = true;
+            return kOk;
+        case 2:
+            return kTypeError;
+        default:
+            return kOk;
+    }
+}
+
+// HOUR, MINT, SEC: two digits at a fixed position of the prepared time.
+Status time_part(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, std::size_t pos) {
+    TimeArgument time;
+    if (const Status status = prepare_time_argument(args[0], time)) return status;
+    write_digits_result(result, text_field(time.text, pos, 2), ctx);
+    return kOk;
+}
+
+}  // namespace
+
+Status time(const std::uint8_t* const*, std::uint8_t* result, Context&) {
+    const platform::LocalTime now = platform::local_time();
+    write_time_value(result, now.hour, now.minute, now.second);
+    return kOk;
+}
+
+Status itime(const std::uint8_t* const*, std::uint8_t* result, Context&) {
+    const platform::LocalTime& loaded = load_settings().load_time;
+    write_time_value(result, loaded.hour, loaded.minute, loaded.second);
+    return kOk;
+}
+
+Status hour(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+    return time_part(args, result, ctx, 0);
+}
+
+Status mint(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+    return time_part(args, result, ctx, 2);
+}
+
+Status sec(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+    return time_part(args, result, ctx, 4);
+}
+
+Status ttoc(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+    if (payload_text(args[0])[0] == '\0') {
+        write_string(result, "", 0);
+        return kOk;
+    }
+    TimeArgument time;
+    if (const Status status = prepare_time_argument(args[0], time)) return status;
+    if (time.blanked) {
+        write_string(result, "", 0);
+        return kOk;
+    }
+    char text[8];
+    std::size_t length = 0;
+    for (std::size_t pos = 0; pos < kTimeDigits; pos += 2) {
+        if (pos > 0) text[length++] = ':';
+        length += write_zero_padded(text + length, text_field(time.text, pos, 2), 2);
+    }
+    write_string(result, text, length);
+    return kOk;
+}
+
+Status ctot(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+    char time[kTimeBufferSize];
+    if (normalise_time(payload_text(args[0]), time) != kOk) {
+        write_blank_value(kTime, result);
+        return kOk;
+    }
+    result[0] = kTime;
+    std::memcpy(result + 1, time, kTimeBufferSize);
+    return kOk;
+}
+
+Status atime(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+    char time[kTimeBufferSize];
+    if (normalise_time(payload_text(args[0]), time) != kOk) return kTypeError;
+    // 64 bits: no second count can overflow the sum before it is wrapped into the day.
+    const std::int64_t sum = static_cast<std::int64_t>(seconds_of_day(time)) + integer_argument(args[1], ctx);
+    std::int64_t r = sum % kSecondsPerDay;
+    if (r < 0) r += kSecondsPerDay;
+    const auto seconds = static_cast<std::int32_t>(r);
+    write_time_value(result, seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return kOk;
+}
+
+Status ctime(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+    const bool with_days = call_argc(result) == 3;
+    char first[kTimeBufferSize];
+    char second[kTimeBufferSize];
+    if (normalise_time(payload_text(args[0]), first) != kOk) return kTypeError;
+    if (normalise_time(payload_text(args[1]), second) != kOk) return kTypeError;
+    const std::int32_t days = with_days ? integer_argument(args[2], ctx) : 0;
+    // The difference is a signed 32-bit quantity; the arithmetic is done unsigned so that a
+    // day count beyond about 24855 days wraps around as in 32 bits instead of overflowing.
+    const std::uint32_t difference = static_cast<std::uint32_t>(seconds_of_day(first)) +
+                                     static_cast<std::uint32_t>(days) * static_cast<std::uint32_t>(kSecondsPerDay) -
+                                     static_cast<std::uint32_t>(seconds_of_day(second));
+    write_integer_result(result, static_cast<std::int32_t>(difference), ctx);
+    return kOk;
+}
 
 }  // namespace fcl::handlers
