@@ -1,0 +1,55 @@
+// fcl: command-line host of fclib. Dispatches to the commands.
+#include <cstdio>
+#include <cstdlib>
+
+#include "commands.h"
+#include "library_settings.h"
+#include "options.h"
+#include "profile_dir.h"
+#include "report_request.h"
+
+namespace {
+
+using fcltool::Options;
+
+struct Command {
+    const char* name;
+    int (*run)(const Options&);
+};
+
+constexpr Command kCommands[] = {
+    {"eval", fcltool::run_eval},
+    {"compile", fcltool::run_compile},
+    {"report", fcltool::run_report},
+    {"gen-orders", fcltool::run_gen_orders},
+    {"help", fcltool::run_help},
+};
+
+// The profile directory to load the library with: --profile-dir, else the examples' own for the
+// example report when no directory is set at all.
+std::string profile_dir(const Options& options) {
+    if (!options.profile_dir.empty()) return options.profile_dir;
+    if (fcltool::is_example_report(options) && !std::getenv("FCLIB_PROFILE_DIR"))
+        return fcltool::example_profile_dir();
+    return "";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string error;
+    if (!fcltool::parse_options(argc, argv, options, error)) {
+        std::fprintf(stderr, "fcl: %s (see fcl --help)\n", error.c_str());
+        return fcltool::kExitUsage;
+    }
+    fcltool::apply_profile_dir(profile_dir(options), argv);
+    if (options.help || options.command.empty()) return fcltool::run_help(options);
+    for (const auto& command : kCommands) {
+        if (options.command != command.name) continue;
+        fcltool::apply_library_settings(options);
+        return command.run(options);
+    }
+    std::fprintf(stderr, "fcl: unknown command \"%s\" (see fcl --help)\n", options.command.c_str());
+    return fcltool::kExitUsage;
+}

@@ -1,0 +1,259 @@
+#include "record_host.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "field_types.h"
+
+namespace fcltool {
+
+RecordHost* RecordHost::current_ = nullptr;
+
+namespace {
+
+// Request codes that the library's aggregates pass instead of the callback data.
+constexpr std::int32_t kValueRequest = 2;
+constexpr std::int32_t kQuery = 3;
+constexpr std::int32_t kRunningTotals = FCL_AGG_RESET;  // query answer: keep slots across calls
+
+// Longest text the callback writes, NUL excluded.
+constexpr std::size_t kMaxRawText = FCL_RAW_BUFFER - 1;
+
+bool is_lead_byte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+
+// Copies text and NUL into the raw buffer, cut before kMaxRawText at a character boundary.
+bool copy_text(std::string_view text, std::uint8_t* raw) {
+    std::size_t length = 0;
+    while (length < text.size()) {
+        const std::size_t width = is_lead_byte(static_cast<unsigned char>(text[length])) ? 2 : 1;
+        if (length + width > kMaxRawText) break;
+        length += width;
+    }
+    if (length > text.size()) length = text.size();
+    std::memcpy(raw, text.data(), length);
+    raw[length] = 0;
+    return length == text.size();
+}
+
+std::uint16_t word(std::uint8_t type, std::uint8_t format) {
+    return static_cast<std::uint16_t>(type | format << 8);
+}
+
+bool is_reference_kind(std::uint16_t type) { return type == FCL_T_FIELD || type == FCL_T_NAME; }
+
+}  // namespace
+
+// Fields of the data come before computed columns in the list, so a column named like a field
+// never hides it.
+void RecordHost::add_field(std::string name, std::uint8_t type, std::string label, std::size_t cell) {
+    auto first_column = sources_.begin();
+    while (first_column != sources_.end() && !first_column->is_column) ++first_column;
+    sources_.insert(first_column, {std::move(name), type, std::move(label), false, cell});
+}
+
+void RecordHost::add_column(std::string name, std::uint8_t type, std::string label, std::size_t column) {
+    sources_.push_back({std::move(name), type, std::move(label), true, column});
+    if (column_values_.size() <= column) {
+        column_values_.resize(column + 1);
+        column_ok_.resize(column + 1, false);
+    }
+}
+
+void RecordHost::begin_record(const std::vector<std::string>* cells, std::uint16_t pass_key, bool group_last) {
+    cells_ = cells;
+    pass_key_ = pass_key;
+    group_last_ = group_last;
+    for (std::size_t i = 0; i < column_ok_.size(); ++i) column_ok_[i] = false;
+}
+
+void RecordHost::set_column_result(std::size_t column, const std::uint8_t* value, bool ok) {
+    if (column >= column_values_.size()) return;
+    column_ok_[column] = ok;
+    if (!ok) return;
+    const std::size_t size = value[0] == FCL_T_NUMBER && !text_numbers_
+                                 ? 1 + sizeof(double)
+                                 : 2 + strnlen(reinterpret_cast<const char*>(value + 1), FCL_MAX_VALUE - 2);
+    std::memcpy(column_values_[column].data(), value, size);
+}
+
+void RecordHost::begin_execution() {
+    calls_ = 0;
+    pending_query_ = false;
+}
+
+std::string RecordHost::take_problem() {
+    std::string out;
+    out.swap(problem_);
+    return out;
+}
+
+const RecordHost::Source* RecordHost::find(const char* name) const {
+    for (const auto& source : sources_)
+        if (source.name[0] == name[0] && source.name == name) return &source;
+    return nullptr;
+}
+
+void RecordHost::note(const Source& source, const std::string& what) {
+    problem_ = (source.is_column ? "column " : "field ") + source.label + ": " + what;
+}
+
+bool RecordHost::write_cell(const Source& source, const std::string& text, std::uint8_t* raw,
+                            std::uint16_t* type) {
+    *type = source.type;
+    switch (source.type) {
+        case FCL_T_NUMBER: {
+            if (text.empty()) return copy_text("0", raw);
+            if (!is_number_text(text) || text.size() > kMaxRawText) {
+                note(source, "\"" + text + "\" is not a number");
+                return false;
+            }
+            // The library reads "-1.5" and "1.5"; a leading plus sign is dropped.
+            const std::string_view number = text[0] == '+' ? std::string_view(text).substr(1) : std::string_view(text);
+            if (text_numbers_) return copy_text(number, raw);
+            // Double-number mode: the double itself, read once here (correctly rounded, like the
+            // library's own reading of the text).
+            double value = 0;
+            std::from_chars(number.data(), number.data() + number.size(), value);
+            std::memcpy(raw, &value, sizeof value);
+            *type = word(FCL_T_NUMBER, FCL_RAW_DOUBLE);
+            return true;
+        }
+        case FCL_T_DATE: {
+            char digits[9] = "00000000";
+            if (!text.empty() && !date_digits(text, digits)) {
+                note(source, "\"" + text + "\" is not a date (yyyy/mm/dd, yyyy-mm-dd or yyyymmdd)");
+                return false;
+            }
+            return copy_text(digits, raw);
+        }
+        case FCL_T_TIME: {
+            char digits[7] = "000000";
+            if (!text.empty() && !time_digits(text, digits)) {
+                note(source, "\"" + text + "\" is not a time (hh:mm or hh:mm:ss)");
+                return false;
+            }
+            return copy_text(digits, raw);
+        }
+        case FCL_T_LOGICAL: {
+            bool flag = false;
+            if (!text.empty() && !logical_value(text, flag)) {
+                note(source, "\"" + text + "\" is not a logical (true, false, 1 or 0)");
+                return false;
+            }
+            raw[0] = flag ? 1 : 0;
+            *type = word(FCL_T_LOGICAL, FCL_RAW_U8);
+            return true;
+        }
+        default:
+            if (!copy_text(text, raw)) note(source, "text longer than 517 bytes was cut");
+            return true;
+    }
+}
+
+bool RecordHost::write_column(const Source& source, std::uint8_t* raw, std::uint16_t* type) {
+    if (!column_ok_[source.index]) {
+        note(source, "the column has no value in this row");
+        return false;
+    }
+    const std::uint8_t* value = column_values_[source.index].data();
+    const char* text = reinterpret_cast<const char*>(value + 1);
+    switch (value[0]) {
+        case FCL_T_NUMBER:
+            if (text_numbers_) break;
+            std::memcpy(raw, value + 1, sizeof(double));
+            *type = word(FCL_T_NUMBER, FCL_RAW_DOUBLE);
+            return true;
+        case FCL_T_LOGICAL:
+            raw[0] = value[1] ? 1 : 0;
+            *type = word(FCL_T_LOGICAL, FCL_RAW_U8);
+            return true;
+        case FCL_T_STRING: case FCL_T_TIME: case FCL_T_DATE:
+            break;
+        default:
+            note(source, "the column's value has no known type");
+            return false;
+    }
+    *type = value[0];
+    copy_text(std::string_view(text, strnlen(text, FCL_MAX_VALUE - 1)), raw);
+    return true;
+}
+
+bool RecordHost::write_value(const Source& source, std::uint8_t* raw, std::uint16_t* type, bool& empty) {
+    if (source.is_column) {
+        empty = false;
+        return write_column(source, raw, type);
+    }
+    static const std::string kEmpty;
+    const std::string& text = cells_ && source.index < cells_->size() ? (*cells_)[source.index] : kEmpty;
+    empty = text.empty();
+    return write_cell(source, text, raw, type);
+}
+
+std::int32_t RecordHost::field_request(const char* name, std::uint8_t* raw, std::uint16_t* type) {
+    const Source* source = find(name);
+    if (!source) {
+        // The stand-in field of the aggregate resynchronisation: a number, 0 when fetched.
+        if (std::strcmp(name, kSyncField) == 0) {
+            *type = FCL_T_NUMBER;
+            if (raw) copy_text("0", raw);
+            return 0;
+        }
+        problem_ = std::string("unknown field or column \"") + name + "\"";
+        return 1;
+    }
+    if (!raw) {
+        *type = source->type;
+        return 0;
+    }
+    bool empty = false;
+    return write_value(*source, raw, type, empty) ? 0 : 1;
+}
+
+// An aggregate skips a missing or unusable value rather than failing, so nothing is noted here.
+bool RecordHost::supply_value(const char* name, std::uint8_t* raw, std::uint16_t* type) {
+    const Source* source = find(name);
+    if (!source) return false;
+    std::string kept = std::move(problem_);
+    bool empty = false;
+    const bool supplied = write_value(*source, raw, type, empty) && !empty;
+    problem_ = std::move(kept);
+    return supplied;
+}
+
+// First request of a call (the word still holds the reference kind): this record's value.
+// Every later request of the call: the end mark of the group position.
+std::int32_t RecordHost::value_request(const char* name, std::uint8_t* raw, std::uint16_t* type) {
+    const bool first = is_reference_kind(*type);
+    if (first) {
+        if (!pending_query_) ++calls_;  // COUNT sends no query; its first request starts the call
+        pending_query_ = false;
+        if (supply_value(name, raw, type)) return pass_key_;
+    }
+    *type = group_last_ ? FCL_AGG_RESET : FCL_AGG_CONTINUE;
+    return pass_key_;
+}
+
+std::int32_t RecordHost::p_value_request(const char* name, std::uint8_t* raw, std::uint16_t* type) {
+    if (is_reference_kind(*type) && supply_value(name, raw, type)) return 0;
+    *type = FCL_AGG_RESET;
+    return 0;
+}
+
+std::int32_t RecordHost::callback(void* data, const char* name, void* raw, std::uint16_t* type) {
+    auto* bytes = static_cast<std::uint8_t*>(raw);
+    if (current_ && data == current_) return current_->field_request(name, bytes, type);
+    if (!current_ || !data) return 1;
+    // The library's request: a 32-bit code, or the NUL-terminated name of a P aggregate
+    // ("SUM", "COUNT", ...), at least four bytes either way.
+    std::int32_t code;
+    std::memcpy(&code, data, sizeof code);
+    if (code == kQuery) {
+        ++current_->calls_;
+        current_->pending_query_ = true;
+        return kRunningTotals;
+    }
+    if (code == kValueRequest) return current_->value_request(name, bytes, type);
+    return current_->p_value_request(name, bytes, type);
+}
+
+}  // namespace fcltool

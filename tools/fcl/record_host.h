@@ -1,0 +1,92 @@
+// The host side of the library's field callback: field values of the current record, the
+// values of columns computed earlier in the same record, and the aggregate protocol.
+//
+// Aggregates: the query of SUM/AVG/MIN/MAX is answered "running total" (0xFFFF). A value
+// request gets the current record's value and the record's pass key; the following request of
+// the same call gets the end mark: 0xFFFE while the group goes on, 0xFFFF at the group's last
+// record, so that the slot reports its group total and starts again. Empty cells and failed
+// columns supply no value. P forms get the current record's value, then 0xFFFF.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fclib.h"
+
+namespace fcltool {
+
+// Field name that the resynchronising formulas of the report engine use (see report.cpp).
+inline constexpr const char* kSyncField = "fcl:sync";
+
+class RecordHost {
+public:
+    explicit RecordHost(bool text_numbers) : text_numbers_(text_numbers) {}
+
+    // Cell `cell` of each record is the field `name` (code page 932) of the given type;
+    // `label` is the name as the user wrote it, for messages.
+    void add_field(std::string name, std::uint8_t type, std::string label, std::size_t cell);
+
+    // Column `column`'s result, once computed in a record, is readable under `name`.
+    void add_column(std::string name, std::uint8_t type, std::string label, std::size_t column);
+
+    // The record that formulas now read. `cells` stays owned by the caller.
+    void begin_record(const std::vector<std::string>* cells, std::uint16_t pass_key, bool group_last);
+
+    // Stores column `column`'s result of the current record; `ok` false after a failed run.
+    void set_column_result(std::size_t column, const std::uint8_t* value, bool ok);
+
+    // Counts aggregate calls from here on (for the report engine's resynchronisation).
+    void begin_execution();
+    std::uint32_t aggregate_calls() const { return calls_; }
+
+    // What went wrong in the last field request ("unknown field or column "X"", a value that
+    // does not fit its field's type, a text that was cut), then cleared.
+    bool has_problem() const { return !problem_.empty(); }
+    std::string take_problem();
+
+    // The library's field callback; `data` is the host for field requests. Aggregate requests
+    // carry the library's own request in `data` and go to the host made current by activate().
+    static std::int32_t callback(void* data, const char* name, void* raw, std::uint16_t* type);
+    void activate() { current_ = this; }
+
+    std::uint16_t pass_key() const { return pass_key_; }
+
+private:
+    struct Source {
+        std::string name;
+        std::uint8_t type;
+        std::string label;
+        bool is_column;
+        std::size_t index;
+    };
+
+    const Source* find(const char* name) const;
+    std::int32_t field_request(const char* name, std::uint8_t* raw, std::uint16_t* type);
+    std::int32_t value_request(const char* name, std::uint8_t* raw, std::uint16_t* type);
+    std::int32_t p_value_request(const char* name, std::uint8_t* raw, std::uint16_t* type);
+    // Writes the named source's value of this record for an aggregate; false when it has none.
+    bool supply_value(const char* name, std::uint8_t* raw, std::uint16_t* type);
+    // Writes the source's value for the callback; false (with a problem noted) when it has none
+    // that fits, `empty` true when the cell is empty.
+    bool write_value(const Source& source, std::uint8_t* raw, std::uint16_t* type, bool& empty);
+    bool write_cell(const Source& source, const std::string& text, std::uint8_t* raw, std::uint16_t* type);
+    bool write_column(const Source& source, std::uint8_t* raw, std::uint16_t* type);
+    void note(const Source& source, const std::string& what);
+
+    static RecordHost* current_;
+
+    bool text_numbers_;
+    std::vector<Source> sources_;
+    std::vector<std::array<std::uint8_t, FCL_MAX_VALUE>> column_values_;
+    std::vector<bool> column_ok_;
+    const std::vector<std::string>* cells_ = nullptr;
+    std::uint16_t pass_key_ = 2;
+    bool group_last_ = true;
+    std::uint32_t calls_ = 0;
+    bool pending_query_ = false;
+    std::string problem_;
+};
+
+}  // namespace fcltool

@@ -1,0 +1,45 @@
+#include "single_formula.h"
+
+#include <cstdio>
+
+#include "command_fields.h"
+#include "commands.h"
+#include "status_text.h"
+
+namespace fcltool {
+
+void print_failure(const char* what, std::uint16_t status, RecordHost& host, TextCodec& codec) {
+    std::fprintf(stderr, "fcl: %s: %s\n", what, status_line(status).c_str());
+    if (!host.has_problem()) return;
+    std::string detail;
+    codec.to_outside(host.take_problem(), detail);
+    std::fprintf(stderr, "fcl:   %s\n", detail.c_str());
+}
+
+int compile_single_formula(const Options& options, TextCodec& codec, RecordHost& host, SingleFormula& formula) {
+    if (options.arguments.size() != 1) {
+        std::fprintf(stderr, "fcl %s: give exactly one formula (see fcl --help)\n", options.command.c_str());
+        return kExitUsage;
+    }
+    std::string error;
+    if (!load_command_fields(options.fields, codec, host, formula.cells, error)) {
+        std::fprintf(stderr, "fcl: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    std::string text;
+    if (!codec.to_cp932(options.arguments[0], text)) {
+        std::fprintf(stderr, "fcl: the formula has text that code page 932 cannot hold\n");
+        return kExitUsage;
+    }
+    host.activate();
+    const std::uint16_t status = FCLCOMPILE(RecordHost::callback, &host, text.c_str(), formula.code, &formula.length);
+    if (status != FCL_OK) {
+        print_failure("cannot compile the formula", status, host, codec);
+        const std::string length_problem = formula_length_problem(text.size());
+        if (!length_problem.empty()) std::fprintf(stderr, "fcl:   %s\n", length_problem.c_str());
+        return kExitFormula;
+    }
+    return kExitOk;
+}
+
+}  // namespace fcltool
