@@ -1,0 +1,171 @@
+// The decimal backend's number: 28 bytes holding up to 48 significant decimal digits in
+// six limbs of eight digits, with a signed exponent counted in limbs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace fcl::decimal {
+
+constexpr std::uint32_t kBase = 100000000;  // one limb holds eight decimal digits
+constexpr std::uint32_t kLargestLimb = kBase - 1;
+constexpr int kLimbDigits = 8;
+constexpr int kLimbs = 6;       // limbs of a stored number
+constexpr int kWideLimbs = 12;  // limbs of a full product
+constexpr std::uint32_t kPowersOfTen[kLimbDigits + 1] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
+                                                        100000000};
+// The stored exponent is a signed byte.
+constexpr int kLowestExponent = -128;
+constexpr int kHighestExponent = 127;
+
+// The stored layout. Hosts hand numbers over at any address, so it is only ever copied in
+// and out (load and store), never accessed in place.
+struct Stored {
+    std::uint8_t count;  // limbs in use, 0 to 6; 0 is the value zero
+    std::uint8_t sign;   // 0 positive, 1 negative
+    std::int8_t exponent;  // power of 10^8 of the lowest limb
+    std::uint8_t reserved;
+    std::uint32_t limb[kLimbs];  // limb 0 is the least significant
+};
+static_assert(sizeof(Stored) == 28, "the decimal number is 28 bytes");
+
+// A number being worked on. The exponent is a plain int so that intermediate results may
+// leave the stored range; store() settles them. Limbs at or above count are always 0.
+struct Number {
+    std::uint32_t limb[kLimbs];
+    int count;
+    int exponent;
+    bool negative;
+};
+
+constexpr Number kZero{{}, 0, 0, false};
+
+// Moves the limbs so the lowest sits at power `target`. Rising drops the lowest limbs
+// (truncation; all of them when there are no more than the rise); falling adds zero limbs at
+// the bottom, unless that would exceed six limbs, in which case nothing is kept.
+// (The loops run over the whole fixed array so they stay plain register moves.)
+inline void rescale(Number& x, int target) {
+    const int rise = target - x.exponent;
+    x.exponent = target;
+    if (rise > 0) {
+        const int kept = rise < x.count ? x.count - rise : 0;
+        // i + rise < kLimbs follows from i < kept; it is spelled out to bound the read.
+        for (int i = 0; i < kLimbs; ++i) x.limb[i] = i < kept && i + rise < kLimbs ? x.limb[i + rise] : 0;
+        x.count = kept;
+    } else if (rise < 0) {
+        const int fall = -rise;
+        const bool fits = x.count + fall <= kLimbs;
+        for (int i = kLimbs - 1; i >= 0; --i) x.limb[i] = fits && i >= fall ? x.limb[i - fall] : 0;
+        x.count = fits ? x.count + fall : 0;
+    }
+}
+
+// The normal form: no zero limb at either end, and zero as count 0, exponent 0, positive.
+inline void normalise(Number& x) {
+    int low = 0;
+    while (low < x.count && x.limb[low] == 0) ++low;
+    if (low > 0) rescale(x, x.exponent + low);
+    int top = x.count;
+    while (top > 0 && x.limb[top - 1] == 0) --top;
+    x.count = top;
+    if (top == 0) {
+        x.exponent = 0;
+        x.negative = false;
+    }
+}
+
+// Stored bytes (inline: every slot goes through them; the slow paths are in
+// decimal_storage.cpp).
+
+// The extreme of 48 nines, 40 before and 8 after the point, with the given sign.
+Number extreme(bool negative);
+// Makes bytes this backend did not write into a normalised number.
+void repair(Number& x);
+// Brings an exponent outside the stored range back into it.
+void settle(Number& x);
+
+// The largest value each limb may hold for each count: 99999999 below the count, 0 above.
+struct LimbLimits {
+    std::uint32_t limit[kLimbs + 1][kLimbs];
+};
+
+constexpr LimbLimits make_limb_limits() {
+    LimbLimits limits{};
+    for (int count = 0; count <= kLimbs; ++count)
+        for (int i = 0; i < count; ++i) limits.limit[count][i] = kLargestLimb;
+    return limits;
+}
+
+inline constexpr LimbLimits kLimbLimits = make_limb_limits();
+
+// Every limb valid, zero limbs above the count, a non-zero limb at either end: the form
+// this backend writes. Almost every number passes, so the limbs are checked all at once
+// rather than one branch at a time.
+inline bool well_formed(const Number& x) {
+    if (x.count < 1 || x.count > kLimbs) return false;
+    const std::uint32_t* limit = kLimbLimits.limit[x.count];
+    std::uint32_t beyond = 0;
+    for (int i = 0; i < kLimbs; ++i) beyond |= x.limb[i] > limit[i] ? 1 : 0;
+    return beyond == 0 && x.limb[0] != 0 && x.limb[x.count - 1] != 0;
+}
+
+// The stored bytes of a normalised number whose exponent fits its byte: the header, then
+// the limbs, in the same pieces load() reads, so a load that follows a store is served
+// straight from the store.
+inline void put(void* destination, const Number& x) {
+    const std::uint8_t header[offsetof(Stored, limb)] = {static_cast<std::uint8_t>(x.count),
+                                                         static_cast<std::uint8_t>(x.negative ? 1 : 0),
+                                                         static_cast<std::uint8_t>(x.exponent), 0};
+    auto* bytes = static_cast<std::uint8_t*>(destination);
+    std::memcpy(bytes, header, sizeof header);
+    std::memcpy(bytes + offsetof(Stored, limb), x.limb, sizeof x.limb);
+}
+
+// Reads a stored number from any address. Bytes this backend did not write are read
+// defensively: the count is cut to 6, limbs above it are ignored, limbs above 99999999 count
+// as 99999999, any non-zero sign byte is negative, and the result is normalised.
+inline Number load(const void* source) {
+    const auto* bytes = static_cast<const std::uint8_t*>(source);
+    Number x;
+    std::memcpy(x.limb, bytes + offsetof(Stored, limb), sizeof x.limb);
+    x.count = bytes[offsetof(Stored, count)];
+    x.exponent = static_cast<std::int8_t>(bytes[offsetof(Stored, exponent)]);
+    x.negative = bytes[offsetof(Stored, sign)] != 0;
+    if (!well_formed(x)) repair(x);
+    return x;
+}
+
+// Writes a normalised number; the one place every slot writes through, so the one place
+// an exponent beyond its signed byte is settled.
+inline void store(void* destination, const Number& x) {
+    if (x.exponent >= kLowestExponent && x.exponent <= kHighestExponent) {
+        put(destination, x);
+        return;
+    }
+    Number settled = x;
+    settle(settled);
+    put(destination, settled);
+}
+
+// Arithmetic (decimal_arith.cpp, decimal_muldiv.cpp).
+// -1, 0 or 1 as a is less than, equal to or greater than b.
+int compare(const Number& a, const Number& b);
+// a becomes a + b: operands aligned to a common exponent, the smaller truncated.
+void add(Number& a, const Number& b);
+// a is truncated toward zero.
+void truncate(Number& a);
+// a becomes a * b, truncated to its six highest limbs.
+void multiply(Number& a, const Number& b);
+// a becomes a / b, six quotient limbs truncated; a zero divisor gives zero.
+void divide(Number& a, const Number& b);
+
+// Text, integers and doubles (decimal_write.cpp, decimal_read.cpp).
+// Writes the plain (style below 1), scientific (2147483647) or digit-string (any other) form.
+void write_text(const Number& x, char* out, std::size_t out_size, std::int32_t style);
+// Reads number text; what is not a number reads as zero or as its leading number.
+void read_text(Number& x, const char* text);
+void from_integer(Number& x, std::int32_t value);
+void from_double(Number& x, double value);
+
+}  // namespace fcl::decimal

@@ -1,0 +1,172 @@
+// Decimal numbers from text, from 32-bit integers and from doubles.
+#include <cstdint>
+
+#include "number/decimal.h"
+#include "platform/format_double.h"
+
+namespace fcl::decimal {
+
+namespace {
+
+// Exponents far outside the stored range are held at this distance while reading: from
+// there no multiplication or division by 10^r can bring the number back, so store() settles
+// it exactly as it would the true exponent.
+constexpr std::int64_t kFarExponent = 1 << 20;
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The digits text[begin, end), at most eight, as a number.
+std::uint32_t digits_value(const char* text, std::size_t begin, std::size_t end) {
+    std::uint32_t value = 0;
+    for (std::size_t i = begin; i < end; ++i) value = value * 10 + static_cast<std::uint32_t>(text[i] - '0');
+    return value;
+}
+
+// A fraction group: the digits text[begin, end) padded with zeros on the right to eight.
+std::uint32_t group_value(const char* text, std::size_t begin, std::size_t end) {
+    return digits_value(text, begin, end) * kPowersOfTen[kLimbDigits - (end - begin)];
+}
+
+std::size_t groups_of(std::size_t digits) { return (digits + kLimbDigits - 1) / kLimbDigits; }
+
+// The digit runs of a number text: the integer digits after the leading zeros, and the
+// fraction digits up to the last non-zero one.
+struct DigitRuns {
+    const char* integer;
+    std::size_t integer_length;
+    const char* fraction;
+    std::size_t fraction_length;
+};
+
+// An integer part, eight digits to a limb counted from its last digit. Of more than six
+// limbs the lowest are dropped (their number is returned, to be added to the exponent) and
+// there is no room for a fraction. Otherwise the fraction takes the limbs still free below
+// the point, eight digits each, the last group padded with zeros; further digits are
+// ignored. A zero lowest limb is left for normalise(), with the same result as raising the
+// exponent for it while reading.
+std::int64_t read_integer_part(Number& x, const DigitRuns& runs) {
+    const std::size_t groups = groups_of(runs.integer_length);
+    const std::size_t dropped = groups > kLimbs ? groups - kLimbs : 0;
+    const int integer_limbs = static_cast<int>(groups - dropped);
+    const auto room = static_cast<std::size_t>(kLimbs - integer_limbs);
+    const std::size_t fraction_groups = groups_of(runs.fraction_length);
+    const int fraction_limbs = static_cast<int>(fraction_groups < room ? fraction_groups : room);
+    for (int i = 0; i < integer_limbs; ++i) {
+        const std::size_t end = runs.integer_length - kLimbDigits * (dropped + static_cast<std::size_t>(i));
+        x.limb[fraction_limbs + i] = digits_value(runs.integer, end > kLimbDigits ? end - kLimbDigits : 0, end);
+    }
+    for (int i = 0; i < fraction_limbs; ++i) {
+        const std::size_t begin = static_cast<std::size_t>(i) * kLimbDigits;
+        const std::size_t end = begin + kLimbDigits < runs.fraction_length ? begin + kLimbDigits : runs.fraction_length;
+        x.limb[fraction_limbs - 1 - i] = group_value(runs.fraction, begin, end);
+    }
+    x.count = integer_limbs + fraction_limbs;
+    x.exponent = -fraction_limbs;
+    return static_cast<std::int64_t>(dropped);
+}
+
+// A fraction with no integer part: six limbs under the point, filled from the top. Leading
+// all-zero groups lower the exponent instead of using up a limb; their number is returned
+// negated, to be added to the exponent.
+std::int64_t read_fraction_only(Number& x, const DigitRuns& runs) {
+    const char* digits = runs.fraction;
+    const std::size_t length = runs.fraction_length;
+    const std::size_t groups = groups_of(length);
+    std::size_t group = 0;
+    // The last group holds the last non-zero digit: only the whole groups before it can be
+    // all zeros.
+    while (group + 1 < groups && digits_value(digits, group * kLimbDigits, group * kLimbDigits + kLimbDigits) == 0)
+        ++group;
+    const std::size_t leading_zero_groups = group;
+    x.count = kLimbs;
+    x.exponent = -kLimbs;
+    for (int i = kLimbs - 1; i >= 0 && group < groups; --i, ++group) {
+        const std::size_t begin = group * kLimbDigits;
+        const std::size_t end = begin + kLimbDigits < length ? begin + kLimbDigits : length;
+        x.limb[i] = group_value(digits, begin, end);
+    }
+    return -static_cast<std::int64_t>(leading_zero_groups);
+}
+
+// The exponent after "e", read as atoi reads (leading white space, a sign, digits) but
+// saturating at the limits of a 32-bit integer instead of overflowing.
+std::int64_t read_exponent(const char* p) {
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    const bool minus = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    std::int64_t value = 0;
+    for (; is_digit(*p); ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > INT32_MAX) value = INT32_MAX + std::int64_t{1};
+    }
+    if (minus) return -value;
+    return value > INT32_MAX ? INT32_MAX : value;
+}
+
+}  // namespace
+
+void read_text(Number& x, const char* text) {
+    x = kZero;
+    const char* p = text;
+    while (*p == ' ') ++p;
+    const bool minus = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    while (*p == '0') ++p;
+    DigitRuns runs{p, 0, p, 0};
+    while (is_digit(*p)) ++p;
+    runs.integer_length = static_cast<std::size_t>(p - runs.integer);
+    if (*p == '.') {
+        runs.fraction = ++p;
+        const char* fraction_end = p;  // just after the last non-zero digit
+        for (; is_digit(*p); ++p)
+            if (*p != '0') fraction_end = p + 1;
+        runs.fraction_length = static_cast<std::size_t>(fraction_end - runs.fraction);
+    }
+    const std::int64_t shift = runs.integer_length != 0 ? read_integer_part(x, runs) : read_fraction_only(x, runs);
+    normalise(x);  // also a long integer whose lowest kept limb is zero
+    if (x.count == 0) return;
+    x.negative = minus;
+
+    std::int64_t power = 0;
+    if (*p == 'e' || *p == 'E') power = read_exponent(p + 1);
+    std::int64_t exponent = x.exponent + shift + power / kLimbDigits;
+    if (exponent > kFarExponent) exponent = kFarExponent;
+    if (exponent < -kFarExponent) exponent = -kFarExponent;
+    x.exponent = static_cast<int>(exponent);
+    const auto rest = static_cast<int>((power < 0 ? -power : power) % kLimbDigits);
+    if (rest == 0) return;
+    const Number scale{{kPowersOfTen[rest]}, 1, 0, false};
+    if (power > 0)
+        multiply(x, scale);
+    else
+        divide(x, scale);
+}
+
+void from_integer(Number& x, std::int32_t value) {
+    x = kZero;
+    if (value == 0) return;
+    // The magnitude in unsigned arithmetic, so the most negative integer is exact too.
+    const std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    const std::uint32_t low = magnitude % kBase;
+    const std::uint32_t high = magnitude / kBase;
+    if (low == 0) {
+        x.limb[0] = high;
+        x.count = 1;
+        x.exponent = 1;
+    } else {
+        x.limb[0] = low;
+        x.limb[1] = high;
+        x.count = high != 0 ? 2 : 1;
+    }
+    x.negative = value < 0;
+}
+
+// The double's "%.15e" text read as number text: 16 significant digits. NaN and the
+// infinities have no digits and read as zero.
+void from_double(Number& x, double value) {
+    char text[48];
+    platform::format_double(text, sizeof text, "%.15e", value);
+    read_text(x, text);
+}
+
+}  // namespace fcl::decimal

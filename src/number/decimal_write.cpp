@@ -1,0 +1,152 @@
+// Decimal numbers to text: the plain, scientific and digit-string forms.
+#include <charconv>
+#include <cstring>
+
+#include "number/backend.h"
+#include "number/decimal.h"
+
+namespace fcl::decimal {
+
+namespace {
+
+// The longest text is a plain one: sign, "0.", 127 limbs of zeros and 48 digits (or 48
+// digits and 127 limbs of zeros). The other forms stay below 64 bytes.
+constexpr std::size_t kPlainTextMax = 3 + kLimbDigits * (-kLowestExponent) + kLimbDigits * kLimbs + 1;
+
+struct DigitPairs {
+    char text[200];
+};
+
+constexpr DigitPairs make_pairs() {
+    DigitPairs pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs.text[2 * i] = static_cast<char>('0' + i / 10);
+        pairs.text[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}
+
+constexpr DigitPairs kPairs = make_pairs();
+
+char* put_pair(char* p, std::uint32_t value) {
+    std::memcpy(p, &kPairs.text[2 * value], 2);
+    return p + 2;
+}
+
+// A limb as exactly eight digits.
+char* put_limb(char* p, std::uint32_t limb) {
+    const std::uint32_t high = limb / 10000;
+    const std::uint32_t low = limb % 10000;
+    p = put_pair(p, high / 100);
+    p = put_pair(p, high % 100);
+    p = put_pair(p, low / 100);
+    return put_pair(p, low % 100);
+}
+
+// A limb without leading zeros, written from its last digit back.
+char* put_limb_short(char* p, std::uint32_t limb) {
+    int digits = 1;
+    while (digits < kLimbDigits && limb >= kPowersOfTen[digits]) ++digits;
+    char* const end = p + digits;
+    char* q = end;
+    for (; limb >= 100; limb /= 100) put_pair(q -= 2, limb % 100);
+    if (limb >= 10)
+        put_pair(q - 2, limb);
+    else
+        q[-1] = static_cast<char>('0' + limb);
+    return end;
+}
+
+// Every digit of the limbs, the highest limb without leading zeros.
+char* put_digits(char* p, const Number& x) {
+    p = put_limb_short(p, x.limb[x.count - 1]);
+    for (int i = x.count - 2; i >= 0; --i) p = put_limb(p, x.limb[i]);
+    return p;
+}
+
+char* put_exponent(char* p, int exponent) {
+    *p++ = 'e';
+    return std::to_chars(p, p + 12, exponent).ptr;
+}
+
+char* put_zeros(char* p, int limbs) {
+    const auto count = static_cast<std::size_t>(limbs) * kLimbDigits;
+    std::memset(p, '0', count);
+    return p + count;
+}
+
+char* trim_fraction(char* p) {
+    while (p[-1] == '0') --p;
+    if (p[-1] == '.') --p;
+    return p;
+}
+
+std::size_t write_plain(const Number& x, char* text) {
+    char* p = text;
+    if (x.negative) *p++ = '-';
+    const int whole_limbs = x.count + x.exponent;
+    if (whole_limbs <= 0) {
+        *p++ = '0';
+        *p++ = '.';
+        p = put_zeros(p, -whole_limbs);
+    }
+    for (int i = x.count - 1; i >= 0; --i) {
+        p = i == x.count - 1 && whole_limbs > 0 ? put_limb_short(p, x.limb[i]) : put_limb(p, x.limb[i]);
+        if (i + x.exponent == 0 && i > 0) *p++ = '.';
+    }
+    if (x.exponent > 0) p = put_zeros(p, x.exponent);
+    if (x.exponent < 0) p = trim_fraction(p);
+    return static_cast<std::size_t>(p - text);
+}
+
+std::size_t write_scientific(const Number& x, char* text) {
+    char* p = text;
+    if (x.negative) *p++ = '-';
+    // The digits go one place further on; the first moves back in front of the point.
+    char* const end = put_digits(p + 1, x);
+    const auto count = static_cast<int>(end - (p + 1));
+    p[0] = p[1];
+    if (count > 1) {
+        p[1] = '.';
+        p = trim_fraction(end);
+    } else {
+        p = end - 1;
+    }
+    p = put_exponent(p, count - 1 + x.exponent * kLimbDigits);
+    return static_cast<std::size_t>(p - text);
+}
+
+std::size_t write_digit_string(const Number& x, char* text) {
+    char* p = text;
+    if (x.negative) *p++ = '-';
+    p = put_digits(p, x);
+    if (x.exponent != 0) p = put_exponent(p, x.exponent * kLimbDigits);
+    return static_cast<std::size_t>(p - text);
+}
+
+}  // namespace
+
+// The digits argument of ToStr plays no part in this backend's forms. A plain form too long
+// for the caller's buffer (with the library's 720-byte text buffers, only magnitudes beyond
+// about 10^700 or below 10^-700) is written as the digit string instead, which keeps the
+// value exact; a buffer too small even for that gets the text cut to fit.
+void write_text(const Number& x, char* out, std::size_t out_size, std::int32_t style) {
+    if (out_size == 0) return;
+    char text[kPlainTextMax];
+    std::size_t length = 1;
+    if (x.count == 0) {
+        text[0] = '0';
+    } else if (style < 1) {
+        length = write_plain(x, text);
+        if (length >= out_size) length = write_digit_string(x, text);
+    } else if (style == kStyleScientific) {
+        length = write_scientific(x, text);
+    } else {
+        length = write_digit_string(x, text);
+    }
+    if (length >= out_size) length = out_size - 1;
+    std::memcpy(out, text, length);
+    out[length] = '\0';
+}
+
+}  // namespace fcl::decimal
