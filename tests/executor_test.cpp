@@ -142,6 +142,19 @@ TEST_P(Executor, UnterminatedFieldTextStaysInsideRawBuffer) {
     EXPECT_EQ(std::strlen(reinterpret_cast<const char*>(result + 1)), static_cast<size_t>(FCL_RAW_BUFFER - 1));
 }
 
+// Eight long texts need more than the 4096-byte value area: the run stops with 1006.
+TEST_P(Executor, FullValueAreaStopsTheRun) {
+    Answer answer{0, FCL_T_STRING, std::vector<uint8_t>(FCL_RAW_BUFFER, 'v')};
+    FormulaBuilder formula(FCL_T_STRING);
+    for (int i = 0; i < 7; ++i) formula.reference(FCL_T_FIELD, "Long");
+    uint8_t result[FCL_MAX_VALUE];
+    EXPECT_EQ(run(formula.build(), result, &answer), FCL_E_CODE);  // seven fit, leaving seven values
+    formula.reference(FCL_T_FIELD, "Long");
+    EXPECT_EQ(run(formula.build(), result, &answer), FCL_E_STACK_FULL);
+    EXPECT_EQ(result[0], FCL_T_STRING);
+    EXPECT_EQ(result[1], 0);
+}
+
 TEST_P(Executor, BlocksWithImpossibleLengthAreRefused) {
     uint8_t result[FCL_MAX_VALUE];
     std::vector<uint8_t> code = FormulaBuilder(FCL_T_LOGICAL).logical(true).build();

@@ -33,6 +33,23 @@ Status push_value(Context& ctx, const std::uint8_t* value, std::uint16_t size) {
     return kOk;
 }
 
+// Fetches a field's value straight into the value area when a value of any size fits there,
+// else through a local buffer, so that a full value area still reports 1006.
+Status fetch_and_push(Context& ctx, const std::uint8_t* item) {
+    std::uint16_t size = 0;
+    if (ctx.stack_depth < kMaxOperands && ctx.value_used + kCodeAreaSize < kNodePoolSize) {
+        std::uint8_t* slot = ctx.value_area + ctx.value_used;
+        const Status status = fetch_field(ctx, item, slot, &size);
+        if (status != kOk) return status;
+        ctx.value_used = static_cast<std::uint16_t>(ctx.value_used + size);
+        ctx.stack[++ctx.stack_depth] = OperandEntry{slot, size};
+        return kOk;
+    }
+    std::uint8_t value[kCodeAreaSize];
+    const Status status = fetch_field(ctx, item, value, &size);
+    return status == kOk ? push_value(ctx, value, size) : status;
+}
+
 Status call_function(Context& ctx, unsigned index) {
     const FunctionRecord* record = function_record(index);
     if (!record) return kUnknownName;
@@ -62,10 +79,7 @@ Status walk(Context& ctx, std::size_t length) {
         if (item[0] == kFunctionCall) {
             status = call_function(ctx, item[1]);
         } else if (item[0] == kFieldRef || item[0] == kNameRef) {
-            std::uint8_t value[kCodeAreaSize];
-            std::uint16_t value_bytes = 0;
-            status = fetch_field(ctx, item, value, &value_bytes);
-            if (status == kOk) status = push_value(ctx, value, value_bytes);
+            status = fetch_and_push(ctx, item);
         } else if (ctx.stack_depth >= kMaxOperands) {
             status = kStackFull;
         } else {

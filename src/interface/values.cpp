@@ -14,12 +14,6 @@ namespace fcl {
 
 namespace {
 
-// Length of the NUL-terminated text at text, or limit when no NUL comes within limit bytes.
-std::size_t bounded_length(const std::uint8_t* text, std::size_t limit) {
-    const void* nul = std::memchr(text, 0, limit);
-    return nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - text) : limit;
-}
-
 template <typename T>
 T read_raw(const void* raw) {
     T value;
@@ -66,35 +60,16 @@ RawNumber read_raw_number(std::uint8_t format, const void* raw) {
 
 }  // namespace
 
-std::uint16_t value_size(const std::uint8_t* value, std::size_t limit) {
-    if (limit < 2) return 0;
-    std::size_t text_len;
-    switch (value[0]) {
-        case kString:
-        case kTime:
-        case kDate:
-            text_len = bounded_length(value + 1, limit - 1);
-            return text_len + 2 <= limit ? static_cast<std::uint16_t>(text_len + 2) : 0;
-        case kNumber:
-            if (!text_numbers()) return limit >= 9 ? 9 : 0;
-            text_len = bounded_length(value + 1, limit - 1);
-            return text_len + 2 <= limit ? static_cast<std::uint16_t>(text_len + 2) : 0;
-        case kLogical:
-        case kFunctionCall:
-            return 2;
-        case kFieldRef:
-        case kNameRef:
-            text_len = bounded_length(value + 1, limit - 1);
-            return text_len + 4 <= limit ? static_cast<std::uint16_t>(text_len + 4) : 0;
-        default:
-            return 0;
-    }
-}
-
 std::uint16_t convert_raw_value(std::uint16_t type_word, const void* raw, std::uint8_t* out,
                                 std::size_t out_size, Context& ctx) {
     const std::uint8_t type = static_cast<std::uint8_t>(type_word & 0xFF);
     const std::uint8_t format = static_cast<std::uint8_t>(type_word >> 8);
+    // The common answer of a number field: a raw double in double-number mode.
+    if (type == kNumber && format == FCL_RAW_DOUBLE && !text_numbers() && out_size >= 9) {
+        out[0] = kNumber;
+        std::memcpy(out + 1, raw, sizeof(double));
+        return 9;
+    }
     const char* text = static_cast<const char*>(raw);
     switch (type) {
         case kString:
