@@ -3,13 +3,11 @@
 
 #include "compiler/typing.h"
 #include "functions/date_normaliser.h"
+#include "functions/time_normaliser.h"
 
 namespace fcl {
 
 namespace {
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-int two_digits(const char* text) { return (text[0] - '0') * 10 + (text[1] - '0'); }
 
 bool is_string_literal(const ParseNode& node) { return node.kind == kTokString && node.mask == kString; }
 
@@ -31,19 +29,10 @@ Status to_logical(ParseNode& node) {
 // hh:mm:ss, hh.mm.ss or hhmmss (colons anywhere, any separator at positions 2 and 5) to hhmmss.
 Status to_time(ParseNode& node) {
     if (!is_string_literal(node)) return kTypeError;
-    char* text = node.spelling();
-    std::size_t kept = 0;
-    for (std::size_t i = 0; text[i] != '\0'; ++i) {
-        if (is_digit(text[i])) {
-            if (kept == 6) return kTypeError;
-            text[kept++] = text[i];
-        } else if (text[i] != ':' && i != 2 && i != 5) {
-            return kTypeError;
-        }
-    }
-    if (kept != 6) return kTypeError;
-    text[6] = '\0';
-    if (two_digits(text) > 23 || two_digits(text + 2) > 59 || two_digits(text + 4) > 59) return kTypeError;
+    char time[kTimeBufferSize];
+    if (normalise_time(node.spelling(), time) != kOk) return kTypeError;
+    // Six digits came from the spelling, so it has room for them and the NUL.
+    std::memcpy(node.spelling(), time, sizeof time);
     node.mask = kTime;
     return kOk;
 }

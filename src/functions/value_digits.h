@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "functions/date_normaliser.h"
+#include "functions/time_normaliser.h"
 
 namespace fcl {
 
@@ -17,6 +18,6 @@ bool date_digits(const std::uint8_t* value, char (&digits)[kDateBufferSize]);
 // index 2 or 5 are skipped, anything else rejects the text; exactly six digits must remain,
 // making hours below 24 and minutes and seconds below 60. As with dates, the kept digits (not
 // the value's raw characters) are what STR and VAL use.
-bool time_digits(const std::uint8_t* value, char (&digits)[7]);
+bool time_digits(const std::uint8_t* value, char (&digits)[kTimeBufferSize]);
 
 }  // namespace fcl
