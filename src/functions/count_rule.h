@@ -1,4 +1,5 @@
-// The count rule: a number argument read as a whole count or position.
+// The count rule: a number argument read as a whole count or position (LEFT, REP, SELECT), and
+// with its sign kept as the integer argument of ADATE, ATIME and CTIME.
 #pragma once
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 
 #include "functions/date_argument.h"
 #include "functions/handlers.h"
-#include "functions/integer_args.h"
+#include "functions/count_rule.h"
 #include "functions/number_result.h"
 #include "functions/text_fields.h"
 #include "interface/settings.h"
@@ -116,7 +116,7 @@ Status adate(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
     if (const Status status = prepare_date_argument(args[0], date)) return status;
     const CalendarDate start = date_fields(date.text);
     // 64 bits: no day count can overflow the sum.
-    const std::int64_t sum = static_cast<std::int64_t>(day_number(start)) + integer_argument(args[1], ctx);
+    const std::int64_t sum = static_cast<std::int64_t>(day_number(start)) + count_argument(args[1], ctx, true);
     write_date_value(result, sum > 0 ? date_of_day_number(sum) : start);
     return kOk;
 }

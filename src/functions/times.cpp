@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "functions/handlers.h"
-#include "functions/integer_args.h"
+#include "functions/count_rule.h"
 #include "functions/number_result.h"
 #include "functions/text_fields.h"
 #include "functions/time_normaliser.h"
@@ -114,7 +114,7 @@ Status atime(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
     char time[kTimeBufferSize];
     if (normalise_time(payload_text(args[0]), time) != kOk) return kTypeError;
     // 64 bits: no second count can overflow the sum before it is wrapped into the day.
-    const std::int64_t sum = static_cast<std::int64_t>(seconds_of_day(time)) + integer_argument(args[1], ctx);
+    const std::int64_t sum = static_cast<std::int64_t>(seconds_of_day(time)) + count_argument(args[1], ctx, true);
     std::int64_t r = sum % kSecondsPerDay;
     if (r < 0) r += kSecondsPerDay;
     const auto seconds = static_cast<std::int32_t>(r);
@@ -128,7 +128,7 @@ Status ctime(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
     char second[kTimeBufferSize];
     if (normalise_time(payload_text(args[0]), first) != kOk) return kTypeError;
     if (normalise_time(payload_text(args[1]), second) != kOk) return kTypeError;
-    const std::int32_t days = with_days ? integer_argument(args[2], ctx) : 0;
+    const std::int32_t days = with_days ? count_argument(args[2], ctx, true) : 0;
     // The difference is a signed 32-bit quantity; the arithmetic is done unsigned so that a
     // day count beyond about 24855 days wraps around as in 32 bits instead of overflowing.
     const std::uint32_t difference = static_cast<std::uint32_t>(seconds_of_day(first)) +
