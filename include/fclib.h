@@ -40,6 +40,11 @@ extern "C" {
 #define FCL_E_CODE            1007 /* emitter wrote nothing, missing arguments, bad value, or not one result */
 #define FCL_E_NODE_POOL       1008 /* compiler node pool full */
 #define FCL_E_DIVIDE_BY_ZERO  1009 /* division by zero */
+/* The context is already compiling or executing: a field callback called FCLCOMPILE(2) or
+ * FCLEXECUTE(2) on the context whose run called it. The inner call changes nothing in the
+ * context (a refused compile still writes the empty formula, a refused run the blank value to
+ * the caller's buffers) and the outer run goes on unharmed. Other contexts may be used. */
+#define FCL_E_BUSY            1010
 
 /* Type codes of tagged values and formula items; values 1..16 also form type masks. */
 #define FCL_T_STRING     1

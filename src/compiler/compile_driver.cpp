@@ -30,9 +30,8 @@ bool copy_text(Context& ctx, const char* text) {
 
 }  // namespace
 
-Status compile_formula(Context& ctx, bool clear_context, FCLFIELDPROC callback, void* data, const char* text,
-                       std::uint8_t* code, std::uint16_t* length) {
-    if (clear_context) std::memset(&ctx, 0, sizeof ctx);
+Status compile_formula(Context& ctx, FCLFIELDPROC callback, void* data, const char* text, std::uint8_t* code,
+                       std::uint16_t* length) {
     ctx.code_pos = kHeaderSize;
     ctx.parse_depth = 0;
     ctx.subtree_depth = 0;

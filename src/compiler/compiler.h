@@ -8,10 +8,10 @@
 
 namespace fcl {
 
-// Compiles text into code (or nowhere when code is null) using ctx. clear_context selects
-// FCLCOMPILE's full clearing of the context; otherwise only the compiler's fields are reset.
+// Compiles text into code (or nowhere when code is null) using ctx, resetting only the
+// compiler's fields of the context (FCLCOMPILE clears the whole global context first).
 // On every failure code and length hold the 7-byte empty formula.
-Status compile_formula(Context& ctx, bool clear_context, FCLFIELDPROC callback, void* data,
-                       const char* text, std::uint8_t* code, std::uint16_t* length);
+Status compile_formula(Context& ctx, FCLFIELDPROC callback, void* data, const char* text, std::uint8_t* code,
+                       std::uint16_t* length);
 
 }  // namespace fcl

@@ -5,6 +5,8 @@
 namespace fcl {
 
 Status fetch_field(Context& ctx, const std::uint8_t* item, std::uint8_t* out, std::uint16_t* size) {
+    // A host that passed no callback cannot answer: the same failure as a refusing host.
+    if (!ctx.callback) return kCallbackFailed;
     std::uint8_t* raw = ctx.result + kRawBufferOffset;
     ctx.result[0] = 0;  // no valid value until the host answers
     raw[0] = 0;

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 #include "functions/aggregate_cells.h"
 #include "functions/aggregate_requests.h"
@@ -97,7 +98,9 @@ Status run_p_aggregate(AggregateKind kind, std::uint8_t* result, Context& ctx) {
 }
 
 // The plain form: the host's pass key picks the slot, its end mark says whether the slot keeps
-// its total or is cleared after reporting.
+// its total or is cleared after reporting. The slots and slot counters are shared by every
+// context, so each step between two requests runs under the aggregate lock; the lock is never
+// held while the host's callback runs, so a callback may itself run formulas on other handles.
 Status run_plain_aggregate(AggregateKind kind, std::uint8_t* result, Context& ctx) {
     if (!ctx.callback) return kCallbackFailed;
     if (kind != AggregateKind::Count) {
@@ -105,19 +108,21 @@ Status run_plain_aggregate(AggregateKind kind, std::uint8_t* result, Context& ct
         if (answer == kEndKeep) return run_p_aggregate(kind, result, ctx);
         if (answer != kEndReset) return without_value(result);
     }
-    KindState& state = g_states[index_of(kind)];
     const std::uint8_t* item = ctx.current_item;
     if (!is_reference(item)) {
+        const std::lock_guard lock(aggregate_lock());
+        KindState& state = g_states[index_of(kind)];
         if (state.slot < std::numeric_limits<std::int32_t>::max()) ++state.slot;
         return without_value(result);
     }
     const char* name = reinterpret_cast<const char*>(item + 1);
     std::uint16_t type_word = item[0];
-    Cell cell{};
     for (std::int32_t requests = 0;; ++requests) {
         if (requests == kMaxRequestsPerCall) return kCallbackFailed;
         const std::uint16_t key = ask_value(ctx, name, type_word);
         if (key == kEndReset) continue;
+        const std::lock_guard lock(aggregate_lock());
+        KindState& state = g_states[index_of(kind)];
         if (key != state.last_key) {
             state.slot = 0;
             state.last_key = key;
@@ -128,19 +133,21 @@ Status run_plain_aggregate(AggregateKind kind, std::uint8_t* result, Context& ct
             write_blank_value(kNumber, result);
             return key;
         }
-        cell = slot_cell(kind, state.slot);
-        if (type_word == kEndKeep || type_word == kEndReset) break;
+        const Cell cell = slot_cell(kind, state.slot);
+        if (type_word == kEndKeep || type_word == kEndReset) {
+            write_cell_result(kind, cell, result, ctx);
+            if (type_word == kEndReset) clear_cell(kind, cell);
+            ++state.slot;
+            return kOk;
+        }
         fold_value(kind, cell, type_word, request_buffer(ctx), ctx);
     }
-    write_cell_result(kind, cell, result, ctx);
-    if (type_word == kEndReset) clear_cell(kind, cell);
-    ++state.slot;
-    return kOk;
 }
 
 }  // namespace
 
 void reset_aggregate_state() {
+    const std::lock_guard lock(aggregate_lock());
     for (KindState& state : g_states) state = KindState{0, 1};
     std::memset(g_count_slots, 0, sizeof g_count_slots);
 }

@@ -1,6 +1,8 @@
-// PAGE: a process-wide page counter and step, one pair per number encoding.
+// PAGE: a process-wide page counter and step, one pair per number encoding. Runs on separate
+// handles may call PAGE at the same time, so every read and step of the counter holds the lock.
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "functions/handlers.h"
 #include "interface/number_mode.h"
@@ -17,6 +19,7 @@ double g_page_step_double = 1.0;
 // Text-number mode: zero-filled backend numbers, which are zero for either backend.
 alignas(8) std::uint8_t g_page_number[kNumberSize] = {};
 alignas(8) std::uint8_t g_page_step_number[kNumberSize] = {};
+std::mutex g_page_lock;
 
 // The counter as a page number: held in the 32-bit range, truncated, 0 when not positive.
 Status write_page_double(std::uint8_t* result, double page) {
@@ -29,9 +32,9 @@ Status write_page_double(std::uint8_t* result, double page) {
     return kOk;
 }
 
-Status write_page_number(std::uint8_t* result) {
+Status write_page_number(std::uint8_t* result, const std::uint8_t* page) {
     char text[kNumberTextSize];
-    backend().to_str(g_page_number, text, sizeof text, kStyleFull, -1);
+    backend().to_str(page, text, sizeof text, kStyleFull, -1);
     write_string(result, text, std::strlen(text));
     return kOk;
 }
@@ -47,23 +50,30 @@ double payload_double(const std::uint8_t* value) {
 Status page(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
     const bool restart = call_argc(result) == 2;
     if (!text_numbers()) {
-        if (restart) {
-            g_page_double = payload_double(args[0]);
-            g_page_step_double = payload_double(args[1]);
+        double shown;
+        {
+            const std::lock_guard lock(g_page_lock);
+            if (restart) {
+                g_page_double = payload_double(args[0]);
+                g_page_step_double = payload_double(args[1]);
+            }
+            shown = g_page_double;
+            if (!restart) g_page_double += g_page_step_double;
         }
-        const double shown = g_page_double;
-        if (!restart) g_page_double += g_page_step_double;
         return write_page_double(result, shown);
     }
     const Backend& b = backend();
-    if (restart) {
-        b.from_str(g_page_number, reinterpret_cast<const char*>(args[0] + 1));
-        b.from_str(g_page_step_number, reinterpret_cast<const char*>(args[1] + 1));
-        return write_page_number(result);
+    alignas(8) std::uint8_t shown[kNumberSize];
+    {
+        const std::lock_guard lock(g_page_lock);
+        if (restart) {
+            b.from_str(g_page_number, reinterpret_cast<const char*>(args[0] + 1));
+            b.from_str(g_page_step_number, reinterpret_cast<const char*>(args[1] + 1));
+        }
+        std::memcpy(shown, g_page_number, sizeof shown);
+        if (!restart) b.add(g_page_number, g_page_step_number);
     }
-    write_page_number(result);
-    b.add(g_page_number, g_page_step_number);
-    return kOk;
+    return write_page_number(result, shown);
 }
 
 }  // namespace fcl::handlers

@@ -23,14 +23,12 @@ struct Segment {
 // Each pattern byte opens at most one segment and adds at most one byte of segment text; the
 // candidate takes every character of the text at most once and at most one byte for every
 // other pattern byte. Sized so for the longest texts a value can hold, the areas never fill.
-// They are process-wide, so LIKE must not run in two threads at once.
+// Each call keeps its own on the stack (about 4.6 KB), so concurrent runs never share one.
 struct LikeWork {
     Segment segments[kMaxArgumentText];
     char segment_text[kMaxArgumentText];
     char candidate[2 * kMaxArgumentText + 1];
 };
-
-LikeWork g_work;
 
 struct Text {
     const char* bytes;
@@ -48,16 +46,16 @@ struct Text {
 };
 
 // Splits the pattern into literal and wildcard segments; returns the number of segments.
-std::size_t parse_pattern(const Text& pattern) {
+std::size_t parse_pattern(const Text& pattern, LikeWork& work) {
     std::size_t segments = 0;
     std::size_t text_used = 0;
     for (std::size_t i = 0; i < pattern.length;) {
         const char c = pattern.bytes[i];
         const bool single = pattern.width(i) == 1;
-        Segment* last = segments ? &g_work.segments[segments - 1] : nullptr;
+        Segment* last = segments ? &work.segments[segments - 1] : nullptr;
         if (single && (c == '*' || c == '?')) {
             if (!last || last->kind == SegmentKind::Literal) {
-                last = &g_work.segments[segments++];
+                last = &work.segments[segments++];
                 *last = Segment{SegmentKind::Question, 0, 0, 0};
             }
             if (c == '?') ++last->count;
@@ -75,10 +73,10 @@ std::size_t parse_pattern(const Text& pattern) {
         }
         const std::size_t width = pattern.width(start);
         if (!last || last->kind != SegmentKind::Literal) {
-            last = &g_work.segments[segments++];
+            last = &work.segments[segments++];
             *last = Segment{SegmentKind::Literal, 0, static_cast<std::uint16_t>(text_used), 0};
         }
-        std::memcpy(g_work.segment_text + text_used, pattern.bytes + start, width);
+        std::memcpy(work.segment_text + text_used, pattern.bytes + start, width);
         text_used += width;
         last->length = static_cast<std::uint16_t>(last->length + width);
         i = start + width;
@@ -88,18 +86,20 @@ std::size_t parse_pattern(const Text& pattern) {
 
 class Candidate {
 public:
+    explicit Candidate(char (&area)[2 * kMaxArgumentText + 1]) : area_(area) {}
     void append(const char* bytes, std::size_t count) {
-        const std::size_t room = sizeof g_work.candidate - 1 - length_;
+        const std::size_t room = sizeof area_ - 1 - length_;
         if (count > room) count = room;
-        std::memcpy(g_work.candidate + length_, bytes, count);
+        std::memcpy(area_ + length_, bytes, count);
         length_ += count;
     }
     const char* finish() {
-        g_work.candidate[length_] = '\0';
-        return g_work.candidate;
+        area_[length_] = '\0';
+        return area_;
     }
 
 private:
+    char (&area_)[2 * kMaxArgumentText + 1];
     std::size_t length_ = 0;
 };
 
@@ -143,20 +143,20 @@ struct Reader {
     }
 };
 
-const char* build_candidate(const Text& text, std::size_t segments) {
-    Candidate candidate;
+const char* build_candidate(const Text& text, std::size_t segments, LikeWork& work) {
+    Candidate candidate(work.candidate);
     Reader reader{text, 0};
     bool star_pending = false;
     std::size_t star_questions = 0;
     for (std::size_t k = 0; k < segments; ++k) {
-        const Segment& segment = g_work.segments[k];
+        const Segment& segment = work.segments[k];
         if (segment.kind == SegmentKind::Question) {
             reader.copy_characters(segment.count, candidate);
         } else if (segment.kind == SegmentKind::Star) {
             star_pending = true;
             star_questions = segment.count - 1u;
         } else {
-            const Text literal{g_work.segment_text + segment.offset, segment.length};
+            const Text literal{work.segment_text + segment.offset, segment.length};
             if (star_pending) {
                 // The star takes the shortest stretch that reaches the literal; no backtracking.
                 reader.copy_characters(star_questions, candidate);
@@ -181,7 +181,8 @@ const char* build_candidate(const Text& text, std::size_t segments) {
 Status like(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
     const Text text{text_of(args[0]), text_length(args[0])};
     const Text pattern{text_of(args[1]), text_length(args[1])};
-    const char* candidate = build_candidate(text, parse_pattern(pattern));
+    LikeWork work;
+    const char* candidate = build_candidate(text, parse_pattern(pattern, work), work);
     result[0] = kLogical;
     result[1] = cp932::compare(text.bytes, candidate) == 0 ? 1 : 0;
     return kOk;

@@ -1,4 +1,5 @@
 // STR and VAL: any value as text, and any value as a number.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -85,6 +86,26 @@ Status str_formatted(const std::uint8_t* const* args, std::uint16_t argc, std::u
     return padded.write(result);
 }
 
+// The argument's own characters in fixed-width fields with separators between: a date as
+// characters 1-4, 5-6 and 7-8 around "/", a time as 1-2, 3-4 and 5-6 around ":". The check
+// that accepted the value worked on a copy, so a field text such as 2024/01/31 comes out
+// as it stands (2024//0/1/). A field that runs past the text's end is zero-filled on the left,
+// as the runtime's "%04.04s" conversion does on Windows (one behaviour on every platform).
+Status lay_out(const std::uint8_t* x, const std::size_t (&widths)[3], char separator, std::uint8_t* result) {
+    const char* text = text_of(x);
+    const std::size_t length = text_length(x);
+    ResultText out;
+    std::size_t from = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+        if (k > 0) out.append(&separator, 1);
+        const std::size_t available = from < length ? std::min(widths[k], length - from) : 0;
+        out.repeat('0', widths[k] - available);
+        out.append(text + from, available);
+        from += widths[k];
+    }
+    return out.write(result);
+}
+
 // A number result from digit text: the text read as a double in double-number mode, the
 // text itself as the payload in text-number mode.
 Status write_number_text(std::uint8_t* result, const char* text, std::size_t length) {
@@ -112,16 +133,12 @@ Status str(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
         case kDate: {
             char digits[kDateBufferSize];
             if (!date_digits(x, digits)) return kTypeError;
-            char text[16];
-            std::snprintf(text, sizeof text, "%.4s/%.2s/%.2s", digits, digits + 4, digits + 6);
-            return write_text_result(result, text, std::strlen(text));
+            return lay_out(x, {4, 2, 2}, '/', result);
         }
         case kTime: {
-            char digits[7];
+            char digits[kTimeBufferSize];
             if (!time_digits(x, digits)) return kTypeError;
-            char text[12];
-            std::snprintf(text, sizeof text, "%.2s:%.2s:%.2s", digits, digits + 2, digits + 4);
-            return write_text_result(result, text, std::strlen(text));
+            return lay_out(x, {2, 2, 2}, ':', result);
         }
         default: return kTypeError;
     }

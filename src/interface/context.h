@@ -36,6 +36,10 @@ struct Context {
     ParseNode* subtree_stack[kStackSlots];
     std::uint16_t flags;
     std::uint16_t prev_class;
+    // Nonzero while an entry point compiles or executes in this context, so that a field
+    // callback calling back into the same context is refused instead of overwriting the run.
+    // It takes bytes that alignment leaves free, so the layout stays as it is.
+    std::uint16_t in_use;
     const char* lex_pos;
     char token_text[kTextAreaSize];
     alignas(8) std::uint8_t pool[kNodePoolSize];  // node pool at compile time, value area at run time

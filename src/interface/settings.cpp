@@ -1,8 +1,8 @@
 #include "interface/settings.h"
 
 #include <cstring>
+#include <mutex>
 
-#include "number/backend.h"
 #include "platform/profile.h"
 
 namespace fcl {
@@ -44,7 +44,6 @@ void apply_month_names(const char* value, char (&names)[12][kMonthNameSize]) {
 }
 
 void on_process_attach() {
-    install_backend(5);
     g_settings.load_date = platform::local_time();
     g_settings.load_time = platform::local_time();
 
@@ -58,3 +57,17 @@ void on_process_attach() {
 }
 
 }  // namespace fcl
+
+namespace fcl::detail {
+
+std::atomic<bool> g_loaded{false};
+
+void load_once() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        on_process_attach();
+        g_loaded.store(true, std::memory_order_release);
+    });
+}
+
+}  // namespace fcl::detail

@@ -2,6 +2,7 @@
 // date and time functions to invalid input, and the load date and time.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -21,9 +22,21 @@ struct LoadSettings {
 
 const LoadSettings& load_settings();
 
-// Runs the load-time work: backend table, load date and time, "Month", "DateError",
-// "TimeError". Called once at process attach; tests call it again after changing the profile.
+// Runs the load-time work: load date and time, "Month", "DateError", "TimeError" (the backend
+// table needs no work: it starts as the decimal backend). ensure_loaded runs it once; tests
+// call it again after changing the profile.
 void on_process_attach();
+
+namespace detail {
+extern std::atomic<bool> g_loaded;
+void load_once();
+}  // namespace detail
+
+// Makes sure the load-time work has run, exactly once, before an entry point does its own work:
+// at process attach when the library is loaded, else (linked statically) at the first call.
+inline void ensure_loaded() {
+    if (!detail::g_loaded.load(std::memory_order_acquire)) [[unlikely]] detail::load_once();
+}
 
 // Splits a "Month" profile value into names and stores the first twelve over the defaults.
 // Exposed for tests of the splitting rule.

@@ -31,6 +31,7 @@ enum : Status {
     kCodeError = FCL_E_CODE,
     kNodePoolFull = FCL_E_NODE_POOL,
     kDivideByZero = FCL_E_DIVIDE_BY_ZERO,
+    kContextBusy = FCL_E_BUSY,
 };
 
 }  // namespace fcl

@@ -13,6 +13,7 @@ namespace fcl {
 namespace {
 
 WorkArea g_areas[4] = {};
+std::mutex g_aggregate_lock;
 
 struct AreaShape {
     const char* size_key;
@@ -91,9 +92,12 @@ bool size_from_profile(WorkArea& area, const AreaShape& shape) {
 
 }  // namespace
 
+std::mutex& aggregate_lock() { return g_aggregate_lock; }
+
 WorkArea& work_area(Aggregate kind) { return g_areas[static_cast<int>(kind)]; }
 
 void init_work_areas(std::int32_t mode) {
+    const std::lock_guard lock(g_aggregate_lock);
     switch (mode) {
         case 1:
             for (int i = 0; i < 4; ++i) {

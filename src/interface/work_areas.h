@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
 #include "interface/context.h"
 
@@ -30,6 +31,10 @@ struct WorkArea {
 };
 
 enum class Aggregate { Sum, Avg, Min, Max };
+
+// The work areas and the aggregates' slot counters are process-wide and written by runs on
+// any handle: hold this lock while reading or writing them. FCLINIT holds it too.
+std::mutex& aggregate_lock();
 
 WorkArea& work_area(Aggregate kind);
 

@@ -1,12 +1,15 @@
 #include "number/backend.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace fcl {
 
 namespace {
 
-Backend g_backend = double_backend_slots();
+// The current backend. Constant-initialised to the decimal backend, so it is in place before
+// any code runs whatever the link order; NumSetup switches it, before any thread starts.
+constinit std::atomic<const Backend*> g_backend{&kDecimalBackend};
 
 // Removes trailing zeros after a "." and the "." itself when nothing follows it.
 void trim_fraction_zeros(char* text) {
@@ -20,20 +23,16 @@ void trim_fraction_zeros(char* text) {
 
 }  // namespace
 
-const Backend& backend() { return g_backend; }
+const Backend& backend() { return *g_backend.load(std::memory_order_relaxed); }
 
 void install_backend(std::int32_t type) {
-    if (type == 5) {
-        g_backend = decimal_backend_slots();
-        return;
-    }
-    g_backend = double_backend_slots();
-    g_backend.type = type == 1 ? 1 : 0;
+    const Backend* chosen = type == 5 ? &kDecimalBackend : type == 1 ? &kDoubleBackendType1 : &kDoubleBackend;
+    g_backend.store(chosen, std::memory_order_relaxed);
 }
 
 void shaped_to_str(const void* number, char* out, std::size_t out_size, std::int32_t style, std::int32_t digits) {
     if (out_size == 0) return;
-    g_backend.to_str(number, out, out_size, style, digits);
+    backend().to_str(number, out, out_size, style, digits);
     if (style > 0) return;
     if (digits == 0) {
         if (char* point = std::strchr(out, '.')) *point = '\0';
@@ -62,7 +61,7 @@ void shaped_to_str(const void* number, char* out, std::size_t out_size, std::int
 
 void whole_number_text(const void* number, char* out, std::size_t out_size) {
     // Digits -1 keeps the fraction (the double backend would round with 0 decimals); it is cut here.
-    g_backend.to_str(number, out, out_size, kStylePlain, -1);
+    backend().to_str(number, out, out_size, kStylePlain, -1);
     if (char* point = std::strchr(out, '.')) *point = '\0';
     if (std::strcmp(out, "-0") == 0) std::strcpy(out, "0");
 }

@@ -53,8 +53,10 @@ void shaped_to_str(const void* number, char* out, std::size_t out_size, std::int
 // whatever the backend), with "-0" written "0".
 void whole_number_text(const void* number, char* out, std::size_t out_size);
 
-// The two backends' slot sets, for install_backend only.
-Backend double_backend_slots();
-Backend decimal_backend_slots();
+// The backends' constant tables, for install_backend only. The double backend has two,
+// differing only in the type code NumType reports.
+extern const Backend kDoubleBackend;
+extern const Backend kDoubleBackendType1;
+extern const Backend kDecimalBackend;
 
 }  // namespace fcl

@@ -80,9 +80,8 @@ void div(void* a, const void* b) {
 
 }  // namespace
 
-Backend decimal_backend_slots() {
-    return Backend{5, static_cast<std::int32_t>(sizeof(decimal::Stored)), to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
-                   min, max, neg, int_part, add, sub, mul, div};
-}
+extern constexpr Backend kDecimalBackend{5, static_cast<std::int32_t>(sizeof(decimal::Stored)), to_str, from_str,
+                                         from_int, from_dbl, comp, is_zero, zero, min, max, neg, int_part, add,
+                                         sub, mul, div};
 
 }  // namespace fcl

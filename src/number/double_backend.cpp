@@ -65,9 +65,9 @@ void div(void* a, const void* b) { store(a, load(a) / load(b)); }
 
 }  // namespace
 
-Backend double_backend_slots() {
-    return Backend{0, 8, to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
-                   min, max, neg, int_part, add, sub, mul, div};
-}
+extern constexpr Backend kDoubleBackend{0, 8, to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
+                                        min, max, neg, int_part, add, sub, mul, div};
+extern constexpr Backend kDoubleBackendType1{1, 8, to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
+                                             min, max, neg, int_part, add, sub, mul, div};
 
 }  // namespace fcl

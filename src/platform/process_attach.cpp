@@ -1,9 +1,10 @@
-// The process-attach notification: the load-time work runs once, before main for a
-// program linked with the library and when the shared library is loaded.
+// The process-attach notification: the load-time work runs when the shared library is loaded
+// (or before main for a program linked with its objects). A static link that leaves this unit
+// out still gets the work done by the first entry point.
 #include "interface/settings.h"
 
 namespace {
 
-[[gnu::constructor]] void attach() { fcl::on_process_attach(); }
+[[gnu::constructor]] void attach() { fcl::ensure_loaded(); }
 
 }  // namespace
