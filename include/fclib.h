@@ -8,6 +8,16 @@
  * through the host's field callback. The Num functions expose the numeric
  * backend that text-number mode computes with.
  *
+ * Threads: separate handles may be used on separate threads at the same time. What they
+ * share is process-wide by design: the number-encoding mode, the backend, the load-time
+ * settings and month names, FORMAT's minus marks (read once, safely), and the aggregate
+ * work areas and PAGE's counter, whose updates are serialised inside the library so that
+ * concurrent runs share one set of totals. FCLSETMODE, NumSetup and FCLINIT change
+ * process-wide state: call them before the threads start. The global context (FCLCOMPILE,
+ * FCLEXECUTE) is one context: use it from one thread at a time, and a handle likewise.
+ * A field callback may call into other contexts, but not into the one that is running it
+ * (FCL_E_BUSY).
+ *
  * Plain C: usable from C and C++.
  */
 #ifndef FCLIB_H

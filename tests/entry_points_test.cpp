@@ -1,12 +1,14 @@
-// The exported interface: symbol list of the shared library and the simple entry points.
+// The exported interface: symbol list of the shared library, the mode, and hosts that pass no
+// callback or call back into the context that is running.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "fclib.h"
-#include "interface/context.h"
 
 namespace fcl::test {
 namespace {
@@ -42,20 +44,94 @@ TEST(EntryPoints, ModeStartsAtZeroAndFollowsSetMode) {
     EXPECT_EQ(FCLMODE(), 0);
 }
 
-TEST(EntryPoints, HandlesAreClearedContexts) {
-    const auto* handle = static_cast<const unsigned char*>(FCLCREATEHANDLE());
-    ASSERT_NE(handle, nullptr);
-    for (std::size_t i = 0; i < sizeof(Context); ++i) ASSERT_EQ(handle[i], 0) << i;
-    FCLRELEASEHANDLE(const_cast<unsigned char*>(handle));
-    FCLRELEASEHANDLE(nullptr);
+// The compiled form of [A] + 1 in double-number mode.
+constexpr unsigned char kFieldPlusOne[] = {0x02, 0x08, 0x15, 0x00, 0x20, 0x41, 0x00, 0xFF, 0xFF, 0x02, 0x00,
+                                           0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F, 0x80, 0x09, 0x00};
+
+int32_t number_field(void*, const char*, void* raw, uint16_t* type) {
+    *type = FCL_T_NUMBER;
+    if (raw) std::snprintf(static_cast<char*>(raw), FCL_RAW_BUFFER, "1");
+    return 0;
 }
 
-TEST(EntryPoints, LibraryStubsAndInitAnswer) {
-    EXPECT_EQ(LoadMPL32(), 1);
-    FreeMPL32();
-    const int32_t nothing = 3;
-    EXPECT_EQ(FCLINIT(0, &nothing), 1);
-    EXPECT_EQ(FCLINIT(0, nullptr), 1);
+double payload(const unsigned char* value) {
+    double x;
+    std::memcpy(&x, value + 1, sizeof x);
+    return x;
+}
+
+TEST(EntryPoints, NullCallbackFailsOnlyWhereTheHostIsNeeded) {
+    const int32_t fixed_areas = 0;
+    FCLINIT(0, &fixed_areas);
+    unsigned char sum[FCL_MAX_CODE];
+    unsigned char constant[FCL_MAX_CODE];
+    ASSERT_EQ(FCLCOMPILE(number_field, nullptr, "SUM([A])", sum, nullptr), FCL_OK);
+    ASSERT_EQ(FCLCOMPILE(number_field, nullptr, "2 * 3", constant, nullptr), FCL_OK);
+    FCLHANDLE handle = FCLCREATEHANDLE();
+    for (const unsigned char* code : {kFieldPlusOne, static_cast<const unsigned char*>(sum)}) {
+        unsigned char result[FCL_MAX_VALUE];
+        std::memset(result, 0xAA, sizeof result);
+        EXPECT_EQ(FCLEXECUTE(nullptr, nullptr, code, result), FCL_E_CALLBACK);
+        EXPECT_EQ(result[0], FCL_T_NUMBER);
+        EXPECT_EQ(payload(result), 0.0);
+        EXPECT_EQ(FCLEXECUTE2(nullptr, nullptr, code, result, handle), FCL_E_CALLBACK);
+    }
+    unsigned char result[FCL_MAX_VALUE];
+    EXPECT_EQ(FCLEXECUTE2(nullptr, nullptr, constant, result, handle), FCL_OK);
+    EXPECT_EQ(payload(result), 6.0);
+    FCLRELEASEHANDLE(handle);
+}
+
+// A host whose callback, while fetching [A], calls back into the context that is running it
+// and into another context.
+struct ReentrantHost {
+    FCLHANDLE running;  // null: the global context is running
+    FCLHANDLE other;
+    std::vector<uint16_t> inner_statuses;
+};
+
+int32_t reentrant_field(void* data, const char* name, void* raw, uint16_t* type) {
+    auto& host = *static_cast<ReentrantHost*>(data);
+    *type = FCL_T_NUMBER;
+    if (!raw) return 0;
+    const bool a = std::strcmp(name, "A") == 0;
+    std::snprintf(static_cast<char*>(raw), FCL_RAW_BUFFER, a ? "1" : "40");
+    if (!a) return 0;
+    unsigned char code[FCL_MAX_CODE];
+    unsigned char result[FCL_MAX_VALUE];
+    uint16_t length = 0;
+    host.inner_statuses.push_back(host.running ? FCLCOMPILE2(number_field, nullptr, "9", code, &length, host.running)
+                                               : FCLCOMPILE(number_field, nullptr, "9", code, &length));
+    EXPECT_EQ(length, 7);  // the refused compile leaves the empty formula
+    host.inner_statuses.push_back(host.running ? FCLEXECUTE2(number_field, nullptr, kFieldPlusOne, result, host.running)
+                                               : FCLEXECUTE(number_field, nullptr, kFieldPlusOne, result));
+    host.inner_statuses.push_back(FCLEXECUTE2(number_field, nullptr, kFieldPlusOne, result, host.other));
+    EXPECT_EQ(payload(result), 2.0);
+    return 0;
+}
+
+TEST(EntryPoints, ReentryIntoTheRunningContextIsRefusedAndTheOuterRunCompletes) {
+    FCLHANDLE handle = FCLCREATEHANDLE();
+    FCLHANDLE other = FCLCREATEHANDLE();
+    for (FCLHANDLE running : {static_cast<FCLHANDLE>(nullptr), handle}) {
+        ReentrantHost host{running, other, {}};
+        unsigned char code[FCL_MAX_CODE];
+        unsigned char result[FCL_MAX_VALUE];
+        const uint16_t compiled = running ? FCLCOMPILE2(reentrant_field, &host, "[A] + 20 + [B]", code, nullptr, running)
+                                          : FCLCOMPILE(reentrant_field, &host, "[A] + 20 + [B]", code, nullptr);
+        ASSERT_EQ(compiled, FCL_OK);
+        const uint16_t status = running ? FCLEXECUTE2(reentrant_field, &host, code, result, running)
+                                        : FCLEXECUTE(reentrant_field, &host, code, result);
+        EXPECT_EQ(status, FCL_OK);
+        EXPECT_EQ(payload(result), 61.0);
+        EXPECT_EQ(host.inner_statuses, (std::vector<uint16_t>{FCL_E_BUSY, FCL_E_BUSY, FCL_OK}));
+        // Once the outer call has returned, the context is free again.
+        EXPECT_EQ(running ? FCLCOMPILE2(number_field, nullptr, "9", code, nullptr, running)
+                          : FCLCOMPILE(number_field, nullptr, "9", code, nullptr),
+                  FCL_OK);
+    }
+    FCLRELEASEHANDLE(handle);
+    FCLRELEASEHANDLE(other);
 }
 
 TEST(EntryPoints, LibraryLoadsWithTheDecimalBackend) {
