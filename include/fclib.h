@@ -82,9 +82,32 @@ extern "C" {
 #define FCL_AGG_CONTINUE 0xFFFE
 #define FCL_AGG_RESET    0xFFFF
 
+/*
+ * Compiled formula: a 4-byte header, the items in postfix order (each a tagged value; a
+ * function call is FCL_T_FUNCTION and the 1-based function index), and a terminating 0.
+ * Header: byte 0 the result type mask, byte 1 the formula flags, bytes 2-3 the block's
+ * total length, little-endian.
+ */
+#define FCL_CODE_HEADER  4
+/* Formula flags: what the text contained, recorded for the host (the library never reads them). */
+#define FCL_FLAG_AND              0x01 /* AND or && */
+#define FCL_FLAG_OR               0x02 /* OR or || */
+#define FCL_FLAG_COMPARISON       0x04 /* a comparison operator */
+#define FCL_FLAG_ARITHMETIC       0x08 /* + - * / %, a unary minus or ! */
+#define FCL_FLAG_FUNCTION         0x10 /* a function name */
+#define FCL_FLAG_NAME             0x20 /* a name reference */
+#define FCL_FLAG_LEFT_NOT_NAME    0x40 /* a comparison whose first operand is no name reference */
+#define FCL_FLAG_LEAF_COMPARISON  0x80 /* the whole formula compares two literals or references */
+
+/* The total length stored in a compiled formula's header. */
+static inline uint16_t fcl_code_length(const unsigned char *code) {
+    return (uint16_t)(code[2] | (code[3] << 8));
+}
+
 /* Fixed sizes. */
 #define FCL_MAX_TEXT     527  /* formula text bytes */
 #define FCL_MAX_CODE     528  /* compiled formula bytes */
+#define FCL_EMPTY_CODE   7    /* the empty formula 01 00 07 00 01 00 00 */
 #define FCL_MAX_VALUE    528  /* result value bytes */
 #define FCL_MAX_STRING   512  /* string value text bytes */
 #define FCL_RAW_BUFFER   518  /* bytes the callback may write into the raw buffer */

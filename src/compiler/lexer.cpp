@@ -34,7 +34,7 @@ const FunctionRecord* operator_record(OperatorRecord op) {
     static const auto records = [] {
         std::array<const FunctionRecord*, kOperators> found{};
         for (std::size_t i = 0; i < kOperators; ++i)
-            found[i] = function_record(static_cast<unsigned>(find_function(kOperatorNames[i])));
+            found[i] = function_record(find_function(kOperatorNames[i]));
         return found;
     }();
     return records[op];
@@ -57,13 +57,11 @@ constexpr OperatorSpelling kWords[] = {
 constexpr OperatorSpelling kArithmetic[] = {
     {"+", kAdd, kTokAdd}, {"-", kSub, kTokSub}, {"*", kMul, kTokMul}, {"/", kDiv, kTokDiv}, {"%", kMod, kTokMod}};
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // Length of the spelling when the text begins with it (ASCII letters without case), else 0.
 std::size_t match(const char* text, const char* spelling) {
     std::size_t i = 0;
     for (; spelling[i] != '\0'; ++i)
-        if (upper(text[i]) != spelling[i]) return 0;
+        if (fold_case(text[i]) != spelling[i]) return 0;
     return i;
 }
 
@@ -84,7 +82,7 @@ Status operator_node(Context& ctx, std::uint8_t kind, OperatorRecord op, ParseNo
 
 // A function name token: the first record of the name as written.
 Status function_node(Context& ctx, const char* name, std::size_t length, ParseNode*& node) {
-    return record_token(ctx, kTokFunction, function_record(static_cast<unsigned>(find_function(name))), name, length,
+    return record_token(ctx, kTokFunction, function_record(find_function(name)), name, length,
                         node);
 }
 

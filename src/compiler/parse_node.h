@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "functions/function_list.h"
 #include "interface/context.h"
 
 namespace fcl {
@@ -63,10 +64,12 @@ struct ParseNode {
     std::uint8_t prec;   // precedence class
     std::uint8_t kind;   // token kind
     std::uint8_t mask;   // type mask of the value the node stands for
-    std::uint8_t fkind;  // function kind of the record (operators and function names)
+    std::uint8_t fkind;  // the record's Typing (operators and function names), in one byte
     std::uint8_t argc;   // argument slots
     std::uint8_t padding;
     std::uint16_t room;  // bytes the spelling may occupy, NUL included
+
+    Typing typing() const { return static_cast<Typing>(fkind); }
 
     ParseNode* child(unsigned i) {
         std::int16_t distance;

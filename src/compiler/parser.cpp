@@ -122,7 +122,7 @@ private:
             node->set_child(i, argument);
             --ctx_.subtree_depth;
         }
-        if (node->fkind != 0) {
+        if (node->typing() != Typing::Fixed) {
             if (const Status status = type_by_kind(*node)) return status;
         }
         ctx_.subtree_stack[++ctx_.subtree_depth] = node;  // room: the arguments were popped

@@ -9,27 +9,6 @@ namespace fcl {
 
 namespace {
 
-bool same_name(const char* record, const char* name) {
-    for (std::size_t i = 0; i < sizeof(FunctionRecord::name); ++i) {
-        char c = name[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (record[i] != c) return false;
-        if (c == '\0') return true;
-    }
-    return false;
-}
-
-// First record of the name with exactly argc arguments; 0 when there is none. Empty
-// parentheses need a record without arguments: a call such as LEFT() is refused here rather
-// than compiled into a formula that can only fail when run.
-int record_with_argc(const char* name, unsigned argc) {
-    for (unsigned index = 1; index <= kFunctionCount; ++index) {
-        const FunctionRecord& record = *function_record(index);
-        if (record.argc == argc && same_name(record.name, name)) return static_cast<int>(index);
-    }
-    return 0;
-}
-
 struct Mirror {
     std::uint8_t kind;
     char spelling[3];
@@ -66,7 +45,9 @@ void swap_operands(ParseNode& node) {
 
 Status select_overload(Context& ctx, ParseNode*& fn, std::uint16_t written) {
     if (fn->argc == written) return kOk;
-    const FunctionRecord* record = function_record(static_cast<unsigned>(record_with_argc(fn->spelling(), written)));
+    // Empty parentheses need a record without arguments: a call such as LEFT() is refused here
+    // rather than compiled into a formula that can only fail when run.
+    const FunctionRecord* record = function_record(find_function(fn->spelling(), written));
     if (!record) return kTypeError;
     ParseNode* replacement = new_record_node(ctx, kTokFunction, fn->spelling(), std::strlen(fn->spelling()), *record,
                                              static_cast<std::uint8_t>(written));
@@ -77,15 +58,15 @@ Status select_overload(Context& ctx, ParseNode*& fn, std::uint16_t written) {
 
 Status type_by_kind(ParseNode& node) {
     if (node.prec == kClsCompare) swap_operands(node);
-    // Kinds 1 and 2 compare with the first argument; kind 3 (IF, SELECT) with the second.
-    const unsigned reference = node.fkind == 3 ? 1 : 0;
+    // Compare and Unify type against the first argument; Choice (IF, SELECT) against the second.
+    const unsigned reference = node.typing() == Typing::Choice ? 1 : 0;
     if (reference >= node.argc) return kTypeError;
     const std::uint8_t type = node.child(reference)->mask;
     for (unsigned i = reference + 1; i < node.argc; ++i) {
         ParseNode& argument = *node.child(i);
         if (argument.mask != type && coerce_literal(argument, type) != kOk) return kTypeError;
     }
-    if (node.fkind != 1) node.mask = type;
+    if (node.typing() != Typing::Compare) node.mask = type;
     return kOk;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "functions/function_list.h"
 #include "interface/context.h"
 #include "interface/types.h"
 
@@ -10,6 +11,7 @@ namespace fcl {
 
 constexpr int kFunctionCount = 142;
 constexpr int kMaxArgs = 11;
+constexpr int kAnyArgc = -1;
 
 // A handler reads its argc arguments (first argument first; each a tagged value), writes one
 // tagged value at the start of result and returns a status. On entry result[0..1] hold argc.
@@ -18,7 +20,7 @@ using Handler = Status (*)(const std::uint8_t* const* args, std::uint8_t* result
 struct FunctionRecord {
     char name[16];
     Handler handler;
-    std::uint16_t kind;
+    Typing typing;
     std::uint16_t argc;
     std::uint16_t result_mask;
     std::uint16_t arg_masks[kMaxArgs];
@@ -31,10 +33,12 @@ inline const FunctionRecord* function_record(unsigned index) {
     return (index >= 1 && index <= kFunctionCount) ? &kFunctionTable[index - 1] : nullptr;
 }
 
-// 1-based index of the first record whose name equals name (ASCII letters without case);
-// with argc >= 1 the record's argc must also match; argc 0 or below takes the first of the name.
-// 0 when there is none.
-int find_function(const char* name, int argc = -1);
+// Names are matched without regard to the case of ASCII letters.
+inline char fold_case(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// 1-based index of the first record, in table order, whose name equals name and, unless argc is
+// kAnyArgc, whose argc equals argc; 0 when there is none.
+unsigned find_function(const char* name, int argc = kAnyArgc);
 
 // Argument count a handler was called with (the executor stores it in the result area).
 inline std::uint16_t call_argc(const std::uint8_t* result) {

@@ -15,6 +15,7 @@ int run_eval(const Options& options);
 int run_compile(const Options& options);
 int run_report(const Options& options);
 int run_gen_orders(const Options& options);
+int run_functions(const Options& options);
 int run_help(const Options& options);
 
 }  // namespace fcltool

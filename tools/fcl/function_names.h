@@ -1,8 +1,8 @@
-// Names and argument counts of the library's 142 function records, by function index.
+// The library's 142 function records, by function index, as the tool shows them.
 //
-// The public header does not expose the function table, so the tool keeps its own copy of
-// the names: compiled formulas call functions by index and that order is fixed, so this list
-// is part of the compiled-formula format the tool reads.
+// The public header does not expose the function table; the tool reads the same function list
+// the library's table is made from, so names, argument counts, types and summaries always agree
+// with the function indexes inside compiled formulas.
 #pragma once
 
 #include <cstdint>
@@ -10,10 +10,15 @@
 namespace fcltool {
 
 constexpr unsigned kFunctionCount = 142;
+constexpr unsigned kMaxArgs = 11;
 
 struct FunctionName {
     const char* name;
+    const char* handler;  // the handler's name: records that share one share it
     std::uint8_t argc;
+    std::uint16_t result_mask;
+    std::uint16_t arg_masks[kMaxArgs];
+    const char* summary;
 };
 
 // The record at a 1-based index, or null outside 1..142.

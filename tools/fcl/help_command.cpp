@@ -24,6 +24,9 @@ Usage:
       and executed per record; each becomes one output column. Without DATA and
       columns, runs the example report (examples/orders.csv, examples/orders.formulas,
       with the era list of examples/ORBISRPT.INI unless a profile directory is set).
+  fcl functions [NAME]
+      List the built-in functions: index, name, argument and result types, and
+      what each does (only the records of NAME when given).
   fcl gen-orders N [--seed S]
       Write N generated order records as CSV (for trying large reports).
   fcl help | fcl --help

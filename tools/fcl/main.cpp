@@ -22,6 +22,7 @@ constexpr Command kCommands[] = {
     {"compile", fcltool::run_compile},
     {"report", fcltool::run_report},
     {"gen-orders", fcltool::run_gen_orders},
+    {"functions", fcltool::run_functions},
     {"help", fcltool::run_help},
 };
 
