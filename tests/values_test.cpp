@@ -107,8 +107,6 @@ TEST(RawValueConversion, EveryFormatInBothModes) {
         {"empty string", 0x0001, {0}, "type 1 ", "type 1 "},
         {"date", 0x0010, {'2', '0', '2', '4', '0', '3', '1', '5', 0}, "type 16 20240315", "type 16 20240315"},
         {"time", 0x0008, {'1', '2', '3', '4', '5', '6', 0}, "type 8 123456", "type 8 123456"},
-        {"function", 0x0080, {'a', 'd', 'd', 0}, "call 9", "call 9"},
-        {"unknown function", 0x0080, {'f', 'o', 'o', 0}, "none", "none"},
         {"unknown type", 0x0003, {'x', 0}, "none", "none"},
     };
     Context& ctx = *static_cast<Context*>(FCLCREATEHANDLE());

@@ -4,14 +4,11 @@
 #include "compiler/compiler.h"
 #include "compiler/emitter.h"
 #include "compiler/parser.h"
+#include "interface/code_format.h"
 
 namespace fcl {
 
 namespace {
-
-constexpr std::uint8_t kEmptyFormula[] = {kString, 0, 7, 0, kString, 0, 0};
-constexpr std::uint16_t kHeaderSize = 4;
-constexpr std::uint16_t kFlagLeafComparison = 0x80;  // the formula is one comparison of two leaves
 
 bool is_leaf_comparison(ParseNode& root) {
     return root.prec == kClsCompare && root.child(0)->prec == kClsOperand && root.child(1)->prec == kClsOperand;
@@ -32,7 +29,7 @@ bool copy_text(Context& ctx, const char* text) {
 
 Status compile_formula(Context& ctx, FCLFIELDPROC callback, void* data, const char* text, std::uint8_t* code,
                        std::uint16_t* length) {
-    ctx.code_pos = kHeaderSize;
+    ctx.code_pos = kCodeHeaderSize;
     ctx.parse_depth = 0;
     ctx.subtree_depth = 0;
     ctx.flags = 0;
@@ -41,8 +38,7 @@ Status compile_formula(Context& ctx, FCLFIELDPROC callback, void* data, const ch
     ctx.callback_data = data;
 
     // The caller holds the empty formula until a compilation succeeds.
-    if (code) std::memcpy(code, kEmptyFormula, sizeof kEmptyFormula);
-    if (length) *length = sizeof kEmptyFormula;
+    write_empty_formula(code, length);
 
     // A null text is taken as an empty one: there is nothing to compile.
     if (!copy_text(ctx, text ? text : "")) return kSyntaxError;
@@ -54,11 +50,8 @@ Status compile_formula(Context& ctx, FCLFIELDPROC callback, void* data, const ch
     if (is_leaf_comparison(root)) ctx.flags |= kFlagLeafComparison;
 
     // emit() left a byte free for the terminator, so the block fits the 528-byte area.
-    ctx.code_build[0] = root.mask;
-    ctx.code_build[1] = static_cast<std::uint8_t>(ctx.flags & 0xFF);
     ctx.code_build[ctx.code_pos++] = 0;
-    ctx.code_build[2] = static_cast<std::uint8_t>(ctx.code_pos & 0xFF);
-    ctx.code_build[3] = static_cast<std::uint8_t>(ctx.code_pos >> 8);
+    write_code_header(ctx.code_build, root.mask, static_cast<std::uint8_t>(ctx.flags & 0xFF), ctx.code_pos);
 
     if (code) std::memcpy(code, ctx.code_build, ctx.code_pos);
     if (length) *length = ctx.code_pos;

@@ -8,6 +8,7 @@
 #include "compiler/lexer_readers.h"
 #include "compiler/node_pool.h"
 #include "functions/function_table.h"
+#include "interface/code_format.h"
 
 namespace fcl {
 
@@ -15,10 +16,10 @@ namespace {
 
 // Formula flag set by each token kind.
 constexpr std::uint16_t kFlagOfKind[26] = {
-    0, 0, 0x02, 0x01,                          // bottom, end, OR, AND
-    0x04, 0x04, 0x04, 0x04, 0x04, 0x04,        // comparisons
-    0x08, 0x08, 0x08, 0x08, 0x08,              // arithmetic
-    0x10, 0, 0, 0x20, 0, 0, 0, 0x08, 0, 0, 0,  // function name ... name reference ... prefix
+    0, 0, kFlagOr, kFlagAnd,  // bottom, end, OR, AND
+    kFlagComparison, kFlagComparison, kFlagComparison, kFlagComparison, kFlagComparison, kFlagComparison,
+    kFlagArithmetic, kFlagArithmetic, kFlagArithmetic, kFlagArithmetic, kFlagArithmetic,
+    kFlagFunction, 0, 0, kFlagName, 0, 0, 0, kFlagArithmetic, 0, 0, 0,  // function name ... name ... prefix
 };
 
 // The records that operator tokens stand for.

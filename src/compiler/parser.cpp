@@ -4,13 +4,13 @@
 #include "compiler/lexer.h"
 #include "compiler/node_pool.h"
 #include "compiler/typing.h"
+#include "interface/code_format.h"
 
 namespace fcl {
 
 namespace {
 
 constexpr std::uint16_t kStackTop = kStackSlots - 1;  // entries 1 to 127 of either stack
-constexpr std::uint16_t kFlagLeftNotName = 0x40;      // a symbol comparison whose left operand is no name reference
 
 class Parser {
 public:

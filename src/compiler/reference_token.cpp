@@ -6,10 +6,8 @@ namespace fcl {
 
 Status reference_token(Context& ctx, std::uint8_t kind, const char* name, std::size_t length, ParseNode*& node) {
     // A host that passed no callback knows no names: the same failure as a refusing host.
-    if (!ctx.callback) return kCallbackFailed;
     std::uint16_t word = kind == kTokField ? kFieldRef : kNameRef;
-    const std::int32_t answer = ctx.callback(ctx.callback_data, name, nullptr, &word);
-    if ((answer & 0xFFFF) != 0) return kCallbackFailed;
+    if (ask_host(ctx, ctx.callback_data, name, nullptr, &word) != 0) return kCallbackFailed;
     node = new_node(ctx, kind, name, length, 0);
     if (!node) return kNodePoolFull;
     node->mask = static_cast<std::uint8_t>(word & 0xFF);

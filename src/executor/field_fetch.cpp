@@ -1,21 +1,35 @@
 #include "executor/field_fetch.h"
 
+#include "functions/function_table.h"
+#include "interface/code_format.h"
 #include "interface/values.h"
 
 namespace fcl {
 
+namespace {
+
+// A host that answers with a function call names the function: the item is the first record of
+// that name (none: no value, status 1007).
+std::uint16_t function_call_value(const std::uint8_t* raw, std::uint8_t* out) {
+    const unsigned index = find_function(reinterpret_cast<const char*>(raw));
+    if (index == 0) return 0;
+    out[0] = kFunctionCall;
+    out[1] = static_cast<std::uint8_t>(index);
+    return 2;
+}
+
+}  // namespace
+
 Status fetch_field(Context& ctx, const std::uint8_t* item, std::uint8_t* out, std::uint16_t* size) {
-    // A host that passed no callback cannot answer: the same failure as a refusing host.
-    if (!ctx.callback) return kCallbackFailed;
     std::uint8_t* raw = ctx.result + kRawBufferOffset;
     ctx.result[0] = 0;  // no valid value until the host answers
     raw[0] = 0;
     std::uint16_t type_word = item[0];
-    const auto answer = ctx.callback(ctx.callback_data, reinterpret_cast<const char*>(item + 1), raw, &type_word);
-    if ((answer & 0xFFFF) != 0) return kCallbackFailed;
+    if (ask_host(ctx, ctx.callback_data, payload_text(item), raw, &type_word) != 0) return kCallbackFailed;
     // Texts the host left unterminated end at the raw buffer's last byte.
     raw[kRawBufferSize - 1] = 0;
-    *size = convert_raw_value(type_word, raw, out, kCodeAreaSize, ctx);
+    *size = (type_word & 0xFF) == kFunctionCall ? function_call_value(raw, out)
+                                                : convert_raw_value(type_word, raw, out, kCodeAreaSize, ctx);
     return *size ? kOk : kCodeError;
 }
 

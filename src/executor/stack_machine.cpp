@@ -4,13 +4,12 @@
 
 #include "executor/field_fetch.h"
 #include "functions/function_table.h"
+#include "interface/code_format.h"
 #include "interface/values.h"
 
 namespace fcl {
 
 namespace {
-
-constexpr std::size_t kHeaderSize = 4;
 
 bool is_item_kind(std::uint8_t byte) {
     switch (byte) {
@@ -69,7 +68,7 @@ Status call_function(Context& ctx, unsigned index) {
 }
 
 Status walk(Context& ctx, std::size_t length) {
-    std::size_t pos = kHeaderSize;
+    std::size_t pos = kCodeHeaderSize;
     ctx.current_item = ctx.code_copy + pos;
     while (pos < length && is_item_kind(ctx.code_copy[pos])) {
         const std::uint8_t* item = ctx.code_copy + pos;
@@ -98,11 +97,11 @@ Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::u
                    std::uint8_t* result) {
     ctx.callback = callback;
     ctx.callback_data = data;
-    const std::size_t length = static_cast<std::size_t>(code[2] | (code[3] << 8));
+    const std::size_t length = code_length(code);
     Status status;
     // A block whose length field cannot be a compiled formula is refused with 1007
     // before anything is copied, so nothing is read past the caller's block.
-    if (length <= kHeaderSize || length > kTextAreaSize) {
+    if (length <= kCodeHeaderSize || length > kMaxCodeSize) {
         status = kCodeError;
         ctx.code_copy[0] = code[0];
     } else {

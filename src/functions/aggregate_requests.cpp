@@ -11,10 +11,10 @@ namespace {
 std::uint16_t send(Context& ctx, void* request, const char* name, std::uint16_t& type_word) {
     std::uint8_t* raw = request_buffer(ctx);
     raw[0] = 0;
-    const auto answer = ctx.callback(request, name, raw, &type_word);
+    const std::uint16_t answer = ask_host(ctx, request, name, raw, &type_word);
     // A text the host left unterminated ends at the raw buffer's last byte.
     raw[kRawBufferSize - 1] = 0;
-    return static_cast<std::uint16_t>(answer & 0xFFFF);
+    return answer;
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 namespace fcl {
 
 // End marks a host returns in the value type word.
-constexpr std::uint16_t kEndKeep = 0xFFFE;   // no more values; the slot keeps its total
-constexpr std::uint16_t kEndReset = 0xFFFF;  // no more values; the slot is cleared after reporting
+constexpr std::uint16_t kEndKeep = FCL_AGG_CONTINUE;  // no more values; the slot keeps its total
+constexpr std::uint16_t kEndReset = FCL_AGG_RESET;    // no more values; the slot is cleared after reporting
 
 // One aggregate call sends at most this many requests. A host that keeps answering "again"
 // (0xFFFF to a plain request, nonzero to a P request) or never ends its values would

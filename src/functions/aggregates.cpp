@@ -131,7 +131,7 @@ Status run_plain_aggregate(AggregateKind kind, std::uint8_t* result, Context& ct
         // hands the pass key back as its status; the slot counter stays where it is.
         if (state.slot >= usable_slots(kind)) {
             write_blank_value(kNumber, result);
-            return key;
+            return static_cast<Status>(key);
         }
         const Cell cell = slot_cell(kind, state.slot);
         if (type_word == kEndKeep || type_word == kEndReset) {

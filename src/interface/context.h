@@ -5,21 +5,22 @@
 #include <cstdint>
 
 #include "fclib.h"
+#include "number/backend.h"
 
 namespace fcl {
 
 struct ParseNode;
 
-constexpr std::size_t kTextAreaSize = 528;   // formula text copy / compiled formula copy
-constexpr std::size_t kCodeAreaSize = 528;   // code build area / result area
+constexpr std::size_t kTextAreaSize = FCL_MAX_CODE;  // formula text copy / compiled formula copy
+constexpr std::size_t kCodeAreaSize = FCL_MAX_VALUE; // code build area / result area
 constexpr std::size_t kNodePoolSize = 4096;  // node pool / value area
 constexpr std::size_t kStackSlots = 128;     // parse and subtree stacks, entries 1..127 used
 constexpr std::size_t kOperandSlots = 32;    // operand stack, entries 1..31 used
 constexpr std::uint16_t kMaxOperands = 31;
-constexpr std::size_t kNumberSize = 28;      // one backend number of the widest backend
-constexpr std::size_t kMaxStringText = 512;  // text bytes of a string value
+constexpr std::size_t kMaxStringText = FCL_MAX_STRING;  // text bytes of a string value
 constexpr std::size_t kRawBufferOffset = 10; // the field callback writes after the first 10 result bytes
 constexpr std::size_t kRawBufferSize = kCodeAreaSize - kRawBufferOffset;
+static_assert(kRawBufferSize == FCL_RAW_BUFFER && kTextAreaSize == FCL_MAX_TEXT + 1);
 
 struct OperandEntry {
     const std::uint8_t* value;  // tagged value: a literal in the code copy or a value in the value area
@@ -65,6 +66,14 @@ struct Context {
 
 static_assert(sizeof(void*) != 8 || sizeof(Context) == FCL_CONTEXT_SIZE,
               "the context block is 8384 bytes on 64-bit targets");
+
+// Calls the host's field callback. The low 16 bits of its answer are what the library reads:
+// 0 is success. Without a callback there is no host to answer, which is a failure (1005).
+inline std::uint16_t ask_host(const Context& ctx, void* first, const char* name, void* raw,
+                              std::uint16_t* type_word) {
+    if (!ctx.callback) return FCL_E_CALLBACK;
+    return static_cast<std::uint16_t>(ctx.callback(first, name, raw, type_word) & 0xFFFF);
+}
 
 // The process-wide context used by FCLCOMPILE and FCLEXECUTE.
 Context& global_context();

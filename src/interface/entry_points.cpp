@@ -5,6 +5,7 @@
 #include "compiler/compiler.h"
 #include "executor/stack_machine.h"
 #include "fclib.h"
+#include "interface/code_format.h"
 #include "interface/context.h"
 #include "interface/number_mode.h"
 #include "interface/settings.h"
@@ -13,14 +14,9 @@
 #include "interface/work_areas.h"
 
 using fcl::Context;
+using fcl::write_empty_formula;
 
 namespace {
-
-void write_empty_formula(unsigned char* code, uint16_t* length) {
-    static constexpr unsigned char kEmpty[] = {1, 0, 7, 0, 1, 0, 0};
-    if (code) std::memcpy(code, kEmpty, sizeof kEmpty);
-    if (length) *length = sizeof kEmpty;
-}
 
 // Marks a context in use for the length of one compile or execute call. A context that is
 // already in use is being run by a call further up this thread's stack (a field callback

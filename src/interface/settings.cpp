@@ -3,6 +3,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/process_attach.h"
 #include "platform/profile.h"
 
 namespace fcl {
@@ -71,3 +72,9 @@ void load_once() {
 }
 
 }  // namespace fcl::detail
+
+namespace fcl::platform {
+
+void on_library_load() { ensure_loaded(); }
+
+}  // namespace fcl::platform

@@ -7,7 +7,6 @@
 
 namespace fcl {
 
-using Status = std::uint16_t;
 
 enum : std::uint8_t {
     kString = FCL_T_STRING,
@@ -20,7 +19,9 @@ enum : std::uint8_t {
     kFunctionCall = FCL_T_FUNCTION,
 };
 
-enum : Status {
+// What every compile, execute and handler step returns: 0 success, else the failure that
+// travels unchanged to the host. Marked nodiscard so that no step's failure is dropped.
+enum [[nodiscard]] Status : std::uint16_t {
     kOk = FCL_OK,
     kSyntaxError = FCL_E_SYNTAX,
     kUnknownName = FCL_E_UNKNOWN_NAME,

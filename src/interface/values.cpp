@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "functions/function_table.h"
 #include "interface/number_mode.h"
 #include "interface/types.h"
 #include "number/backend.h"
@@ -116,14 +115,6 @@ std::uint16_t convert_raw_value(std::uint16_t type_word, const void* raw, std::u
             out[0] = kNumber;
             std::memcpy(out + 1, number_text, len + 1);
             return static_cast<std::uint16_t>(len + 2);
-        }
-        case kFunctionCall: {
-            if (out_size < 2) return 0;
-            const int index = find_function(text);
-            if (index == 0) return 0;
-            out[0] = kFunctionCall;
-            out[1] = static_cast<std::uint8_t>(index);
-            return 2;
         }
         default:
             return 0;

@@ -46,7 +46,8 @@ inline std::uint16_t value_size(const std::uint8_t* value, std::size_t limit = k
 
 // Converts a raw value described by a value type word into a tagged value in out
 // (at most out_size bytes). Returns the size written, 0 when nothing was written
-// (unknown type, a function name that no record has, or a value that does not fit).
+// (unknown type, or a value that does not fit). A function call is not a raw value here: the
+// field fetch resolves its name through the function table.
 // In text-number mode numbers pass through the context's number scratch.
 std::uint16_t convert_raw_value(std::uint16_t type_word, const void* raw, std::uint8_t* out,
                                 std::size_t out_size, Context& ctx);

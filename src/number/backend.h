@@ -8,6 +8,11 @@
 
 namespace fcl {
 
+// Bytes of one backend number of the widest backend (the decimal one).
+constexpr std::size_t kNumberSize = FCL_NUM_MAX_SIZE;
+// NumSetup's argument and NumType's answer for the decimal backend.
+constexpr std::int32_t kDecimalBackendType = 5;
+
 // Text written by ToStr: the longest decimal text is about 70 bytes; the fixed form of
 // a large double with the widest allowed number of decimals fits as well.
 constexpr std::size_t kNumberTextSize = FCL_NUM_TEXT_MAX;

@@ -2,7 +2,6 @@
 #include <cstring>
 
 #include "fclib.h"
-#include "interface/context.h"
 #include "number/backend.h"
 
 using fcl::backend;

@@ -1,0 +1,10 @@
+// The process-attach notification of the library's load.
+#pragma once
+
+namespace fcl::platform {
+
+// The library's load-time work. The platform calls it when the library is loaded; the layer
+// above defines it.
+void on_library_load();
+
+}  // namespace fcl::platform
