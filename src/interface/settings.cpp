@@ -3,6 +3,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "interface/process_state.h"
 #include "platform/process_attach.h"
 #include "platform/profile.h"
 
@@ -13,11 +14,9 @@ namespace {
 constexpr const char* kDefaultMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-LoadSettings g_settings{};
-
 }  // namespace
 
-const LoadSettings& load_settings() { return g_settings; }
+const LoadSettings& load_settings() { return state::settings; }
 
 void apply_month_names(const char* value, char (&names)[12][kMonthNameSize]) {
     // Quotes are dropped (they do not protect commas); a comma ends a name. A name longer
@@ -45,29 +44,27 @@ void apply_month_names(const char* value, char (&names)[12][kMonthNameSize]) {
 }
 
 void on_process_attach() {
-    g_settings.load_date = platform::local_time();
-    g_settings.load_time = platform::local_time();
+    state::settings.load_date = platform::local_time();
+    state::settings.load_time = platform::local_time();
 
-    for (int m = 0; m < 12; ++m) std::strcpy(g_settings.month_names[m], kDefaultMonths[m]);
+    for (int m = 0; m < 12; ++m) std::strcpy(state::settings.month_names[m], kDefaultMonths[m]);
     char value[256];
     if (platform::profile_string(platform::kProfileSection, "Month", "", value, sizeof value,
                                  platform::kProfileFile) > 0)
-        apply_month_names(value, g_settings.month_names);
-    g_settings.date_error = platform::profile_int(platform::kProfileSection, "DateError", 1, platform::kProfileFile);
-    g_settings.time_error = platform::profile_int(platform::kProfileSection, "TimeError", 1, platform::kProfileFile);
+        apply_month_names(value, state::settings.month_names);
+    state::settings.date_error = platform::profile_int(platform::kProfileSection, "DateError", 1, platform::kProfileFile);
+    state::settings.time_error = platform::profile_int(platform::kProfileSection, "TimeError", 1, platform::kProfileFile);
 }
 
 }  // namespace fcl
 
 namespace fcl::detail {
 
-std::atomic<bool> g_loaded{false};
-
 void load_once() {
     static std::once_flag once;
     std::call_once(once, [] {
         on_process_attach();
-        g_loaded.store(true, std::memory_order_release);
+        state::loaded.store(true, std::memory_order_release);
     });
 }
 

@@ -27,15 +27,18 @@ const LoadSettings& load_settings();
 // call it again after changing the profile.
 void on_process_attach();
 
+namespace state {
+extern std::atomic<bool> loaded;
+}  // namespace state
+
 namespace detail {
-extern std::atomic<bool> g_loaded;
 void load_once();
 }  // namespace detail
 
 // Makes sure the load-time work has run, exactly once, before an entry point does its own work:
 // at process attach when the library is loaded, else (linked statically) at the first call.
 inline void ensure_loaded() {
-    if (!detail::g_loaded.load(std::memory_order_acquire)) [[unlikely]] detail::load_once();
+    if (!state::loaded.load(std::memory_order_acquire)) [[unlikely]] detail::load_once();
 }
 
 // Splits a "Month" profile value into names and stores the first twelve over the defaults.

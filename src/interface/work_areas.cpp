@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "interface/number_mode.h"
+#include "interface/process_state.h"
 #include "number/backend.h"
 #include "platform/local_memory.h"
 #include "platform/profile.h"
@@ -12,8 +13,6 @@ namespace fcl {
 
 namespace {
 
-WorkArea g_areas[4] = {};
-std::mutex g_aggregate_lock;
 
 struct AreaShape {
     const char* size_key;
@@ -92,16 +91,16 @@ bool size_from_profile(WorkArea& area, const AreaShape& shape) {
 
 }  // namespace
 
-std::mutex& aggregate_lock() { return g_aggregate_lock; }
+std::mutex& aggregate_lock() { return state::aggregate_lock; }
 
-WorkArea& work_area(Aggregate kind) { return g_areas[static_cast<int>(kind)]; }
+WorkArea& work_area(Aggregate kind) { return state::work_areas[static_cast<int>(kind)]; }
 
 void init_work_areas(std::int32_t mode) {
-    const std::lock_guard lock(g_aggregate_lock);
+    const std::lock_guard lock(state::aggregate_lock);
     switch (mode) {
         case 1:
             for (int i = 0; i < 4; ++i) {
-                WorkArea& area = g_areas[i];
+                WorkArea& area = state::work_areas[i];
                 if (!size_from_profile(area, kShapes[i])) {
                     free_allocated(area);
                     use_fixed(area);
@@ -114,14 +113,14 @@ void init_work_areas(std::int32_t mode) {
             }
             break;
         case 2:
-            for (WorkArea& area : g_areas) free_allocated(area);
+            for (WorkArea& area : state::work_areas) free_allocated(area);
             break;
         case 3:
             break;
         default:
             // Back to the fixed areas. Allocated arrays are released rather than dropped,
             // so no memory is lost when a host switches modes.
-            for (WorkArea& area : g_areas) {
+            for (WorkArea& area : state::work_areas) {
                 free_allocated(area);
                 use_fixed(area);
             }
