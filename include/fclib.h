@@ -116,56 +116,136 @@ static inline uint16_t fcl_code_length(const unsigned char *code) {
 #define FCL_NUM_TEXT_MAX 720  /* bytes NumToStr may write, NUL included */
 
 /*
- * Field callback. At compile time raw is null and *type holds 32 (field reference)
- * or 64 (name reference): answer 0 and set *type to the field's type code. At run
- * time raw points to FCL_RAW_BUFFER bytes: write the value there and describe it in
- * *type (type code in the low byte, raw number format in the high byte).
- * Any non-zero result (low 16 bits) is a failure.
+ * Field callback: how the library asks the host for fields.
+ *
+ *   int32_t callback(void *data, const char *name, void *raw, uint16_t *type);
+ *
+ * Only the low 16 bits of the answer are read: 0 is success, anything else a failure (1005).
+ * - Compile time (raw is null): *type holds FCL_T_FIELD for [Name] or FCL_T_NAME for a bare
+ *   name; set it to the field's type code (FCL_T_STRING ... FCL_T_DATE) and answer 0.
+ * - Run time (raw points to FCL_RAW_BUFFER bytes): write the value there and describe it in
+ *   *type: the type code in the low byte, the raw format (FCL_RAW_*) in the high byte.
+ *   Text is NUL-terminated (an unterminated text is cut at the buffer's last byte).
+ * - Aggregates (SUM([A]) ...) call it with requests of their own, where data is not the host's
+ *   pointer: see the language reference. The end marks FCL_AGG_* are answered in *type.
+ * name is the name as written, without brackets, valid only during the call. The callback
+ * runs on the calling thread inside the entry point; the library holds no lock meanwhile.
+ * It may call into other contexts, but not into the one that is running it (FCL_E_BUSY).
  */
 typedef int32_t (*FCLFIELDPROC)(void *data, const char *name, void *raw, uint16_t *type);
 
-/* An opaque context made by FCLCREATEHANDLE. */
+/* A context made by FCLCREATEHANDLE: FCL_CONTEXT_SIZE bytes of compile and run state. */
 typedef void *FCLHANDLE;
 
+/*
+ * FCLINIT: sizes the aggregate work areas (SUM, AVG, MIN, MAX) from the profile keys
+ * "SumSize", "AvgSize", "MinSize", "MaxSize" (*mode 1); frees them (2); does nothing (3);
+ * any other mode, or a null pointer, uses fixed areas of 10 entries. Always returns 1.
+ * reserved is ignored. Process-wide: call it before threads start, after FCLSETMODE and
+ * NumSetup (the areas hold numbers of the current encoding). Before the first FCLINIT the
+ * aggregates have no areas and report 0.
+ */
 FCL_API int32_t FCLINIT(int64_t reserved, const int32_t *mode);
+
+/* The number-encoding mode: 0 (the default) numbers are 8-byte doubles; any other value,
+ * number text written by the backend. Process-wide: set it before compiling anything
+ * (compiled formulas carry numbers in the encoding of their compile) and before threads start. */
 FCL_API int32_t FCLMODE(void);
 FCL_API void FCLSETMODE(int32_t mode);
+
+/* A new, zeroed context, or null when memory is exhausted. Release it with FCLRELEASEHANDLE
+ * (null is ignored). A handle is used by one thread at a time; separate handles may run on
+ * separate threads at once. */
 FCL_API FCLHANDLE FCLCREATEHANDLE(void);
 FCL_API void FCLRELEASEHANDLE(FCLHANDLE handle);
+
+/*
+ * FCLCOMPILE / FCLCOMPILE2: compile text into code.
+ *
+ * text: NUL-terminated, code page 932, at most FCL_MAX_TEXT bytes (null counts as empty).
+ * code: null, or FCL_MAX_CODE bytes; length: null, or where the block's length is stored.
+ * Before compiling, code receives the empty formula (FCL_EMPTY_CODE bytes: a blank string)
+ * and *length 7; on failure they keep it, on success they hold the compiled block. The block
+ * belongs to the host: it does not refer to the context and runs in any context.
+ * The callback answers type queries for every field and name (null callback: a formula with
+ * a field fails with 1005). FCLCOMPILE clears the global context first; FCLCOMPILE2 uses the
+ * handle (null handle: 1007).
+ * Returns FCL_OK, 1001 syntax (also a text over FCL_MAX_TEXT bytes), 1002 unknown function,
+ * 1003 argument types or count, 1005 callback, 1006 too deeply nested, 1007 block longer than
+ * FCL_MAX_CODE bytes, 1008 node pool full, or FCL_E_BUSY.
+ */
 FCL_API uint16_t FCLCOMPILE(FCLFIELDPROC callback, void *data, const char *text,
                             unsigned char *code, uint16_t *length);
 FCL_API uint16_t FCLCOMPILE2(FCLFIELDPROC callback, void *data, const char *text,
                              unsigned char *code, uint16_t *length, FCLHANDLE handle);
+
+/*
+ * FCLEXECUTE / FCLEXECUTE2: run a compiled formula once.
+ *
+ * code: a block made by FCLCOMPILE(2) in the current number-encoding mode; the library reads
+ * only as many bytes as its header's length says (a length under 5 or over FCL_MAX_CODE is
+ * refused with 1007 without reading further). result: null, or FCL_MAX_VALUE bytes; it
+ * receives one tagged value: the formula's value on success, on any failure the blank value
+ * of the formula's result type (empty string, zero, false, time 000000, date 00000000).
+ * The callback supplies field values (null callback: formulas that need the host fail with
+ * 1005, others run). FCLEXECUTE uses the global context; FCLEXECUTE2 the handle (null handle
+ * or null code: 1007).
+ * Returns FCL_OK, 1002 bad function index, 1003 an argument the function cannot use, 1004
+ * string over FCL_MAX_STRING bytes, 1005 callback, 1006 stack full, 1007 malformed block,
+ * 1009 division by zero, FCL_E_BUSY, or an aggregate's pass key (see the language reference).
+ */
 FCL_API uint16_t FCLEXECUTE(FCLFIELDPROC callback, void *data, const unsigned char *code,
                             unsigned char *result);
 FCL_API uint16_t FCLEXECUTE2(FCLFIELDPROC callback, void *data, const unsigned char *code,
                              unsigned char *result, FCLHANDLE handle);
+
+/* Kept for hosts of older libraries: LoadMPL32 returns 1, neither does anything. */
 FCL_API int32_t LoadMPL32(void);
 FCL_API void FreeMPL32(void);
 
-/* Numeric backend: 5 selects the 28-byte decimal backend, anything else doubles. */
+/*
+ * The numeric backend, process-wide. A number is an opaque block of NumSize() bytes (at most
+ * FCL_NUM_MAX_SIZE) that the caller owns; numbers of one backend mean nothing to the other.
+ * NumSetup(5) installs the exact 28-byte decimal backend (the default, NumType() 5), 1 the
+ * double backend with type 1, anything else the double backend with type 0 (size 8). Call
+ * NumSetup before compiling, before FCLINIT, and before threads start.
+ */
 FCL_API void NumSetup(int32_t type);
 FCL_API int32_t NumSize(void);
 FCL_API int32_t NumType(void);
-/* Writes at most FCL_NUM_TEXT_MAX bytes to text (when not null) and returns text. */
+
+/* NumToStr styles: FCL_NUM_FULL (with digits -1) is the form the library itself stores in
+ * text-number payloads; FCL_NUM_PLAIN (with digits 0) plain decimal. */
+#define FCL_NUM_FULL       1
+#define FCL_NUM_PLAIN      (-1)
+#define FCL_NUM_SCIENTIFIC 2147483647
+/*
+ * Writes number as text and returns text. style > 0: the backend's own form, unchanged
+ * (decimal: digits with an exponent, or normalised scientific for FCL_NUM_SCIENTIFIC;
+ * double: "%.15e"). style <= 0: decimal notation, shaped by digits: 0 cuts the fraction
+ * (truncates), n > 0 keeps n decimals (truncating; style 0 pads with zeros up to n), and
+ * style < 0 or digits < 0 drop trailing fraction zeros; "-0" becomes "0".
+ * text: null (nothing written) or FCL_NUM_TEXT_MAX bytes.
+ */
 FCL_API char *NumToStr(const void *number, char *text, int32_t style, int32_t digits);
-FCL_API void NumFromStr(void *number, const char *text);
+/* Each writes or updates the NumSize() bytes at its first argument. */
+FCL_API void NumFromStr(void *number, const char *text); /* null text reads as "" */
 FCL_API void NumFromInt(void *number, int32_t value);
 FCL_API void NumFromDbl(void *number, double value);
-FCL_API int32_t NumComp(const void *a, const void *b);
-FCL_API int32_t NumIsZero(const void *a);
+FCL_API int32_t NumComp(const void *a, const void *b);   /* -1, 0 or 1 */
+FCL_API int32_t NumIsZero(const void *a);                /* 1 when zero */
 FCL_API void NumZero(void *a);
-FCL_API void NumMin(void *a);
-FCL_API void NumMax(void *a);
+FCL_API void NumMin(void *a);                           /* the backend's low extreme */
+FCL_API void NumMax(void *a);                           /* the backend's high extreme */
 FCL_API void NumNeg(void *a);
-FCL_API void NumInt(void *a);
-FCL_API void NumAdd(void *a, const void *b);
+FCL_API void NumInt(void *a);                           /* truncate toward zero */
+FCL_API void NumAdd(void *a, const void *b);            /* a = a + b */
 FCL_API void NumSub(void *a, const void *b);
 FCL_API void NumMul(void *a, const void *b);
 FCL_API void NumDiv(void *a, const void *b);
 FCL_API void NumCopy(void *destination, const void *source);
 FCL_API int32_t NumCompInt(const void *a, int32_t value);
-FCL_API void NumFrac(void *a);
+FCL_API void NumFrac(void *a);                          /* keeps the fraction, with a's sign */
 FCL_API void NumInc(void *a, int32_t value);
 FCL_API void NumDec(void *a, int32_t value);
 

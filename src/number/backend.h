@@ -19,9 +19,9 @@ constexpr std::size_t kNumberTextSize = FCL_NUM_TEXT_MAX;
 // The double backend clamps the decimals of its fixed form to this many.
 constexpr std::int32_t kMaxFixedDecimals = 340;
 
-constexpr std::int32_t kStyleFull = 1;           // with digits -1: the payload form
-constexpr std::int32_t kStylePlain = -1;         // with digits 0: the plain form
-constexpr std::int32_t kStyleScientific = 2147483647;
+constexpr std::int32_t kStyleFull = FCL_NUM_FULL;    // with digits -1: the payload form
+constexpr std::int32_t kStylePlain = FCL_NUM_PLAIN;  // with digits 0: the plain form
+constexpr std::int32_t kStyleScientific = FCL_NUM_SCIENTIFIC;
 
 struct Backend {
     std::int32_t type;
