@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "functions/handlers.h"
+#include "interface/code_format.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
@@ -12,14 +13,6 @@ namespace fcl::handlers {
 namespace {
 
 using BackendOp = void (*)(void*, const void*);
-
-double payload_double(const std::uint8_t* value) {
-    double x;
-    std::memcpy(&x, value + 1, sizeof x);
-    return x;
-}
-
-const char* payload_text(const std::uint8_t* value) { return reinterpret_cast<const char*>(value + 1); }
 
 // Text-number mode: first operand into the number scratch, second into the second scratch.
 void load_operands(const std::uint8_t* const* args, Context& ctx) {

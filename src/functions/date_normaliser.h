@@ -23,4 +23,10 @@ void copy_date_text(char (&buffer)[kDateBufferSize], const char* payload);
 // Leap year of the proleptic Gregorian calendar.
 inline bool is_leap_year(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
+// Days in month 1..12 of the year.
+inline int days_in_month(int year, int month) {
+    constexpr int kCommonYear[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return kCommonYear[month - 1] + (month == 2 && is_leap_year(year) ? 1 : 0);
+}
+
 }  // namespace fcl

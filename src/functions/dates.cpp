@@ -1,16 +1,67 @@
 // Date functions: DATE, IDATE, YEAR, MONTH, DAY, DOW, CDOW, DTOC, CTOD, ADATE, CDATE, MONTH2.
+// Their date arguments are normalised to yyyymmdd and, where a function computes with the
+// calendar, turned into day numbers and back.
+#include "functions/dates.h"
+
+#include <cstdio>
 #include <cstring>
 
-#include "functions/date_argument.h"
+#include "functions/handler_support.h"
 #include "functions/handlers.h"
-#include "functions/count_rule.h"
-#include "functions/number_result.h"
-#include "functions/text_fields.h"
 #include "interface/settings.h"
 #include "interface/values.h"
 #include "platform/clock.h"
 
-namespace fcl::handlers {
+namespace fcl {
+
+namespace {
+
+constexpr std::int32_t kLastYear = 9999;
+
+// Days before January 1 of year (year >= 1).
+std::int64_t days_before_year(std::int64_t year) {
+    const std::int64_t y = year - 1;
+    return 365 * y + y / 4 - y / 100 + y / 400;
+}
+
+}  // namespace
+
+bool is_calendar_valid(const CalendarDate& date) {
+    return date.year >= 1 && date.year <= kLastYear && date.month >= 1 && date.month <= 12 && date.day >= 1 &&
+           date.day <= days_in_month(date.year, date.month);
+}
+
+std::int32_t day_number(const CalendarDate& date) {
+    if (!is_calendar_valid(date)) return 0;
+    std::int64_t days = days_before_year(date.year) + date.day;
+    for (std::int32_t m = 1; m < date.month; ++m) days += days_in_month(date.year, m);
+    return static_cast<std::int32_t>(days);
+}
+
+CalendarDate date_of_day_number(std::int64_t s) {
+    // The largest year whose January 1 comes before day s. A Gregorian year averages
+    // 146097 / 400 days, so this estimate is never below that year and at most two above it;
+    // it is lowered a year at a time as long as its January 1 is not before day s.
+    std::int64_t year = s * 400 / 146097 + 2;
+    while (days_before_year(year) >= s) --year;
+    std::int64_t day_of_year = s - days_before_year(year);
+    const auto whole_year = static_cast<std::int32_t>(year);
+    std::int32_t month = 1;
+    for (; month < 12 && day_of_year > days_in_month(whole_year, month); ++month)
+        day_of_year -= days_in_month(whole_year, month);
+    return CalendarDate{static_cast<std::int32_t>(year), month, static_cast<std::int32_t>(day_of_year)};
+}
+
+void normalise_date_argument(const std::uint8_t* value, DateArgument& date) {
+    const char* payload = payload_text(value);
+    const std::size_t length = strnlen(payload, kDateBufferSize - 1);
+    std::memcpy(date.text, payload, length);
+    date.text[length] = '\0';
+    date.rejected = normalise_date(date.text) != kOk;
+    date.blanked = false;
+}
+
+namespace handlers {
 
 namespace {
 
@@ -21,15 +72,29 @@ constexpr const char* kWeekdayNames[8] = {
     "\x90\x85" /* 水 */, "\x96\xD8" /* 木 */, "\x8B\xE0" /* 金 */, "\x93\x79" /* 土 */,
 };
 
-const char* payload_text(const std::uint8_t* value) { return reinterpret_cast<const char*>(value + 1); }
+// normalise_date_argument followed by the "DateError" reaction to a refused text.
+Status prepare_date_argument(const std::uint8_t* value, DateArgument& date) {
+    normalise_date_argument(value, date);
+    if (!date.rejected) return kOk;
+    return refused_argument(load_settings().date_error, date.text, "00000000", date.blanked);
+}
+
+// Year (positions 0-3), month (4-5) and day (6-7) of a date text, each read as a decimal
+// integer; absent parts are 0.
+CalendarDate date_fields(const char* text) {
+    return CalendarDate{field_value(text_field(text, 0, 4)), field_value(text_field(text, 4, 2)),
+                        field_value(text_field(text, 6, 2))};
+}
+
+// Writes a date value with the text "%04d%02d%02d".
+void write_date_value(std::uint8_t* result, const CalendarDate& date) {
+    result[0] = kDate;
+    std::snprintf(reinterpret_cast<char*>(result + 1), kCodeAreaSize - 1, "%04d%02d%02d", date.year, date.month,
+                  date.day);
+}
 
 CalendarDate calendar_date_of(const platform::LocalTime& time) {
     return CalendarDate{time.year, time.month, time.day};
-}
-
-Status write_empty_string(std::uint8_t* result) {
-    write_string(result, "", 0);
-    return kOk;
 }
 
 // YEAR, MONTH, DAY: the digits at a fixed position of the prepared date.
@@ -93,13 +158,8 @@ Status dtoc(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
     if (const Status status = prepare_date_argument(args[0], date)) return status;
     // A refused date that "DateError" blanked reads as nothing, not as 0000/00/00.
     if (date.blanked) return write_empty_string(result);
-    char text[11];
-    std::size_t length = write_zero_padded(text, text_field(date.text, 0, 4), 4);
-    text[length++] = '/';
-    length += write_zero_padded(text + length, text_field(date.text, 4, 2), 2);
-    text[length++] = '/';
-    length += write_zero_padded(text + length, text_field(date.text, 6, 2), 2);
-    write_string(result, text, length);
+    char text[10];
+    write_string(result, text, lay_out_fields(text, date.text, {4, 2, 2}, '/'));
     return kOk;
 }
 
@@ -140,4 +200,6 @@ Status month2(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
     return kOk;
 }
 
-}  // namespace fcl::handlers
+}  // namespace handlers
+
+}  // namespace fcl

@@ -1,18 +1,101 @@
-// Japanese-era functions: SEI2WA, SEI2WA1, SEI2WA1Z, NENGO, WYEAR, WA2SEI.
+// Japanese-era functions: SEI2WA, SEI2WA1, SEI2WA1Z, NENGO, WYEAR, WA2SEI. A date is placed in
+// the era list, records from the profile keys Nengou1 to Nengou10 or the built-in era table
+// when none is set, looked at newest first.
 #include <cstdio>
 #include <cstring>
 
-#include "functions/date_argument.h"
-#include "functions/era_list.h"
+#include "functions/dates.h"
+#include "functions/handler_support.h"
 #include "functions/handlers.h"
-#include "functions/number_result.h"
-#include "functions/text_fields.h"
-#include "interface/values.h"
-#include "platform/cp932.h"
+#include "platform/profile.h"
 
 namespace fcl::handlers {
 
 namespace {
+
+// --- The era list ---
+
+// An era record: bytes 0-3 the name (two code page 932 characters), 4-5 the code ("H "),
+// 6-13 the start date yyyymmdd. Bytes past a shorter record's text are 0.
+constexpr std::size_t kEraRecordSize = 15;
+constexpr int kMaxEras = 10;
+
+struct EraRecord {
+    char text[kEraRecordSize];
+};
+
+// Held in the caller's frame: nothing of it outlives the call that loads it.
+struct EraList {
+    EraRecord records[kMaxEras];
+    int count;
+};
+
+// The built-in era table, oldest first.
+constexpr const char* kBuiltInEras[] = {
+    "\x96\xBE\x8E\xA1" /* 明治 */ "M 18680908",
+    "\x91\xE5\x90\xB3" /* 大正 */ "T 19120730",
+    "\x8F\xBA\x98\x61" /* 昭和 */ "S 19261225",
+    "\x95\xBD\x90\xAC" /* 平成 */ "H 19890108",
+};
+
+constexpr std::size_t kNameOffset = 0;
+constexpr std::size_t kCodeOffset = 4;
+constexpr std::size_t kStartOffset = 6;
+constexpr std::size_t kStartLength = 8;
+
+void add_record(EraList& list, const char* text) {
+    EraRecord& record = list.records[list.count++];
+    std::memset(record.text, 0, sizeof record.text);
+    std::memcpy(record.text, text, strnlen(text, kEraRecordSize - 1));
+}
+
+// Reads the ten profile keys again (a change of the profile takes effect at the next call).
+void load_era_list(EraList& list) {
+    list.count = 0;
+    for (int k = 1; k <= kMaxEras; ++k) {
+        char key[16];
+        std::snprintf(key, sizeof key, "Nengou%d", k);
+        char value[kEraRecordSize] = {};
+        if (platform::profile_string(platform::kProfileSection, key, "", value, sizeof value, platform::kProfileFile) > 0)
+            add_record(list, value);
+    }
+    if (list.count == 0)
+        for (const char* era : kBuiltInEras) add_record(list, era);
+    // Newest first: the era read last is looked at first.
+    for (int i = 0, j = list.count - 1; i < j; ++i, --j) {
+        const EraRecord swapped = list.records[i];
+        list.records[i] = list.records[j];
+        list.records[j] = swapped;
+    }
+}
+
+// The first record whose start date is on or before the eight-digit date (compared as
+// unsigned bytes); null when the date lies before every era.
+const EraRecord* era_of_date(const EraList& list, const char* date) {
+    for (int i = 0; i < list.count; ++i)
+        if (std::memcmp(list.records[i].text + kStartOffset, date, kStartLength) <= 0) return &list.records[i];
+    return nullptr;
+}
+
+// The first record whose code equals the first two bytes of text; the end of a shorter text
+// takes part as its terminator, so a one-byte text matches only a one-byte code.
+const EraRecord* era_of_code(const EraList& list, const char* text) {
+    for (int i = 0; i < list.count; ++i)
+        if (std::strncmp(list.records[i].text + kCodeOffset, text, 2) == 0) return &list.records[i];
+    return nullptr;
+}
+
+// The start year (bytes 6-9 read as a decimal integer).
+std::int32_t era_start_year(const EraRecord& era) { return field_value(text_field(era.text, kStartOffset, 4)); }
+
+// The era name (bytes 0-3, up to the record's end) with a NUL.
+void era_name(const EraRecord& era, char (&name)[5]) {
+    const TextField field = text_field(era.text, kNameOffset, 4);
+    std::memcpy(name, field.start, field.length);
+    name[field.length] = '\0';
+}
+
+// --- The handlers' steps ---
 
 constexpr std::int32_t kLastEraYear = 99;
 
@@ -20,8 +103,6 @@ constexpr std::int32_t kLastEraYear = 99;
 constexpr const char* kYearMark = "\x94\x4E";   /* 年 */
 constexpr const char* kMonthMark = "\x8C\x8E";  /* 月 */
 constexpr const char* kDayMark = "\x93\xFA";    /* 日 */
-
-const char* payload_text(const std::uint8_t* value) { return reinterpret_cast<const char*>(value + 1); }
 
 enum class EraOutcome { Rejected, BeforeEras, Found };
 
@@ -54,13 +135,7 @@ bool writable_era_year(std::int32_t year) { return year >= 1 && year <= kLastEra
 // is, exceeds the 512 bytes of a string value: it is cut there, before a double-byte
 // character that the cut would split.
 Status write_text(std::uint8_t* result, const char* text) {
-    std::size_t length = strnlen(text, kMaxStringText + 1);
-    if (length > kMaxStringText) {
-        length = kMaxStringText;
-        if (cp932::byte_type(text, length - 1) == cp932::ByteType::Lead) --length;
-    }
-    write_string(result, text, length);
-    return kOk;
+    return write_cut_text(result, text, strnlen(text, kMaxStringText + 1));
 }
 
 enum class EraStyle { Compact, Marked, MarkedBlankZeros };

@@ -1,14 +1,42 @@
 // Logical operators, the six comparisons, BETWEEN and IN.
-#include <cstring>
-
 #include "functions/handlers.h"
-#include "functions/value_compare.h"
+#include "interface/code_format.h"
 #include "interface/number_mode.h"
 #include "number/backend.h"
+#include "platform/cp932.h"
 
 namespace fcl::handlers {
 
 namespace {
+
+// Three-way order of a and b, decided by a's type: texts (string, time, date) by code page 932
+// characters, numbers numerically (a NaN equals everything), logicals by truth; other types
+// compare equal. In text-number mode numbers are parsed into the context's two number scratches.
+int compare_values(const std::uint8_t* a, const std::uint8_t* b, Context& ctx) {
+    switch (a[0]) {
+        case kString:
+        case kTime:
+        case kDate:
+            return cp932::compare(payload_text(a), payload_text(b));
+        case kNumber: {
+            if (text_numbers()) {
+                const Backend& n = backend();
+                n.from_str(ctx.number_scratch, payload_text(a));
+                n.from_str(ctx.number_scratch2, payload_text(b));
+                return n.comp(ctx.number_scratch, ctx.number_scratch2);
+            }
+            const double x = payload_double(a);
+            const double y = payload_double(b);
+            if (y > x) return -1;
+            if (y < x) return 1;
+            return 0;
+        }
+        case kLogical:
+            return (a[1] != 0) - (b[1] != 0);
+        default:
+            return 0;
+    }
+}
 
 Status write_logical(std::uint8_t* result, bool value) {
     result[0] = kLogical;
@@ -35,12 +63,10 @@ Status logic_not(const std::uint8_t* const* args, std::uint8_t* result, Context&
     if (a[0] == kLogical) return write_logical(result, a[1] == 0);
     if (a[0] != kNumber) return kTypeError;
     if (text_numbers()) {
-        backend().from_str(ctx.number_scratch, reinterpret_cast<const char*>(a + 1));
+        backend().from_str(ctx.number_scratch, payload_text(a));
         return write_logical(result, backend().is_zero(ctx.number_scratch) != 0);
     }
-    double x;
-    std::memcpy(&x, a + 1, sizeof x);
-    return write_logical(result, x == 0.0);
+    return write_logical(result, payload_double(a) == 0.0);
 }
 
 Status compare_eq(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {

@@ -2,9 +2,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "functions/count_rule.h"
+#include "functions/handler_support.h"
 #include "functions/handlers.h"
-#include "functions/text_values.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
@@ -18,22 +17,13 @@ namespace {
 // the decimal exponent, so n is held within ±400.
 constexpr std::int32_t kRoundPowerLimit = 400;
 
-double payload_double(const std::uint8_t* value) {
-    double x;
-    std::memcpy(&x, value + 1, sizeof x);
-    return x;
-}
-
 // Cuts a plain number text after `decimals` fraction digits (truncation), removes trailing
 // fraction zeros and a "." left at the end, and writes "-0" as "0".
 void cut_fraction(char* text, std::size_t decimals) {
     char* point = std::strchr(text, '.');
     if (!point) return;
     if (std::strlen(point + 1) > decimals) point[1 + decimals] = '\0';
-    char* end = point + std::strlen(point);
-    while (end > point + 1 && end[-1] == '0') --end;
-    if (end == point + 1) end = point;
-    *end = '\0';
+    text[trimmed_fraction_length(text, std::strlen(text))] = '\0';
     if (std::strcmp(text, "-0") == 0) std::strcpy(text, "0");
 }
 
@@ -97,7 +87,7 @@ Status abs(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
         return kOk;
     }
     const Backend& b = backend();
-    b.from_str(ctx.number_scratch, text_of(args[0]));
+    b.from_str(ctx.number_scratch, payload_text(args[0]));
     b.from_int(ctx.number_scratch2, 0);
     if (b.comp(ctx.number_scratch, ctx.number_scratch2) < 0) {
         b.from_int(ctx.number_scratch2, -1);
@@ -115,7 +105,7 @@ Status int_part(const std::uint8_t* const* args, std::uint8_t* result, Context& 
     }
     // Through the whole digits of the plain text, so INT(-0.5) is "0", never "-0".
     char text[kNumberTextSize];
-    backend().from_str(ctx.number_scratch, text_of(args[0]));
+    backend().from_str(ctx.number_scratch, payload_text(args[0]));
     whole_number_text(ctx.number_scratch, text, sizeof text);
     backend().from_str(ctx.number_scratch, text);
     write_number_backend(result, ctx.number_scratch);
@@ -129,7 +119,7 @@ Status round(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
         write_number_double(result, round_double(payload_double(args[0]), n));
         return kOk;
     }
-    backend().from_str(ctx.number_scratch, text_of(args[0]));
+    backend().from_str(ctx.number_scratch, payload_text(args[0]));
     round_backend(n < -kRoundPowerLimit ? -kRoundPowerLimit : (n > kRoundPowerLimit ? kRoundPowerLimit : n), ctx);
     write_number_backend(result, ctx.number_scratch);
     return kOk;

@@ -1,43 +1,53 @@
-// IF, SELECT and the placeholder handler behind the group, running and overall aggregate names.
+// Choosing and counting: IF and SELECT copy one of their arguments to the result, PAGE reports
+// and steps a process-wide page counter, and the placeholder answers number zero for the group,
+// running and overall aggregate names.
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 
-#include "functions/count_rule.h"
+#include "functions/handler_support.h"
 #include "functions/handlers.h"
-#include "functions/text_values.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
+#include "number/backend.h"
 
 namespace fcl::handlers {
 
 namespace {
 
+// --- Process-wide state: PAGE's counter and step, one pair per number encoding ---
+// Written by every PAGE call (a restart sets both, any other call steps the counter), under
+// g_page_lock: runs on separate handles may call PAGE at the same time.
+// Double-number mode starts counting at 1 by 1.
+double g_page_double = 1.0;
+double g_page_step_double = 1.0;
+// Text-number mode: zero-filled backend numbers, which are zero for either backend.
+alignas(8) std::uint8_t g_page_number[kNumberSize] = {};
+alignas(8) std::uint8_t g_page_step_number[kNumberSize] = {};
+std::mutex g_page_lock;
+
 // Copies the value chosen by IF or SELECT to the result. The compiler keeps other types out;
 // anything else is refused with 1003 and the result is left as it was.
 Status copy_chosen(const std::uint8_t* value, std::uint8_t* result) {
     switch (value[0]) {
-        case kString:
-        case kTime:
-        case kDate: {
-            // Texts longer than a string result may hold (field values can be) are cut.
-            std::size_t length = text_length(value);
-            if (length > kMaxStringText) length = kMaxStringText;
-            result[0] = value[0];
-            std::memcpy(result + 1, value + 1, length);
-            result[length + 1] = 0;
-            return kOk;
-        }
         case kNumber:
             if (!text_numbers()) {
                 std::memcpy(result, value, 9);
                 return kOk;
             }
-            {
-                const std::size_t length = text_length(value);
-                result[0] = kNumber;
-                std::memcpy(result + 1, value + 1, length);
-                result[length + 1] = 0;
-            }
+            [[fallthrough]];
+        case kString:
+        case kTime:
+        case kDate: {
+            // Texts longer than a string result may hold (field values can be) are cut; a number
+            // text is copied whole.
+            std::size_t length = text_length(value);
+            if (value[0] != kNumber && length > kMaxStringText) length = kMaxStringText;
+            result[0] = value[0];
+            std::memcpy(result + 1, value + 1, length);
+            result[length + 1] = 0;
             return kOk;
+        }
         case kLogical:
             result[0] = kLogical;
             result[1] = value[1] != 0 ? 1 : 0;
@@ -45,6 +55,24 @@ Status copy_chosen(const std::uint8_t* value, std::uint8_t* result) {
         default:
             return kTypeError;
     }
+}
+
+// The counter as a page number: held in the 32-bit range, truncated, 0 when not positive.
+Status write_page_double(std::uint8_t* result, double page) {
+    long shown = 0;
+    if (page >= 2147483647.0) shown = 2147483647L;
+    else if (page >= 1.0) shown = static_cast<long>(page);
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "%ld", shown);
+    write_string(result, text, static_cast<std::size_t>(length));
+    return kOk;
+}
+
+Status write_page_number(std::uint8_t* result, const std::uint8_t* page) {
+    char text[kNumberTextSize];
+    backend().to_str(page, text, sizeof text, kStyleFull, -1);
+    write_string(result, text, std::strlen(text));
+    return kOk;
 }
 
 }  // namespace
@@ -59,6 +87,36 @@ Status select(const std::uint8_t* const* args, std::uint8_t* result, Context& ct
     // Values after the selector are arguments 2 to argc; k numbers them from 1.
     if (k <= 0 || k >= argc) return kTypeError;
     return copy_chosen(args[k], result);
+}
+
+// PAGE shows the counter, then steps it; PAGE(start, step) restarts it and shows the start.
+Status page(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+    const bool restart = call_argc(result) == 2;
+    if (!text_numbers()) {
+        double shown;
+        {
+            const std::lock_guard lock(g_page_lock);
+            if (restart) {
+                g_page_double = payload_double(args[0]);
+                g_page_step_double = payload_double(args[1]);
+            }
+            shown = g_page_double;
+            if (!restart) g_page_double += g_page_step_double;
+        }
+        return write_page_double(result, shown);
+    }
+    const Backend& b = backend();
+    alignas(8) std::uint8_t shown[kNumberSize];
+    {
+        const std::lock_guard lock(g_page_lock);
+        if (restart) {
+            b.from_str(g_page_number, payload_text(args[0]));
+            b.from_str(g_page_step_number, payload_text(args[1]));
+        }
+        std::memcpy(shown, g_page_number, sizeof shown);
+        if (!restart) b.add(g_page_number, g_page_step_number);
+    }
+    return write_page_number(result, shown);
 }
 
 Status placeholder(const std::uint8_t* const*, std::uint8_t* result, Context&) {

@@ -3,8 +3,8 @@
 // text, and the match holds when the candidate equals the text.
 #include <cstring>
 
+#include "functions/handler_support.h"
 #include "functions/handlers.h"
-#include "functions/text_values.h"
 #include "platform/cp932.h"
 
 namespace fcl::handlers {
@@ -179,8 +179,8 @@ const char* build_candidate(const Text& text, std::size_t segments, LikeWork& wo
 }  // namespace
 
 Status like(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
-    const Text text{text_of(args[0]), text_length(args[0])};
-    const Text pattern{text_of(args[1]), text_length(args[1])};
+    const Text text{payload_text(args[0]), text_length(args[0])};
+    const Text pattern{payload_text(args[1]), text_length(args[1])};
     LikeWork work;
     const char* candidate = build_candidate(text, parse_pattern(pattern, work), work);
     result[0] = kLogical;

@@ -1,13 +1,10 @@
 // STR and VAL: any value as text, and any value as a number.
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "functions/count_rule.h"
+#include "functions/handler_support.h"
 #include "functions/handlers.h"
-#include "functions/text_values.h"
-#include "functions/value_digits.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
@@ -25,12 +22,10 @@ Status str_of_number(const std::uint8_t* value, std::uint8_t* result, Context& c
     char text[kNumberTextSize];
     if (text_numbers()) {
         // Plain form with every digit, then no trailing fraction zeros and no "-0".
-        backend().from_str(ctx.number_scratch, text_of(value));
+        backend().from_str(ctx.number_scratch, payload_text(value));
         shaped_to_str(ctx.number_scratch, text, sizeof text, kStylePlain, -1);
     } else {
-        double x;
-        std::memcpy(&x, value + 1, sizeof x);
-        std::snprintf(text, sizeof text, "%f", x);
+        std::snprintf(text, sizeof text, "%f", payload_double(value));
     }
     return write_text_result(result, text, std::strlen(text));
 }
@@ -61,12 +56,6 @@ void fixed_text(double x, std::int32_t decimals, ResultText& text) {
     text.repeat('0', static_cast<std::size_t>(decimals - converted));
 }
 
-void drop_fraction_zeros(ResultText& text) {
-    if (!std::memchr(text.data(), '.', text.length())) return;
-    while (text.data()[text.length() - 1] == '0') text.drop(1);
-    if (text.data()[text.length() - 1] == '.') text.drop(1);
-}
-
 // STR(x, w [, d]): x with d decimals (default 6, then without trailing fraction zeros),
 // right-aligned in w bytes. The digits come from a double: in text-number mode the number
 // text is read into a double through the backend (its scientific form, which carries every
@@ -78,7 +67,8 @@ Status str_formatted(const std::uint8_t* const* args, std::uint16_t argc, std::u
     const std::int32_t decimals = default_decimals ? kDefaultDecimals : count_argument(args[2], ctx, false);
     ResultText digits;
     fixed_text(x, decimals, digits);
-    if (default_decimals && !digits.too_long()) drop_fraction_zeros(digits);
+    if (default_decimals && !digits.too_long())
+        digits.drop(digits.length() - trimmed_fraction_length(digits.data(), digits.length()));
     if (digits.too_long() || digits.length() >= width) return digits.write(result);
     ResultText padded;
     padded.repeat(' ', width - digits.length());
@@ -92,18 +82,8 @@ Status str_formatted(const std::uint8_t* const* args, std::uint16_t argc, std::u
 // as it stands (2024//0/1/). A field that runs past the text's end is zero-filled on the left,
 // as the runtime's "%04.04s" conversion does on Windows (one behaviour on every platform).
 Status lay_out(const std::uint8_t* x, const std::size_t (&widths)[3], char separator, std::uint8_t* result) {
-    const char* text = text_of(x);
-    const std::size_t length = text_length(x);
-    ResultText out;
-    std::size_t from = 0;
-    for (std::size_t k = 0; k < 3; ++k) {
-        if (k > 0) out.append(&separator, 1);
-        const std::size_t available = from < length ? std::min(widths[k], length - from) : 0;
-        out.repeat('0', widths[k] - available);
-        out.append(text + from, available);
-        from += widths[k];
-    }
-    return out.write(result);
+    char text[10];
+    return write_text_result(result, text, lay_out_fields(text, payload_text(x), widths, separator));
 }
 
 // A number result from digit text: the text read as a double in double-number mode, the
@@ -127,7 +107,7 @@ Status str(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
     const std::uint8_t* x = args[0];
     if (argc >= 2) return str_formatted(args, argc, result, ctx);
     switch (x[0]) {
-        case kString: return write_text_result(result, text_of(x), text_length(x));
+        case kString: return write_text_result(result, payload_text(x), text_length(x));
         case kLogical: return write_text_result(result, x[1] ? "1" : "0", 1);
         case kNumber: return str_of_number(x, result, ctx);
         case kDate: {
@@ -148,14 +128,14 @@ Status val(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
     const std::uint8_t* x = args[0];
     switch (x[0]) {
         // A text is not checked in text-number mode: later arithmetic reads it with FromStr.
-        case kString: return write_number_text(result, text_of(x), text_length(x));
+        case kString: return write_number_text(result, payload_text(x), text_length(x));
         case kLogical: return write_number_text(result, x[1] ? "1" : "0", 1);
         case kNumber:
             if (!text_numbers()) {
                 std::memmove(result, x, 9);
                 return kOk;
             }
-            backend().from_str(ctx.number_scratch, text_of(x));
+            backend().from_str(ctx.number_scratch, payload_text(x));
             write_number_backend(result, ctx.number_scratch);
             return kOk;
         case kDate: {
@@ -164,7 +144,7 @@ Status val(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
             return write_number_text(result, digits, 8);
         }
         case kTime: {
-            char digits[7];
+            char digits[kTimeBufferSize];
             if (!time_digits(x, digits)) return kTypeError;
             return write_number_text(result, digits, 6);
         }

@@ -1,11 +1,10 @@
-// Time functions: TIME, ITIME, HOUR, MINT, SEC, TTOC, CTOT, ATIME, CTIME.
+// Time functions: TIME, ITIME, HOUR, MINT, SEC, TTOC, CTOT, ATIME, CTIME. Their time arguments
+// are normalised to hhmmss; the "TimeError" setting decides what a refused one gives.
 #include <cstdio>
 #include <cstring>
 
+#include "functions/handler_support.h"
 #include "functions/handlers.h"
-#include "functions/count_rule.h"
-#include "functions/number_result.h"
-#include "functions/text_fields.h"
 #include "functions/time_normaliser.h"
 #include "interface/settings.h"
 #include "interface/values.h"
@@ -14,8 +13,6 @@
 namespace fcl::handlers {
 
 namespace {
-
-const char* payload_text(const std::uint8_t* value) { return reinterpret_cast<const char*>(value + 1); }
 
 void write_time_value(std::uint8_t* result, std::int32_t hour, std::int32_t minute, std::int32_t second) {
     result[0] = kTime;
@@ -27,21 +24,11 @@ struct TimeArgument {
     bool blanked;  // "TimeError" 1 replaced a refused text by the blank time
 };
 
-// Normalises a time argument and applies "TimeError" to a refused text: 1 blanks it, 2 returns
-// 1003, any other value keeps it as the normaliser left it.
+// Normalises a time argument and applies "TimeError" to a refused text.
 Status prepare_time_argument(const std::uint8_t* value, TimeArgument& time) {
     time.blanked = false;
     if (normalise_time(payload_text(value), time.text) == kOk) return kOk;
-    switch (load_settings().time_error) {
-        case 1:
-            std::memcpy(time.text, "000000", kTimeBufferSize);
-            time.blanked = true;
-            return kOk;
-        case 2:
-            return kTypeError;
-        default:
-            return kOk;
-    }
+    return refused_argument(load_settings().time_error, time.text, "000000", time.blanked);
 }
 
 // HOUR, MINT, SEC: two digits at a fixed position of the prepared time.
@@ -79,23 +66,13 @@ Status sec(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
 }
 
 Status ttoc(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
-    if (payload_text(args[0])[0] == '\0') {
-        write_string(result, "", 0);
-        return kOk;
-    }
+    if (payload_text(args[0])[0] == '\0') return write_empty_string(result);
     TimeArgument time;
     if (const Status status = prepare_time_argument(args[0], time)) return status;
-    if (time.blanked) {
-        write_string(result, "", 0);
-        return kOk;
-    }
+    // A refused time that "TimeError" blanked reads as nothing, not as 00:00:00.
+    if (time.blanked) return write_empty_string(result);
     char text[8];
-    std::size_t length = 0;
-    for (std::size_t pos = 0; pos < kTimeDigits; pos += 2) {
-        if (pos > 0) text[length++] = ':';
-        length += write_zero_padded(text + length, text_field(time.text, pos, 2), 2);
-    }
-    write_string(result, text, length);
+    write_string(result, text, lay_out_fields(text, time.text, {2, 2, 2}, ':'));
     return kOk;
 }
 

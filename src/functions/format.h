@@ -1,28 +1,44 @@
-// The pieces of FORMAT: the value as a number, the picture scan, the digit string and the
-// rendering of the picture.
+// FORMAT's pieces that its two sources share (format.cpp reads the value and the picture,
+// format_picture.cpp renders the picture), and the minus-mark list, which tests also reach.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "functions/minus_marks.h"
-#include "interface/context.h"
-#include "number/backend.h"
+#include "functions/handler_support.h"
 #include "platform/cp932.h"
 
 namespace fcl::format {
 
-// No argument text is longer than this (a tagged value fits a 528-byte area), so neither is a
-// picture nor its count of digit positions.
-constexpr std::size_t kMaxPicture = kCodeAreaSize - 2;
+// --- Minus marks: texts that, written in a picture, replace the minus sign ---
 
-// The value converted as VAL converts it: a double in double-number mode, number text in
-// text-number mode. A value VAL would reject (an invalid date or time) formats as 0.
-struct Number {
-    double value;
-    char text[kNumberTextSize];
+constexpr std::size_t kMaxMinusMarks = 10;
+
+struct MinusMark {
+    char bytes[3];  // one or two bytes, NUL-padded
 };
-void value_as_number(const std::uint8_t* value, Number& number);
+
+struct MinusMarks {
+    MinusMark marks[kMaxMinusMarks];
+    std::size_t count;
+};
+
+// The process-wide list: read from "MinusMark" the first time it is asked for, then kept.
+// Without the key (or with an empty value) the list is the one mark "▲".
+const MinusMarks& minus_marks();
+
+// Test hook: forgets the loaded list so that the next call reads the profile again.
+void forget_minus_marks();
+
+// Splits a "MinusMark" value into marks: every comma ends a mark, double quotes are dropped,
+// each mark keeps its first two bytes and the first ten marks are kept. An empty value gives
+// the default list.
+void parse_minus_marks(const char* value, MinusMarks& marks);
+
+// --- The picture and its rendering ---
+
+// A picture is an argument text, so neither it nor its count of digit positions is longer.
+constexpr std::size_t kMaxPicture = kMaxArgumentText;
 
 // The picture's digit positions and its first decimal point.
 struct PictureScan {
@@ -32,7 +48,6 @@ struct PictureScan {
     char point_kind;    // '.', 'P' or 'V' (0 when there is no point)
     char first_digit;   // '9' or 'Z': the kind of the first digit position, 0 when there is none
 };
-PictureScan scan_picture(const char* picture, std::size_t length);
 
 // Digits aligned to the positions: integer digits padded with zeros on the left (on overflow
 // the lowest-order digits that fit, the first of them replaced by "*"), then exactly as many
@@ -43,7 +58,6 @@ struct DigitString {
     bool negative;
     bool overflow;
 };
-void build_digits(const Number& number, const PictureScan& scan, DigitString& digits, Context& ctx);
 
 // A result under construction, longer than a string result may be; every write is bounded.
 class Output {

@@ -1,18 +1,19 @@
-#include "functions/date_normaliser.h"
-
+// The date and time normalisers: the checks that decide whether a text is a date or a time
+// of day, and the compaction to yyyymmdd and hhmmss. The compiler applies them to literals,
+// the date, time, string and FORMAT functions to arguments.
 #include <cstring>
 
+#include "functions/date_normaliser.h"
+#include "functions/time_normaliser.h"
 #include "platform/profile.h"
 
 namespace fcl {
 
 namespace {
 
-constexpr int kDaysInMonth[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-int two_digits(const char* text) { return (text[0] - '0') * 10 + (text[1] - '0'); }
+std::int32_t two_digits(const char* text) { return (text[0] - '0') * 10 + (text[1] - '0'); }
 
 // "19" or "20" for a two-digit year: "ZeroYear" 1 always gives 19; else 80..99 give 19.
 const char* century_for(const char* text) {
@@ -23,6 +24,8 @@ const char* century_for(const char* text) {
 }
 
 }  // namespace
+
+// --- Dates ---
 
 void copy_date_text(char (&buffer)[kDateBufferSize], const char* payload) {
     const std::size_t len = strnlen(payload, kDateBufferSize);
@@ -58,8 +61,32 @@ Status normalise_date(char* text) {
     const int month = two_digits(text + 4);
     const int day = two_digits(text + 6);
     int limit = 31;
-    if (month >= 1 && month <= 12) limit = kDaysInMonth[month] + (month == 2 && is_leap_year(year) ? 1 : 0);
+    if (month >= 1 && month <= 12) limit = days_in_month(year, month);
     return day > limit ? kTypeError : kOk;
+}
+
+// --- Times ---
+
+Status normalise_time(const char* text, char (&out)[kTimeBufferSize]) {
+    std::size_t i = 0;
+    std::size_t digits = 0;
+    for (; text[i] != '\0'; ++i) {
+        if (is_digit(text[i])) {
+            if (digits < kTimeDigits) out[digits] = text[i];
+            ++digits;
+        } else if (text[i] != ':' && i != 2 && i != 5) {
+            break;
+        }
+    }
+    out[digits < kTimeDigits ? digits : kTimeDigits] = '\0';
+    // An empty text ends the scan at once with no digits, which is refused here too.
+    if (text[i] != '\0' || digits != kTimeDigits) return kTypeError;
+    if (two_digits(out) > 23 || two_digits(out + 2) > 59 || two_digits(out + 4) > 59) return kTypeError;
+    return kOk;
+}
+
+std::int32_t seconds_of_day(const char (&time)[kTimeBufferSize]) {
+    return two_digits(time) * 3600 + two_digits(time + 2) * 60 + two_digits(time + 4);
 }
 
 }  // namespace fcl
