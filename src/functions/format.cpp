@@ -85,7 +85,7 @@ void value_as_number(const std::uint8_t* value, Number& number) {
 // P and V are a decimal point only right after a digit position and before the end of the
 // picture or another digit position; elsewhere they are literals.
 bool is_point(const char* picture, std::size_t i, std::size_t length, bool after_digit) {
-    const char c = upper(picture[i]);
+    const char c = fold_case(picture[i]);
     if (c == '.') return true;
     if (c != 'P' && c != 'V') return false;
     return after_digit && (i + 1 == length || is_digit_position(picture[i + 1]));
@@ -104,7 +104,7 @@ PictureScan scan_picture(const char* picture, std::size_t length) {
             else ++scan.fraction_positions;
         } else if (size == 1 && scan.point == length && is_point(picture, i, length, after_digit)) {
             scan.point = i;
-            scan.point_kind = upper(c) == '.' ? '.' : upper(c);
+            scan.point_kind = fold_case(c) == '.' ? '.' : fold_case(c);
         }
         after_digit = digit;
         i += size;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "functions/function_table.h"
 #include "functions/handler_support.h"
 #include "platform/cp932.h"
 
@@ -80,8 +81,6 @@ void render_picture(const char* picture, std::size_t length, const PictureScan& 
                     const MinusMarks& marks, Output& out);
 
 inline bool is_digit_position(char c) { return c == '9' || c == 'Z' || c == 'z'; }
-
-inline char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Bytes of the character at picture[i]: a double-byte character is one literal character,
 // so a trail byte that happens to be "Z", "P", "V" or "\" is never read as a picture character.

@@ -222,7 +222,7 @@ private:
         bool blanks[kMaxPicture];
         bool trailing = true;
         for (std::size_t k = run; k-- > 0;) {
-            const bool z = upper(picture_[starts[k]]) == 'Z';
+            const bool z = fold_case(picture_[starts[k]]) == 'Z';
             blanks[k] = trailing && z && digits_.fraction[k] == '0';
             if (z && digits_.fraction[k] != '0') trailing = false;
         }
