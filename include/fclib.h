@@ -24,6 +24,7 @@
 #define FCLIB_H
 
 #include <stdint.h>
+#include <string.h>
 
 #if defined(_WIN32)
 #  if defined(FCLIB_BUILDING)
@@ -198,6 +199,34 @@ FCL_API uint16_t FCLEXECUTE(FCLFIELDPROC callback, void *data, const unsigned ch
                             unsigned char *result);
 FCL_API uint16_t FCLEXECUTE2(FCLFIELDPROC callback, void *data, const unsigned char *code,
                              unsigned char *result, FCLHANDLE handle);
+
+/*
+ * Compile diagnostics. After FCLCOMPILE2 fails, the handle's context tells where compilation
+ * stopped: the lexer position (a pointer at FCL_CTX_LEX_POS) points into the context's copy
+ * of the text (at FCL_CTX_TEXT, leading blanks removed) at the token that failed, and the
+ * token text (at FCL_CTX_TOKEN_TEXT) holds that token as written, NUL-terminated (empty at
+ * the end of the text or for a text over FCL_MAX_TEXT bytes). A missing operand is reported
+ * at the operator that came where the operand was due, a wrong argument at that argument.
+ * The helpers read these fields; they are meaningful until the handle's next compile or run.
+ */
+#define FCL_CTX_LEX_POS    2072
+#define FCL_CTX_TOKEN_TEXT 2080
+#define FCL_CTX_TEXT       6736
+
+/* Byte offset in text (the text passed to the failed FCLCOMPILE2) of the failing token. */
+static inline int fcl_error_offset(FCLHANDLE handle, const char *text) {
+    const char *area = (const char *)handle + FCL_CTX_TEXT;
+    const char *position;
+    int blanks = 0;
+    memcpy(&position, (const char *)handle + FCL_CTX_LEX_POS, sizeof position);
+    while (text && text[blanks] == ' ') ++blanks;
+    return blanks + (int)(position - area);
+}
+
+/* The failing token as written, e.g. "FOO" for an unknown function FOO. */
+static inline const char *fcl_error_token(FCLHANDLE handle) {
+    return (const char *)handle + FCL_CTX_TOKEN_TEXT;
+}
 
 /* Kept for hosts of older libraries: LoadMPL32 returns 1, neither does anything. */
 FCL_API int32_t LoadMPL32(void);

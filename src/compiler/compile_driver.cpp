@@ -3,6 +3,7 @@
 
 #include "compiler/compiler.h"
 #include "compiler/emitter.h"
+#include "compiler/lexer.h"
 #include "compiler/parser.h"
 #include "interface/code_format.h"
 
@@ -40,13 +41,19 @@ Status compile_formula(Context& ctx, FCLFIELDPROC callback, void* data, const ch
     // The caller holds the empty formula until a compilation succeeds.
     write_empty_formula(code, length);
 
+    // Nothing to point at until a token fails.
+    ctx.text[0] = '\0';
+    mark_stop(ctx, 0);
     // A null text is taken as an empty one: there is nothing to compile.
     if (!copy_text(ctx, text ? text : "")) return kSyntaxError;
     if (ctx.text[0] == '\0') return kOk;
 
     if (const Status status = parse(ctx)) return status;
     ParseNode& root = *ctx.subtree_stack[1];
-    if (const Status status = emit(ctx, root)) return status;
+    if (const Status status = emit(ctx, root)) {
+        mark_stop(ctx, std::strlen(ctx.text));
+        return status;
+    }
     if (is_leaf_comparison(root)) ctx.flags |= kFlagLeafComparison;
 
     // emit() left a byte free for the terminator, so the block fits the 528-byte area.

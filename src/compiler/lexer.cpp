@@ -223,13 +223,18 @@ Status next_token(Context& ctx, ParseNode*& node) {
     node = nullptr;
     const char* p = ctx.lex_pos;
     while (*p == ' ') ++p;
+    const char* start = p;
     const Status status = dispatch(ctx, p, node);
     ctx.lex_pos = p;
     if (status != kOk) {
         node = nullptr;
+        mark_stop(ctx, static_cast<std::size_t>(start - ctx.text));
         return status;
     }
-    if (node) ctx.flags |= kFlagOfKind[node->kind];
+    if (node) {
+        ctx.flags |= kFlagOfKind[node->kind];
+        node->offset = static_cast<std::uint16_t>(start - ctx.text);
+    }
     return kOk;
 }
 

@@ -36,7 +36,8 @@ ParseNode* new_node(Context& ctx, std::uint8_t kind, const char* spelling, std::
     const std::size_t charge = charged_size(argc, length);
     if (ctx.pool_used + charge > kNodePoolSize) return nullptr;
     // The node starts on the next even offset: at most one byte of alignment, then the
-    // header, slots and spelling (9 + 3 * argc + length bytes) fit well within the charge.
+    // header, slots and spelling (11 + 3 * argc + length bytes) fit within the charge, with
+    // two bytes to spare for a spelling that grows (a six-digit date literal becomes eight).
     const std::size_t start = (ctx.pool_used + 1u) & ~std::size_t{1};
     const std::size_t end = ctx.pool_used + charge;
     ctx.pool_used = static_cast<std::uint16_t>(end);

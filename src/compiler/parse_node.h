@@ -54,7 +54,7 @@ enum PrecedenceClass : std::uint8_t {
     kClsClose = 12,
 };
 
-// An 8-byte header followed, without gaps, by argc child links (16-bit byte distances from
+// A 10-byte header followed, without gaps, by argc child links (16-bit byte distances from
 // this node to the child, read and written with memcpy), argc argument masks (one byte each)
 // and the NUL-terminated spelling. Every field is at most 2 bytes wide and nodes start on
 // even offsets of the pool, so no access is misaligned; the layout takes fewer bytes than the
@@ -67,7 +67,8 @@ struct ParseNode {
     std::uint8_t fkind;  // the record's Typing (operators and function names), in one byte
     std::uint8_t argc;   // argument slots
     std::uint8_t padding;
-    std::uint16_t room;  // bytes the spelling may occupy, NUL included
+    std::uint16_t room;    // bytes the spelling may occupy, NUL included
+    std::uint16_t offset;  // where the token starts in the text area, for compile diagnostics
 
     Typing typing() const { return static_cast<Typing>(fkind); }
 
@@ -89,6 +90,6 @@ private:
     std::uint8_t* slots() { return bytes() + sizeof(ParseNode); }
 };
 
-static_assert(sizeof(ParseNode) == 8 && alignof(ParseNode) == 2, "node header layout");
+static_assert(sizeof(ParseNode) == 10 && alignof(ParseNode) == 2, "node header layout");
 
 }  // namespace fcl

@@ -29,13 +29,25 @@ public:
             if (const Status status = next_token(ctx_, token)) return status;
             if (!token) continue;  // prefix signs that cancelled out
             bool accepted = false;
-            if (const Status status = take(token, accepted)) return status;
+            if (const Status status = take(token, accepted)) {
+                mark_stop(ctx_, blamed(token, status)->offset);
+                return status;
+            }
             if (accepted) return kOk;
         }
     }
 
 private:
     ParseNode* top() const { return ctx_.parse_stack[ctx_.parse_depth]; }
+
+    // The token a failure is reported at: the node a typing step named; for a missing operand
+    // the first binary operator that came where an operand was due (1 + * 2 blames the *);
+    // otherwise the incoming token.
+    const ParseNode* blamed(const ParseNode* token, Status status) const {
+        if (culprit_) return culprit_;
+        if (status == kSyntaxError && stray_operator_) return stray_operator_;
+        return token;
+    }
 
     Status push(ParseNode* node) {
         if (ctx_.parse_depth >= kStackTop) return kStackFull;
@@ -45,6 +57,9 @@ private:
 
     Status take(ParseNode* token, bool& accepted) {
         const std::uint8_t cls = token->prec;
+        const bool binary = cls >= kClsOr && cls <= kClsMultiplicative;
+        if (binary && !stray_operator_ && ctx_.prev_class != kClsOperand && ctx_.prev_class != kClsClose)
+            stray_operator_ = token;
         // The first token inside a call's parentheses marks its first argument.
         if (level_ > 0 && counters_[level_] == 0 && cls != kClsOpen && cls != kClsClose) counters_[level_] = 1;
         Action action = decide(top()->prec, cls, level_, ctx_.prev_class);
@@ -87,7 +102,10 @@ private:
     Status close_parenthesis() {
         --ctx_.parse_depth;
         if (top()->prec == kClsFunction) {
-            if (select_overload(ctx_, ctx_.parse_stack[ctx_.parse_depth], counters_[level_]) != kOk) return kTypeError;
+            if (select_overload(ctx_, ctx_.parse_stack[ctx_.parse_depth], counters_[level_]) != kOk) {
+                culprit_ = ctx_.parse_stack[ctx_.parse_depth];
+                return kTypeError;
+            }
             if (const Status status = reduce()) return status;
             // A call inside another call's arguments stands on the parse stack as an operand.
             if (level_ != 1) {
@@ -117,13 +135,19 @@ private:
             const std::uint8_t allowed = node->arg_mask(i);
             // Only functions written by name coerce literals; operator symbols never do.
             if ((argument->mask & allowed) == 0 &&
-                (node->prec != kClsFunction || coerce_literal(*argument, allowed) != kOk))
+                (node->prec != kClsFunction || coerce_literal(*argument, allowed) != kOk)) {
+                culprit_ = argument;
                 return kTypeError;
+            }
             node->set_child(i, argument);
             --ctx_.subtree_depth;
         }
         if (node->typing() != Typing::Fixed) {
-            if (const Status status = type_by_kind(*node)) return status;
+            ParseNode* culprit = nullptr;
+            if (const Status status = type_by_kind(*node, culprit)) {
+                culprit_ = culprit;
+                return status;
+            }
         }
         ctx_.subtree_stack[++ctx_.subtree_depth] = node;  // room: the arguments were popped
         if (node->prec == kClsCompare && node->child(0)->kind != kTokName) ctx_.flags |= kFlagLeftNotName;
@@ -133,6 +157,8 @@ private:
     Context& ctx_;
     std::uint8_t level_ = 0;                         // call nesting level, 0 outside calls
     std::uint16_t counters_[kMaxCallDepth + 1] = {};  // arguments written, per level 1 to 15
+    const ParseNode* culprit_ = nullptr;              // the node a failed typing step names
+    const ParseNode* stray_operator_ = nullptr;       // first binary operator where an operand was due
 };
 
 }  // namespace

@@ -56,14 +56,16 @@ Status select_overload(Context& ctx, ParseNode*& fn, std::uint16_t written) {
     return kOk;
 }
 
-Status type_by_kind(ParseNode& node) {
+Status type_by_kind(ParseNode& node, ParseNode*& culprit) {
     if (node.prec == kClsCompare) swap_operands(node);
     // Compare and Unify type against the first argument; Choice (IF, SELECT) against the second.
     const unsigned reference = node.typing() == Typing::Choice ? 1 : 0;
+    culprit = &node;
     if (reference >= node.argc) return kTypeError;
     const std::uint8_t type = node.child(reference)->mask;
     for (unsigned i = reference + 1; i < node.argc; ++i) {
         ParseNode& argument = *node.child(i);
+        culprit = &argument;
         if (argument.mask != type && coerce_literal(argument, type) != kOk) return kTypeError;
     }
     if (node.typing() != Typing::Compare) node.mask = type;

@@ -14,8 +14,9 @@ namespace fcl {
 Status select_overload(Context& ctx, ParseNode*& fn, std::uint16_t written);
 
 // Typing of a reduced node of function kind 1, 2 or 3: the operand swap of symbol comparisons,
-// coercion of later arguments to the reference argument's type, and the result type.
-Status type_by_kind(ParseNode& node);
+// coercion of later arguments to the reference argument's type, and the result type. On 1003
+// culprit is the argument that does not agree (the node itself when it lacks the reference).
+Status type_by_kind(ParseNode& node, ParseNode*& culprit);
 
 // Rewrites a literal into a logical (mask 4), time (8) or date (16) literal; 1003 for any other
 // mask or a node that is not a literal of the needed kind.

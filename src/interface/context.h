@@ -66,6 +66,11 @@ struct Context {
 
 static_assert(sizeof(void*) != 8 || sizeof(Context) == FCL_CONTEXT_SIZE,
               "the context block is 8384 bytes on 64-bit targets");
+// Hosts read compile diagnostics at these offsets (fclib.h).
+static_assert(sizeof(void*) != 8 || (offsetof(Context, lex_pos) == FCL_CTX_LEX_POS &&
+                                     offsetof(Context, token_text) == FCL_CTX_TOKEN_TEXT &&
+                                     offsetof(Context, text) == FCL_CTX_TEXT),
+              "the diagnostics fields stay where fclib.h says");
 
 // Calls the host's field callback. The low 16 bits of its answer are what the library reads:
 // 0 is success. Without a callback there is no host to answer, which is a failure (1005).
