@@ -36,6 +36,12 @@
 #  define FCL_API __attribute__((visibility("default")))
 #endif
 
+/* The library's version; the shared library's SONAME carries the major number. */
+#define FCL_VERSION_MAJOR 1
+#define FCL_VERSION_MINOR 0
+#define FCL_VERSION_PATCH 0
+#define FCL_VERSION "1.0.0"
+
 #ifdef __cplusplus
 extern "C" {
 #endif

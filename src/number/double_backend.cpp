@@ -26,10 +26,15 @@ void to_str(const void* number, char* out, std::size_t out_size, std::int32_t st
         platform::format_double(out, out_size, "%.15e", load(number));
         return;
     }
-    // Fixed notation; a negative digits means 15 decimals. The count is clamped so the
-    // text always fits the caller's buffer.
+    // Fixed notation; a negative digits means 15 decimals. The count is clamped to what the
+    // caller's buffer holds after the whole part (as "%.0f" writes it, never shorter), the sign
+    // and the point, so the text is always the one printf would write.
     std::int32_t decimals = digits < 0 ? 15 : digits;
-    if (decimals > kMaxFixedDecimals) decimals = kMaxFixedDecimals;
+    char whole[kNumberTextSize];
+    platform::format_double(whole, sizeof whole, "%.0f", load(number));
+    const std::size_t used = std::strlen(whole) + 2;
+    const std::int32_t room = out_size > used ? static_cast<std::int32_t>(out_size - used) : 0;
+    if (decimals > room) decimals = room;
     char format[16];
     std::snprintf(format, sizeof format, "%%.%df", static_cast<int>(decimals));
     platform::format_double(out, out_size, format, load(number));

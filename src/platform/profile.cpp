@@ -19,7 +19,7 @@ constexpr std::size_t kPathSize = 1024;
 // Finds the profile file in the profile directory, comparing names without case.
 bool find_profile(const char* file, char* path, std::size_t path_size) {
     const char* dir = std::getenv("FCLIB_PROFILE_DIR");
-    if (!dir || !*dir) dir = "/etc";
+    if (!dir || !*dir) dir = FCLIB_DEFAULT_PROFILE_DIR;
     DIR* handle = opendir(dir);
     if (!handle) return false;
     bool found = false;

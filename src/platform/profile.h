@@ -1,7 +1,9 @@
 // Stand-in for the Windows profile (INI) reading routines.
 //
 // The file is looked up by name, ignoring case, in the directory named by the
-// environment variable FCLIB_PROFILE_DIR, else in /etc. Section and key names compare
+// environment variable FCLIB_PROFILE_DIR, else in the directory fixed when the library was
+// configured (FCLIB_DEFAULT_PROFILE_DIR: the installation's configuration directory, where the
+// sample profile is installed). Section and key names compare
 // without regard to case; values are trimmed of surrounding blanks and one pair of
 // enclosing double quotes; lines starting with ';' are comments.
 #pragma once

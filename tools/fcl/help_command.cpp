@@ -23,7 +23,7 @@ Usage:
       Run formulas over every record of a CSV file: each formula is compiled once
       and executed per record; each becomes one output column. Without DATA and
       columns, runs the example report (examples/orders.csv, examples/orders.formulas,
-      with the era list of examples/ORBISRPT.INI unless a profile directory is set).
+      with the sample profile's era list unless a profile directory is set).
   fcl functions [NAME]
       List the built-in functions: index, name, argument and result types, and
       what each does (only the records of NAME when given).
@@ -62,8 +62,8 @@ Reports:
 Settings:
   --text-numbers          numbers as decimal text (exact decimal arithmetic)
   --backend decimal|double  number backend of text-number mode (default decimal)
-  --profile-dir DIR       read ORBISRPT.INI from DIR (fcl restarts itself with
-                          FCLIB_PROFILE_DIR=DIR so that the library reads it at load)
+  --profile-dir DIR       read ORBISRPT.INI from DIR (default: FCLIB_PROFILE_DIR, else
+                          the installed profile, else the source tree's sample profile)
   --encoding utf8|cp932   text of arguments, files and output (default utf8; the
                           library works in code page 932 and fcl converts at the edges)
 

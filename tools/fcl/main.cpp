@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "commands.h"
+#include "fclib.h"
 #include "library_settings.h"
 #include "options.h"
 #include "profile_dir.h"
@@ -26,12 +27,12 @@ constexpr Command kCommands[] = {
     {"help", fcltool::run_help},
 };
 
-// The profile directory to load the library with: --profile-dir, else the examples' own for the
-// example report when no directory is set at all.
-std::string profile_dir(const Options& options) {
+// The profile directory asked for: --profile-dir, else the sample profile for the example
+// report when no directory is set at all.
+std::string requested_profile_dir(const Options& options) {
     if (!options.profile_dir.empty()) return options.profile_dir;
     if (fcltool::is_example_report(options) && !std::getenv("FCLIB_PROFILE_DIR"))
-        return fcltool::example_profile_dir();
+        return fcltool::sample_profile_dir();
     return "";
 }
 
@@ -44,8 +45,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fcl: %s (see fcl --help)\n", error.c_str());
         return fcltool::kExitUsage;
     }
-    fcltool::apply_profile_dir(profile_dir(options), argv);
-    if (options.help || options.command.empty()) return fcltool::run_help(options);
+    if (options.help) return fcltool::run_help(options);
+    if (options.version) {
+        std::printf("fcl %s\n", FCL_VERSION);
+        return fcltool::kExitOk;
+    }
+    if (options.command.empty()) {
+        fcltool::run_help(options);
+        return fcltool::kExitUsage;
+    }
+    if (!fcltool::apply_profile_dir(requested_profile_dir(options), error)) {
+        std::fprintf(stderr, "fcl: %s\n", error.c_str());
+        return fcltool::kExitUsage;
+    }
     for (const auto& command : kCommands) {
         if (options.command != command.name) continue;
         fcltool::apply_library_settings(options);

@@ -41,6 +41,7 @@ constexpr OptionEntry kOptions[] = {
     {"--text-numbers", false, [](Options& o, const std::string&) { o.text_numbers = true; return true; }},
     {"--quiet", false, [](Options& o, const std::string&) { o.quiet = true; return true; }},
     {"--help", false, [](Options& o, const std::string&) { o.help = true; return true; }},
+    {"--version", false, [](Options& o, const std::string&) { o.version = true; return true; }},
     {"-h", false, [](Options& o, const std::string&) { o.help = true; return true; }},
 };
 

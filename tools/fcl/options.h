@@ -21,6 +21,7 @@ struct Options {
     bool text_numbers = false;
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 // Fills options from argv; false with a message for unknown options, missing or bad values.

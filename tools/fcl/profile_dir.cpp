@@ -1,26 +1,60 @@
 #include "profile_dir.h"
 
-#include <unistd.h>
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace fcltool {
 
-void apply_profile_dir(const std::string& directory, char** argv) {
-    if (directory.empty()) return;
-    const char* current = std::getenv("FCLIB_PROFILE_DIR");
-    if (current && directory == current) return;  // the re-executed process
-    if (setenv("FCLIB_PROFILE_DIR", directory.c_str(), 1) != 0) {
-        std::fprintf(stderr, "fcl: cannot set FCLIB_PROFILE_DIR: %s\n", std::strerror(errno));
-        std::exit(2);
+namespace {
+
+constexpr const char* kProfileFile = "ORBISRPT.INI";
+
+bool is_directory(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The library finds the file by name without regard to case; so does this.
+bool has_profile(const std::string& directory) {
+    DIR* handle = opendir(directory.c_str());
+    if (!handle) return false;
+    bool found = false;
+    while (const dirent* entry = readdir(handle))
+        if (strcasecmp(entry->d_name, kProfileFile) == 0) found = true;
+    closedir(handle);
+    return found;
+}
+
+}  // namespace
+
+std::string sample_profile_dir() { return FCL_SAMPLE_PROFILE_DIR; }
+
+bool apply_profile_dir(const std::string& requested, std::string& error) {
+    std::string chosen = requested;
+    if (!chosen.empty() && !is_directory(chosen)) {
+        error = "profile directory " + chosen + " does not exist";
+        return false;
     }
-    execv("/proc/self/exe", argv);
-    std::fprintf(stderr, "fcl: cannot restart with FCLIB_PROFILE_DIR=%s: %s\n", directory.c_str(),
-                 std::strerror(errno));
-    std::exit(2);
+    if (chosen.empty()) {
+        const char* variable = std::getenv("FCLIB_PROFILE_DIR");
+        if (variable && *variable) chosen = variable;
+        else if (!has_profile(FCL_DEFAULT_PROFILE_DIR) && has_profile(sample_profile_dir())) chosen = sample_profile_dir();
+    }
+    if (!chosen.empty() && setenv("FCLIB_PROFILE_DIR", chosen.c_str(), 1) != 0) {
+        error = "cannot set FCLIB_PROFILE_DIR";
+        return false;
+    }
+    const std::string looked_in = chosen.empty() ? FCL_DEFAULT_PROFILE_DIR : chosen;
+    if (!has_profile(looked_in))
+        std::fprintf(stderr,
+                     "fcl: no %s in %s: built-in settings apply (eras up to Heisei, months Jan to Dec, "
+                     "DateError 1, TimeError 1, 10 slots per aggregate)\n",
+                     kProfileFile, looked_in.c_str());
+    return true;
 }
 
 }  // namespace fcltool

@@ -46,8 +46,6 @@ bool is_example_report(const Options& options) {
            options.formulas.empty();
 }
 
-std::string example_profile_dir() { return kExamplesDir; }
-
 bool parse_column(const std::string& text, ColumnText& column) {
     const auto equals = text.find('=');
     if (equals == std::string::npos) return false;

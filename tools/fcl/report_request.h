@@ -27,9 +27,8 @@ struct ReportRequest {
 bool build_report_request(const Options& options, ReportRequest& request, std::string& error);
 
 // True for `fcl report` with neither data nor columns: the example report, which reads its
-// era list (with 令和) from the examples' own ORBISRPT.INI unless a profile is chosen.
+// era list (with 令和) from the sample profile unless a profile is chosen.
 bool is_example_report(const Options& options);
-std::string example_profile_dir();
 
 // "HEADER=FORMULA" split at the first "=", blanks around both parts removed.
 bool parse_column(const std::string& text, ColumnText& column);
