@@ -1,6 +1,9 @@
 // fcl: command-line host of fclib. Dispatches to the commands.
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "commands.h"
 #include "fclib.h"
@@ -36,9 +39,15 @@ std::string requested_profile_dir(const Options& options) {
     return "";
 }
 
-}  // namespace
+// Output that did not reach its destination (a full disk, a closed pipe) is a failure: the
+// exit status says so, whatever the command itself reported.
+int finish_output(int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    std::fprintf(stderr, "fcl: cannot write the output: %s\n", std::strerror(errno));
+    return fcltool::kExitUsage;
+}
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     Options options;
     std::string error;
     if (!fcltool::parse_options(argc, argv, options, error)) {
@@ -65,4 +74,12 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "fcl: unknown command \"%s\" (see fcl --help)\n", options.command.c_str());
     return fcltool::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A closed pipe then shows as a write error rather than ending the process silently.
+    std::signal(SIGPIPE, SIG_IGN);
+    return finish_output(run(argc, argv));
 }

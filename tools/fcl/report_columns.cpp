@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "compile_diagnostics.h"
 #include "formula_items.h"
 #include "status_text.h"
 
@@ -54,10 +55,13 @@ bool compile_columns(const std::vector<ColumnText>& columns, TextCodec& codec, R
             continue;
         }
         host.activate();
-        const std::uint16_t status = FCLCOMPILE(RecordHost::callback, &host, text.c_str(), formula.code,
-                                                &formula.length);
+        std::string where;
+        std::string token;
+        const std::uint16_t status =
+            compile_with_diagnostics(text, host, formula.code, &formula.length, codec, where, token);
         if (status != FCL_OK) {
             std::string message = status_line(status);
+            if (!token.empty()) message += " (" + token + ")\n" + where;
             std::string detail = formula_length_problem(text.size());
             if (host.has_problem()) codec.to_outside(host.take_problem(), detail);
             if (!detail.empty()) message += "\nfcl:   " + detail;

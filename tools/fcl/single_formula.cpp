@@ -4,6 +4,7 @@
 
 #include "command_fields.h"
 #include "commands.h"
+#include "compile_diagnostics.h"
 #include "status_text.h"
 
 namespace fcltool {
@@ -32,9 +33,15 @@ int compile_single_formula(const Options& options, TextCodec& codec, RecordHost&
         return kExitUsage;
     }
     host.activate();
-    const std::uint16_t status = FCLCOMPILE(RecordHost::callback, &host, text.c_str(), formula.code, &formula.length);
+    std::string where;
+    std::string token;
+    const std::uint16_t status =
+        compile_with_diagnostics(text, host, formula.code, &formula.length, codec, where, token);
     if (status != FCL_OK) {
-        print_failure("cannot compile the formula", status, host, codec);
+        const std::string what = token.empty() ? "cannot compile the formula"
+                                               : "cannot compile the formula (" + token + ")";
+        print_failure(what.c_str(), status, host, codec);
+        if (!where.empty()) std::fprintf(stderr, "%s\n", where.c_str());
         const std::string length_problem = formula_length_problem(text.size());
         if (!length_problem.empty()) std::fprintf(stderr, "fcl:   %s\n", length_problem.c_str());
         return kExitFormula;

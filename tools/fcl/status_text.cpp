@@ -22,6 +22,7 @@ constexpr StatusText kMeanings[] = {
     {FCL_E_CODE, "code error: the compiled formula is too long or ill-formed"},
     {FCL_E_NODE_POOL, "the formula is too large for the compiler's node pool"},
     {FCL_E_DIVIDE_BY_ZERO, "division by zero"},
+    {FCL_E_BUSY, "the context is busy: called back from its own field callback"},
 };
 
 }  // namespace
