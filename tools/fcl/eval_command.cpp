@@ -27,7 +27,7 @@ int run_eval(const Options& options) {
         return kExitFormula;
     }
     std::string text;
-    if (!codec.to_outside(value_text(result, options.text_numbers), text))
+    if (!codec.to_outside(value_text(result, options.text_numbers, options.exact), text))
         std::fprintf(stderr, "fcl: the result has bytes with no character; they are shown as \\xNN\n");
     std::printf("%s %s\n", value_type_word(result[0]), text.c_str());
     return kExitOk;

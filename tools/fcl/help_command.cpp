@@ -61,6 +61,7 @@ Reports:
 
 Settings:
   --text-numbers          numbers as decimal text (exact decimal arithmetic)
+  --exact                 print doubles with every digit (default: 15 significant)
   --backend decimal|double  number backend of text-number mode (default decimal)
   --profile-dir DIR       read ORBISRPT.INI from DIR (default: FCLIB_PROFILE_DIR, else
                           the installed profile, else the source tree's sample profile)

@@ -39,6 +39,7 @@ constexpr OptionEntry kOptions[] = {
          return !v.empty() && *end == 0;
      }},
     {"--text-numbers", false, [](Options& o, const std::string&) { o.text_numbers = true; return true; }},
+    {"--exact", false, [](Options& o, const std::string&) { o.exact = true; return true; }},
     {"--quiet", false, [](Options& o, const std::string&) { o.quiet = true; return true; }},
     {"--help", false, [](Options& o, const std::string&) { o.help = true; return true; }},
     {"--version", false, [](Options& o, const std::string&) { o.version = true; return true; }},

@@ -19,6 +19,7 @@ struct Options {
     std::string profile_dir;
     unsigned long long seed = 1;
     bool text_numbers = false;
+    bool exact = false;  // numbers with every digit of the double, not 15 significant ones
     bool quiet = false;
     bool help = false;
     bool version = false;

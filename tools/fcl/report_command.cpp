@@ -57,6 +57,7 @@ int run_report(const Options& options) {
     }
     RunSettings settings;
     settings.text_numbers = options.text_numbers;
+    settings.exact = options.exact;
     settings.quiet = request.quiet;
     if (!request.group_by.empty()) {
         settings.group_field = find_field(input.fields(), request.group_by);

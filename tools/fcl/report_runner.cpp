@@ -145,10 +145,10 @@ void ReportRunner::fill_cell(ReportCell& cell, const unsigned char* result, std:
     cell.kind = kind_of(result[0]);
     cell.status = 0;
     if (cell.kind != ReportCell::Kind::Text) {
-        cell.text = value_text(result, settings_.text_numbers);
+        cell.text = value_text(result, settings_.text_numbers, settings_.exact);
         return;
     }
-    if (!codec_.to_outside(value_text(result, settings_.text_numbers), cell.text))
+    if (!codec_.to_outside(value_text(result, settings_.text_numbers, settings_.exact), cell.text))
         messages_.add(place() + "bytes with no character, shown as \\xNN");
 }
 

@@ -19,6 +19,7 @@ namespace fcltool {
 struct RunSettings {
     int group_field = -1;  // index of the --group-by field, -1 for none
     bool text_numbers = false;
+    bool exact = false;
     bool quiet = false;
 };
 

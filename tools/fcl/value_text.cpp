@@ -81,14 +81,15 @@ std::string plain_decimal(std::string_view payload) {
     return out;
 }
 
-std::string number_text(const std::uint8_t* value, bool text_numbers) {
+std::string number_text(const std::uint8_t* value, bool text_numbers, bool exact) {
     if (text_numbers) return plain_decimal(payload_text(value));
     double number;
     std::memcpy(&number, value + 1, sizeof number);
     if (std::isnan(number)) return "nan";
     if (std::isinf(number)) return number < 0 ? "-inf" : "inf";
     char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, number);
+    const auto result = exact ? std::to_chars(text, text + sizeof text, number)
+                              : std::to_chars(text, text + sizeof text, number, std::chars_format::general, 15);
     return std::string(text, result.ptr);
 }
 
@@ -112,10 +113,10 @@ std::string time_text(std::string_view digits) {
     return out;
 }
 
-std::string value_text(const std::uint8_t* value, bool text_numbers) {
+std::string value_text(const std::uint8_t* value, bool text_numbers, bool exact) {
     switch (value[0]) {
         case FCL_T_STRING: return std::string(payload_text(value));
-        case FCL_T_NUMBER: return number_text(value, text_numbers);
+        case FCL_T_NUMBER: return number_text(value, text_numbers, exact);
         case FCL_T_LOGICAL: return value[1] ? "true" : "false";
         case FCL_T_TIME: return time_text(payload_text(value));
         case FCL_T_DATE: return date_text(payload_text(value));

@@ -7,10 +7,11 @@
 
 namespace fcltool {
 
-// Number text of either encoding mode: double-number mode gives the shortest text that reads
-// back as the same double ("nan", "inf", "-0" included); text-number mode gives the payload in
-// plain decimal notation with no exponent and no trailing fraction zeros.
-std::string number_text(const std::uint8_t* value, bool text_numbers);
+// Number text of either encoding mode. Double-number mode: exact gives the shortest text that
+// reads back as the same double, otherwise at most 15 significant digits (120.05, not
+// 120.05000000000001); "nan", "inf", "-0" included. Text-number mode gives the payload, the
+// decimal as computed, in plain decimal notation with no exponent and no trailing fraction zeros.
+std::string number_text(const std::uint8_t* value, bool text_numbers, bool exact = true);
 
 // A number payload ("150000000e-8", "1.500000000000000e+00") in plain decimal notation ("1.5").
 // Text that is not a number, or whose exponent would make it absurdly long, comes back unchanged.
@@ -21,7 +22,7 @@ std::string date_text(std::string_view digits);
 std::string time_text(std::string_view digits);
 
 // The payload of a value of any type as display text (strings stay in code page 932).
-std::string value_text(const std::uint8_t* value, bool text_numbers);
+std::string value_text(const std::uint8_t* value, bool text_numbers, bool exact = true);
 
 // The word for a value's type: "string", "number", ...; "invalid" for any other type byte.
 const char* value_type_word(std::uint8_t type);
