@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/cp932.h"
 
 namespace fcl::test {
 
@@ -29,7 +28,7 @@ std::string unescape(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<std::uint8_t>(text[i]);
-        if (cp932::is_lead(byte) && i + 1 < text.size()) {
+        if (is_lead(byte) && i + 1 < text.size()) {
             out += text.substr(i, 2);
             ++i;
             continue;
@@ -109,6 +108,7 @@ std::string describe_value(const std::uint8_t* value, bool text_numbers) {
         case 4: return value[1] ? "logical true" : "logical false";
         case 8: return std::string("time ") + text;
         case 16: return std::string("date ") + text;
+        case 128: return "function " + std::to_string(value[1]);
         default: return "type " + std::to_string(value[0]);
     }
 }

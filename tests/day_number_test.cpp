@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "functions/day_number.h"
+#include "functions/dates.h"
 
 namespace fcl::test {
 namespace {
@@ -69,22 +69,6 @@ TEST(DayNumber, EveryDayOfFourDigitYearsRoundTrips) {
         }
     }
     EXPECT_EQ(s - 1, 3652059) << "days from 0001-01-01 to 9999-12-31";
-}
-
-TEST(DayNumber, DatesOutsideTheCalendarHaveDayNumberZero) {
-    const CalendarDate invalid[] = {{0, 1, 1},     {2024, 0, 1},  {2024, 13, 1}, {2024, 1, 0},
-                                    {2024, 2, 30}, {2023, 2, 29}, {1900, 2, 29}, {10000, 1, 1},
-                                    {-1, 1, 1},    {2024, 4, 31}};
-    for (const CalendarDate& d : invalid)
-        EXPECT_EQ(day_number(d), 0) << d.year << "-" << d.month << "-" << d.day;
-    EXPECT_EQ(day_number({2000, 2, 29}), 730179);
-    EXPECT_EQ(day_number({2024, 1, 1}), 738886);
-}
-
-TEST(DayNumber, InverseContinuesPastYear9999) {
-    EXPECT_TRUE(is_date(date_of_day_number(3652060), {10000, 1, 1}, 3652060));
-    // The largest sum ADATE can form: the 32-bit maximum day count from the blank date.
-    EXPECT_TRUE(is_date(date_of_day_number(2147483647), {5879611, 7, 11}, 2147483647));
 }
 
 }  // namespace

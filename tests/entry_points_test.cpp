@@ -1,5 +1,5 @@
-// The exported interface: symbol list of the shared library, the mode, and hosts that pass no
-// callback or call back into the context that is running.
+// The exported interface: symbol list of the shared library, the mode, contexts, and hosts that
+// pass null pointers or no callback or call back into the context that is running.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,8 +13,9 @@
 namespace fcl::test {
 namespace {
 
-// Read before any test runs: the mode a freshly loaded library reports.
+// Read before any test runs: the mode and backend of a freshly loaded library.
 const int32_t g_mode_at_start = FCLMODE();
+const int32_t g_backend_at_start = NumType();
 
 TEST(SharedLibrary, ExportsExactlyThePublicEntryPoints) {
     const std::set<std::string> expected = {
@@ -135,8 +136,55 @@ TEST(EntryPoints, ReentryIntoTheRunningContextIsRefusedAndTheOuterRunCompletes) 
 }
 
 TEST(EntryPoints, LibraryLoadsWithTheDecimalBackend) {
-    EXPECT_EQ(NumType(), 5);
-    EXPECT_EQ(NumSize(), 28);
+    EXPECT_EQ(g_backend_at_start, 5);
+}
+
+// Null pointers from a careless host give a status, never a crash; either output of a compile
+// may be left out.
+TEST(EntryPoints, NullArgumentsAndBuffers) {
+    FCLSETMODE(0);
+    unsigned char code[FCL_MAX_CODE];
+    uint16_t length = 0;
+    EXPECT_EQ(FCLCOMPILE(number_field, nullptr, nullptr, code, &length), FCL_OK);
+    EXPECT_EQ(length, FCL_EMPTY_CODE);
+    EXPECT_EQ(FCLCOMPILE(number_field, nullptr, "1+2", nullptr, &length), FCL_OK);
+    EXPECT_EQ(length, 25);
+    EXPECT_EQ(FCLCOMPILE(number_field, nullptr, "1+", nullptr, nullptr), FCL_E_SYNTAX);
+    EXPECT_EQ(FCLCOMPILE(nullptr, nullptr, "[A] + 1", nullptr, nullptr), FCL_E_CALLBACK);  // no host knows A
+    EXPECT_EQ(FCLCOMPILE(number_field, nullptr, "1+2", code, nullptr), FCL_OK);
+    EXPECT_EQ(fcl_code_length(code), 25);
+    unsigned char result[FCL_MAX_VALUE] = {};
+    EXPECT_EQ(FCLEXECUTE(number_field, nullptr, nullptr, result), FCL_E_CODE);
+    EXPECT_EQ(FCLEXECUTE(number_field, nullptr, code, nullptr), FCL_OK);
+    EXPECT_EQ(FCLEXECUTE2(number_field, nullptr, code, result, nullptr), FCL_E_CODE);
+    EXPECT_EQ(result[0], FCL_T_NUMBER);
+    EXPECT_EQ(FCLCOMPILE2(number_field, nullptr, "1", code, &length, nullptr), FCL_E_CODE);
+    EXPECT_EQ(length, FCL_EMPTY_CODE);
+    EXPECT_EQ(code[0], FCL_T_STRING);
+    FCLRELEASEHANDLE(nullptr);
+}
+
+// A compiled formula runs unchanged in any context, also after the handle it was compiled in
+// is released; every context compiles it to the same bytes.
+TEST(EntryPoints, CompiledFormulaRunsInAnyContext) {
+    FCLSETMODE(0);
+    FCLHANDLE first = FCLCREATEHANDLE();
+    FCLHANDLE second = FCLCREATEHANDLE();
+    ASSERT_NE(first, nullptr);
+    const char* formula = "(1 + 2) * 4 - 10 / 4 + [A]";
+    unsigned char code[FCL_MAX_CODE], global_code[FCL_MAX_CODE];
+    uint16_t length = 0, global_length = 0;
+    ASSERT_EQ(FCLCOMPILE2(number_field, nullptr, formula, code, &length, first), FCL_OK);
+    ASSERT_EQ(FCLCOMPILE(number_field, nullptr, formula, global_code, &global_length), FCL_OK);
+    EXPECT_EQ(std::vector<unsigned char>(code, code + length),
+              std::vector<unsigned char>(global_code, global_code + global_length));
+    FCLRELEASEHANDLE(first);
+    unsigned char result[FCL_MAX_VALUE];
+    ASSERT_EQ(FCLEXECUTE2(number_field, nullptr, code, result, second), FCL_OK);
+    EXPECT_EQ(payload(result), 10.5);
+    ASSERT_EQ(FCLEXECUTE(number_field, nullptr, code, result), FCL_OK);
+    EXPECT_EQ(payload(result), 10.5);
+    FCLRELEASEHANDLE(second);
 }
 
 }  // namespace

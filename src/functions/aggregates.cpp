@@ -2,7 +2,6 @@
 // ask the host, through the field callback, for the values of the reference item executed
 // just before the call. A P form folds the values of one call into a local total; a plain form
 // folds them into a process-wide slot that the host's pass key and end marks select and clear.
-#include "functions/aggregates.h"
 
 #include <cstring>
 #include <limits>
@@ -27,8 +26,8 @@ constexpr std::int32_t kCountSlots = 64;
 
 // --- Process-wide state: the plain aggregates' slot counters and COUNT's slots ---
 // Written by every plain aggregate call (a new pass key restarts its kind's slot counter, each
-// call steps it; COUNT folds values into its slots and clears them) and by
-// reset_aggregate_state, always under aggregate_lock(). SUM, AVG, MIN and MAX keep their slots
+// call steps it; COUNT folds values into its slots and clears them), always under
+// aggregate_lock(). SUM, AVG, MIN and MAX keep their slots
 // in the work areas FCLINIT sizes, under the same lock.
 
 // Per plain kind, indexed by AggregateKind: the slot the next call uses and the host's previous
@@ -315,12 +314,6 @@ Status run_plain_aggregate(AggregateKind kind, std::uint8_t* result, Context& ct
 }
 
 }  // namespace
-
-void reset_aggregate_state() {
-    const std::lock_guard lock(aggregate_lock());
-    for (KindState& state : g_states) state = KindState{0, 1};
-    std::memset(g_count_slots, 0, sizeof g_count_slots);
-}
 
 namespace handlers {
 

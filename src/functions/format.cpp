@@ -23,9 +23,8 @@ namespace fcl::format {
 namespace {
 
 // --- Process-wide state: the minus-mark list ---
-// Written once, under g_load_lock, by the first FORMAT that needs the list (and cleared again
-// only by forget_minus_marks); the flag's release store publishes the list to every thread
-// that sees the flag set.
+// Written once, under g_load_lock, by the first FORMAT that needs the list; the flag's release
+// store publishes the list to every thread that sees the flag set.
 MinusMarks g_marks{};
 std::atomic<bool> g_loaded{false};
 std::mutex g_load_lock;
@@ -235,11 +234,6 @@ const MinusMarks& minus_marks() {
         g_loaded.store(true, std::memory_order_release);
     }
     return g_marks;
-}
-
-void forget_minus_marks() {
-    const std::lock_guard lock(g_load_lock);
-    g_loaded.store(false, std::memory_order_relaxed);
 }
 
 }  // namespace fcl::format

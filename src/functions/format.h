@@ -28,9 +28,6 @@ struct MinusMarks {
 // Without the key (or with an empty value) the list is the one mark "▲".
 const MinusMarks& minus_marks();
 
-// Test hook: forgets the loaded list so that the next call reads the profile again.
-void forget_minus_marks();
-
 // Splits a "MinusMark" value into marks: every comma ends a mark, double quotes are dropped,
 // each mark keeps its first two bytes and the first ten marks are kept. An empty value gives
 // the default list.

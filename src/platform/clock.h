@@ -9,7 +9,4 @@ struct LocalTime {
 
 LocalTime local_time();
 
-// Test hook: a non-null time makes local_time() return it until cleared with null.
-void fix_local_time(const LocalTime* time);
-
 }  // namespace fcl::platform

@@ -27,12 +27,6 @@ ByteType byte_type(const char* text, std::size_t i) {
     }
 }
 
-std::size_t char_count(const char* text) {
-    std::size_t count = 0;
-    for (std::size_t i = 0; text[i] != 0; ++count) i += (is_lead(at(text, i)) && text[i + 1] != 0) ? 2 : 1;
-    return count;
-}
-
 int compare(const char* a, const char* b) {
     std::size_t i = 0, j = 0;
     while (true) {

@@ -16,9 +16,6 @@ enum class ByteType { Single, Lead, Trail, Invalid };
 // (Invalid at and beyond the terminating NUL, and for a trail position holding a non-trail byte).
 ByteType byte_type(const char* text, std::size_t i);
 
-// Number of characters in the text (a lead byte directly before the NUL counts as one).
-std::size_t char_count(const char* text);
-
 // Three-way comparison character by character: a lead byte followed by a non-NUL byte is
 // one character of value lead * 256 + trail; a lead byte just before the NUL ends the text.
 int compare(const char* a, const char* b);

@@ -1,0 +1,143 @@
+// The command-line host, run as a process on the golden files of tests/fcl/golden. A golden
+// file holds the arguments, one per line ("@/" names a file of tests/fcl, a line "< FILE" gives
+// standard input), then "==> exit N", "==> stdout" and "==> stderr" with the expected text; a
+// missing section must be empty. "==> stdout cp932" expects the text in code page 932,
+// "==> stdout README.md" the output shown in README.md's first code block.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "case_text.h"
+
+extern char** environ;
+
+namespace fcl::test {
+namespace {
+
+const std::string kData = FCL_TOOL_DATA_DIR;
+
+std::string read_file(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::string expand(const std::string& arg) { return arg.rfind("@/", 0) == 0 ? kData + arg.substr(1) : arg; }
+
+struct ToolRun {
+    int exit_status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs fcl as a user would: FCLIB_PROFILE_DIR, which the other suites set, is left out.
+ToolRun run_fcl(std::vector<std::string> args, const std::string& input) {
+    const std::string dir = std::filesystem::temp_directory_path() / ("fcl-golden-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    args.insert(args.begin(), FCL_TOOL_PATH);
+    std::vector<char*> argv;
+    for (auto& word : args) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env_words;
+    for (char** entry = environ; *entry; ++entry)
+        if (std::string(*entry).rfind("FCLIB_PROFILE_DIR=", 0) != 0) env_words.emplace_back(*entry);
+    std::vector<char*> envp;
+    for (auto& word : env_words) envp.push_back(word.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, (dir + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (dir + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ToolRun run;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, FCL_TOOL_PATH, &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = read_file(dir + "/out");
+    run.err = read_file(dir + "/err");
+    std::filesystem::remove_all(dir);
+    return run;
+}
+
+std::vector<std::string> golden_files() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(kData + "/golden"))
+        names.push_back(entry.path().stem().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class FclGolden : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(FclGolden, OutputMatches) {
+    std::ifstream in(kData + "/golden/" + GetParam() + ".txt");
+    std::vector<std::string> args;
+    std::string input = "/dev/null", section, out, err;
+    int exit_status = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("==> ", 0) == 0) {
+            section = line.substr(4);
+            if (section.rfind("exit ", 0) == 0) exit_status = std::stoi(section.substr(5));
+            if (section == "stdout README.md") {
+                const std::string readme = read_file(kData + "/../../README.md");
+                const std::size_t start = readme.find("```\n") + 4;
+                out = readme.substr(start, readme.find("```", start) - start);
+            }
+        } else if (section == "stdout" || section == "stdout cp932") {
+            out += line + "\n";
+        } else if (section == "stderr") {
+            err += line + "\n";
+        } else if (section.empty() && line.rfind("< ", 0) == 0) {
+            input = expand(line.substr(2));
+        } else if (section.empty() && line.rfind("#", 0) != 0) {
+            args.push_back(expand(line));
+        }
+    }
+    if (section == "stdout cp932") {
+        ASSERT_TRUE(utf8_to_cp932(std::string(out), out));
+    }
+    ASSERT_FALSE(args.empty());
+    const ToolRun run = run_fcl(args, input);
+    EXPECT_EQ(run.out, out);
+    EXPECT_EQ(run.err, err);
+    EXPECT_EQ(run.exit_status, exit_status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, FclGolden, ::testing::ValuesIn(golden_files()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+// An input larger than the reader's buffers: a cell of 3 MB and 100,000 records with quoted
+// cells come through whole, and the progress line appears.
+TEST(FclTool, LargeInputCrossesReadBuffers) {
+    const std::string path = std::filesystem::temp_directory_path() / ("fcl-big-" + std::to_string(getpid()) + ".csv");
+    {
+        std::ofstream csv(path, std::ios::binary);
+        csv << "N,Text\n0,\"" << std::string(3 << 20, 'x') << "\"\n";
+        for (int i = 1; i <= 100000; ++i) csv << i << ",\"q,\"\"" << i << "\"\n";
+    }
+    const ToolRun run = run_fcl({"report", path, "--output", "csv", "--column", "N=[N]", "--column", "T=RIGHT([Text], 6)"},
+                                "/dev/null");
+    std::filesystem::remove(path);
+    EXPECT_EQ(run.exit_status, 0) << run.err;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 100002);
+    EXPECT_EQ(run.out.rfind("N,T\n0,xxxxxx\n1,\"q,\"\"1\"\n", 0), 0u) << run.out.substr(0, 100);
+    EXPECT_NE(run.out.find("\n77777,\"\"\"77777\"\n"), std::string::npos);
+    EXPECT_NE(run.err.find("fcl: 100000 records ("), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace fcl::test
