@@ -20,6 +20,7 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/fclibConfigVersion.
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/fclibConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/fclibConfigVersion.cmake
   DESTINATION ${FCLIB_CMAKE_DIR})
 
+file(RELATIVE_PATH FCLIB_PC_UP /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(cmake/fclib.pc.in ${CMAKE_CURRENT_BINARY_DIR}/fclib.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/fclib.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 

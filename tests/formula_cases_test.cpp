@@ -248,8 +248,17 @@ public:
         ASSERT_TRUE(in) << file_;
         std::vector<std::string> lines;
         bool sequential = false;
+        // In a Markdown document only the lines of its ```cases blocks are cases (the others
+        // stay as blank lines, so that line numbers still point into the document).
+        const bool markdown = file_.size() > 3 && file_.compare(file_.size() - 3, 3, ".md") == 0;
+        bool in_block = false;
         for (std::string line; std::getline(in, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (markdown) {
+                const bool fence = line.rfind("```", 0) == 0;
+                if (fence) in_block = !in_block && line == "```cases";
+                if (fence || !in_block) line.clear();
+            }
             lines.push_back(line);
             sequential = sequential || line == "@sequential";
         }
@@ -529,11 +538,13 @@ private:
     Host host_;
 };
 
+// Every case file, then the language reference, whose examples are cases too.
 std::vector<std::string> case_files() {
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(FCLIB_CASES_DIR))
-        if (entry.path().extension() == ".cases") files.push_back(entry.path().filename().string());
+        if (entry.path().extension() == ".cases") files.push_back(entry.path().string());
     std::sort(files.begin(), files.end());
+    files.push_back(FCLIB_LANGUAGE_DOC);
     return files;
 }
 
@@ -547,7 +558,7 @@ bool wants_fresh_process(const std::string& path) {
 class FormulaCases : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(FormulaCases, AllCasesHold) {
-    const std::string path = std::string(FCLIB_CASES_DIR) + "/" + GetParam();
+    const std::string& path = GetParam();
     const std::function<void()> run_file = [&] {
         profile_dir();
         CaseRunner runner(path);
@@ -560,7 +571,7 @@ TEST_P(FormulaCases, AllCasesHold) {
 
 INSTANTIATE_TEST_SUITE_P(Files, FormulaCases, ::testing::ValuesIn(case_files()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
-                             std::string name = info.param.substr(0, info.param.find('.'));
+                             std::string name = std::filesystem::path(info.param).stem().string();
                              for (char& c : name) if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                              return name;
                          });

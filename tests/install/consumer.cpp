@@ -6,7 +6,7 @@
 int main() {
     fcl::Context context;
     const auto fields = [](std::string_view name) -> std::optional<fcl::Value> {
-        if (name == "Qty") return fcl::Value::number(4);
+        if (name == "Qty") return fcl::Value::from_number(4);
         return std::nullopt;
     };
     const auto formula = context.compile("[Qty] * 2.5", fields);

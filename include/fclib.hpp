@@ -1,0 +1,627 @@
+/*
+ * fclib.hpp: a header-only C++17 layer over the C interface of fclib.h.
+ *
+ * What it adds to the C interface, and nothing more:
+ *   fcl::Context   owns one context handle (move-only); compiles and executes.
+ *   fcl::Formula   a compiled block held by value (at most FCL_MAX_CODE bytes), which the host
+ *                  may store as bytes and load again.
+ *   fcl::Value     one tagged value: string, number, logical, time or date.
+ *   fcl::Decimal   a number of the current numeric backend, with arithmetic and comparisons.
+ *   fcl::Result<T> a T or an fcl::Error {status, message, offset, token}. Failures are
+ *                  returned as values, never thrown (only memory exhaustion in the standard
+ *                  containers can throw, as std::bad_alloc).
+ *
+ *     fcl::Context ctx;
+ *     auto fields = [](std::string_view name) -> std::optional<fcl::Value> {
+ *         if (name == "Price") return fcl::Value::from_number(12.5);
+ *         return std::nullopt;                                  // unknown field: status 1005
+ *     };
+ *     fcl::Result<fcl::Formula> formula = ctx.compile("[Price] * 2", fields);
+ *     if (!formula) report(formula.error().message, formula.error().offset);
+ *     fcl::Result<fcl::Value> value = ctx.execute(*formula, fields);   // value->number() == 25
+ *
+ * Field lookups. compile and execute take the fields as any callable that can be called as
+ * fields(std::string_view name) and returns std::optional<fcl::Value>. The same callable answers
+ * both questions the library asks: at compile time only the type of the returned Value is used,
+ * at run time its value. Return a value of the same type both times. std::nullopt means "no such
+ * field" and fails the compile or run with FCL_E_CALLBACK (1005); so does an exception thrown by
+ * the callable, which is caught before it reaches the library (it never crosses the C callback).
+ * The name is the one written in the formula, without brackets, code page 932 bytes; the view is
+ * valid only during the call. [Name] and a bare Name are both asked by name.
+ * Values reach the library as its raw values: text NUL-terminated with its type code (a string,
+ * time or date text ends at its first NUL byte; one longer than FCL_RAW_BUFFER - 1 bytes fails
+ * with 1005 rather than being cut), numbers as doubles (FCL_RAW_DOUBLE) or, when made with
+ * Value::from_number_text, as number text (exact in text-number mode), logicals as "1" or "0".
+ * Aggregates (SUM([A]) and their kin) send requests of their own through the same callback;
+ * the lookup is never asked those. This layer answers them with no values and keeps no totals:
+ * SUM, AVG, MIN and MAX act as their P forms over no values and give 0, COUNT gives the count
+ * its process-wide slot holds (0 unless a C host counts into it). Hosts that total through
+ * aggregates use the C interface and its aggregate protocol.
+ * A lookup may compile or execute in other Contexts, not in the one that is calling it
+ * (FCL_E_BUSY, 1010).
+ *
+ * Threads. A Context, like the handle it owns, is used by one thread at a time; separate
+ * Contexts may run on separate threads at once (one Context per thread is the simple rule;
+ * this_thread_context() gives each thread its own). Formula, Value and Decimal are plain values.
+ * The process-wide settings stay process-wide: FCLSETMODE, NumSetup and FCLINIT are called
+ * before threads start and before formulas are compiled (a Formula holds numbers in the encoding
+ * of its compile; a Decimal's bytes belong to the backend that made them). This layer adds no
+ * process-wide state of its own; each thread has one pointer-sized slot that marks the lookup of
+ * the compile or run in progress on that thread.
+ *
+ * Ownership. A Context owns its handle and releases it when destroyed; handle() lends it to C
+ * calls (the diagnostics helpers, FCLEXECUTE2) for as long as the Context lives. Everything else
+ * is held by value; no object refers to a Context.
+ */
+#ifndef FCLIB_HPP
+#define FCLIB_HPP
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "fclib.h"
+
+namespace fcl {
+// The inline namespace keeps these names (fcl::Context, ...) apart from any other definition
+// of the same names in namespace fcl at link time; users write fcl::Context.
+inline namespace cpp1 {
+
+/* The five value types; the numbers are the library's type codes. */
+enum class Type : std::uint8_t {
+    String = FCL_T_STRING,
+    Number = FCL_T_NUMBER,
+    Logical = FCL_T_LOGICAL,
+    Time = FCL_T_TIME,
+    Date = FCL_T_DATE,
+};
+
+namespace detail {
+// The length of a NUL-terminated text of at most size bytes.
+inline std::size_t bounded_length(const char* text, std::size_t size) noexcept {
+    const void* end = std::memchr(text, 0, size);
+    return end ? static_cast<std::size_t>(static_cast<const char*>(end) - text) : size;
+}
+
+}  // namespace detail
+
+/* A short meaning of a status code (FCL_OK, FCL_E_*); "unknown status" for any other number. */
+inline const char* status_message(std::uint16_t status) noexcept {
+    switch (status) {
+        case FCL_OK: return "success";
+        case FCL_E_SYNTAX: return "syntax error in the formula text";
+        case FCL_E_UNKNOWN_NAME: return "unknown function name, or bad function index";
+        case FCL_E_TYPE: return "argument type, count or content not usable";
+        case FCL_E_TOO_LONG: return "string result longer than 512 bytes";
+        case FCL_E_CALLBACK: return "the field lookup failed";
+        case FCL_E_STACK_FULL: return "formula nested too deeply or holding too many values";
+        case FCL_E_CODE: return "malformed or overlong compiled formula";
+        case FCL_E_NODE_POOL: return "formula too large for the compiler";
+        case FCL_E_DIVIDE_BY_ZERO: return "division by zero";
+        case FCL_E_BUSY: return "the context is already compiling or executing";
+        default: return "unknown status";
+    }
+}
+
+/*
+ * A failure. status is the library's status code; message is status_message(status), followed
+ * by a detail when this layer knows one (what a lookup threw, an oversized field value).
+ * offset: for a failed compile, the byte offset in the formula text of the token where
+ * compilation stopped (FCL_MAX_TEXT for a text that is too long); -1 when there is none.
+ * token: for a failed compile the failing token as written (empty at the end of the text);
+ * for a run that failed in the field lookup, the name of the field.
+ */
+struct Error {
+    std::uint16_t status = FCL_E_CODE;
+    std::string message;
+    int offset = -1;
+    std::string token;
+};
+
+namespace detail {
+inline Error make_error(std::uint16_t status, std::string detail = {}, int offset = -1,
+                        std::string token = {}) {
+    Error error{status, status_message(status), offset, std::move(token)};
+    if (!detail.empty()) error.message += ": " + detail;
+    return error;
+}
+}  // namespace detail
+
+/*
+ * Either a T or an Error. Test it (explicit bool, ok()) before reading value() or *; reading
+ * the value of a failure, or the error of a success, is a programming error (asserted).
+ */
+template <class T>
+class Result {
+public:
+    Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
+    Result(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
+
+    bool ok() const noexcept { return state_.index() == 0; }
+    explicit operator bool() const noexcept { return ok(); }
+
+    const T& value() const& { assert(ok()); return *std::get_if<0>(&state_); }
+    T& value() & { assert(ok()); return *std::get_if<0>(&state_); }
+    T&& value() && { assert(ok()); return std::move(*std::get_if<0>(&state_)); }
+    const T& operator*() const& { return value(); }
+    T& operator*() & { return value(); }
+    const T* operator->() const { return &value(); }
+    T* operator->() { return &value(); }
+    T value_or(T fallback) const { return ok() ? value() : std::move(fallback); }
+
+    const Error& error() const { assert(!ok()); return *std::get_if<1>(&state_); }
+
+private:
+    std::variant<T, Error> state_;
+};
+
+/*
+ * One value of the formula language. Strings are code page 932 bytes; time is "hhmmss" and
+ * date "yyyymmdd" text (not checked here: the library's functions judge them). A number holds
+ * either a double or number text: a run in text-number mode gives the library's number payload
+ * as text (e.g. "30000000e-8" for 0.3 under the decimal backend), which number_text() returns
+ * exactly and number() converts to the nearest double. Accessors for another type than the
+ * value's own give that type's blank value ("", 0, false).
+ */
+class Value {
+public:
+    /* The empty string, the library's blank value of a string formula. */
+    Value() = default;
+
+    static Value from_string(std::string text) { return Value(Type::String, std::move(text)); }
+    static Value from_number(double number) { return Value(Type::Number, number); }
+    /* A number given as text ("12.50", "-3", "150000000e-8"): read by the library's backend in
+     * text-number mode (exactly, under the decimal backend), with atof in double mode. */
+    static Value from_number_text(std::string text) { return Value(Type::Number, std::move(text)); }
+    static Value from_logical(bool logical) { return Value(Type::Logical, logical); }
+    static Value from_time(std::string hhmmss) { return Value(Type::Time, std::move(hhmmss)); }
+    static Value from_date(std::string yyyymmdd) { return Value(Type::Date, std::move(yyyymmdd)); }
+
+    /*
+     * Reads one tagged value (a result buffer filled by FCLEXECUTE(2)) of at most size bytes,
+     * numbers in the encoding of mode (FCLMODE() by default). Nothing when the bytes hold no
+     * well-formed value (an unknown type byte, text without its NUL within size bytes).
+     */
+    static std::optional<Value> from_tagged(const unsigned char* bytes, std::size_t size,
+                                            std::int32_t mode = FCLMODE()) {
+        if (!bytes || size < 2) return std::nullopt;
+        const auto text = [&](Type type) -> std::optional<Value> {
+            const char* first = reinterpret_cast<const char*>(bytes + 1);
+            const std::size_t length = detail::bounded_length(first, size - 1);
+            if (length == size - 1) return std::nullopt;  // no NUL within the buffer
+            return Value(type, std::string(first, length));
+        };
+        switch (bytes[0]) {
+            case FCL_T_STRING: return text(Type::String);
+            case FCL_T_TIME: return text(Type::Time);
+            case FCL_T_DATE: return text(Type::Date);
+            case FCL_T_LOGICAL: return from_logical(bytes[1] != 0);
+            case FCL_T_NUMBER:
+                if (mode != 0) return text(Type::Number);
+                if (size < 1 + sizeof(double)) return std::nullopt;
+                {
+                    double number;
+                    std::memcpy(&number, bytes + 1, sizeof number);
+                    return from_number(number);
+                }
+            default: return std::nullopt;
+        }
+    }
+
+    Type type() const noexcept { return type_; }
+
+    /* The string's text; "" for other types. */
+    const std::string& str() const noexcept { return text_of(Type::String); }
+    /* The time's hhmmss text; "" for other types. */
+    const std::string& time() const noexcept { return text_of(Type::Time); }
+    /* The date's yyyymmdd text; "" for other types. */
+    const std::string& date() const noexcept { return text_of(Type::Date); }
+    bool logical() const noexcept { return type_ == Type::Logical && std::get<bool>(payload_); }
+
+    /* The number as a double: number text is parsed (as far as it is a number; nearest double,
+     * "inf"/"nan" as written by the double backend). 0 for other types. */
+    double number() const noexcept {
+        if (type_ != Type::Number) return 0.0;
+        if (const double* number = std::get_if<double>(&payload_)) return *number;
+        const std::string& text = std::get<std::string>(payload_);
+        const char* first = text.data();
+        if (*first == '+') ++first;
+        double number = 0.0;
+        std::from_chars(first, text.data() + text.size(), number);
+        return number;
+    }
+    /* The number as text: the text payload itself when the number is text; for a double its
+     * shortest text that reads back as the same double. "" for other types. */
+    std::string number_text() const {
+        if (type_ != Type::Number) return {};
+        if (const std::string* text = std::get_if<std::string>(&payload_)) return *text;
+        char buffer[32];
+        const auto end = std::to_chars(buffer, buffer + sizeof buffer, std::get<double>(payload_)).ptr;
+        return std::string(buffer, end);
+    }
+    /* True when the number is held as text (made from number text, or read in text-number mode). */
+    bool number_is_text() const noexcept {
+        return type_ == Type::Number && std::holds_alternative<std::string>(payload_);
+    }
+
+    /* Same type and same payload (a double and a number text never compare equal). */
+    friend bool operator==(const Value& a, const Value& b) {
+        return a.type_ == b.type_ && a.payload_ == b.payload_;
+    }
+    friend bool operator!=(const Value& a, const Value& b) { return !(a == b); }
+
+private:
+    template <class P>
+    Value(Type type, P&& payload) : type_(type), payload_(std::forward<P>(payload)) {}
+
+    const std::string& text_of(Type type) const noexcept {
+        static const std::string empty;
+        return type_ == type ? std::get<std::string>(payload_) : empty;
+    }
+
+    Type type_ = Type::String;
+    std::variant<std::string, double, bool> payload_;
+};
+
+/*
+ * A compiled formula, held by value: the block FCLCOMPILE2 wrote, at most FCL_MAX_CODE bytes.
+ * It refers to no Context and runs in any, in the number-encoding mode of its compile.
+ * A default Formula is the empty formula (a blank string).
+ */
+class Formula {
+public:
+    Formula() noexcept {
+        static const unsigned char empty[FCL_EMPTY_CODE] = {1, 0, FCL_EMPTY_CODE, 0, 1, 0, 0};
+        std::memcpy(code_.data(), empty, sizeof empty);
+    }
+
+    /* A stored block: refused (FCL_E_CODE) unless size is between FCL_EMPTY_CODE and
+     * FCL_MAX_CODE and equals the length in the block's header. The items are not checked
+     * here; the library checks them when the formula runs. */
+    static Result<Formula> from_bytes(const unsigned char* bytes, std::size_t size) {
+        if (!bytes || size < FCL_EMPTY_CODE || size > FCL_MAX_CODE || fcl_code_length(bytes) != size)
+            return detail::make_error(FCL_E_CODE, "not a compiled formula of " + std::to_string(size) + " bytes");
+        Formula formula;
+        std::memcpy(formula.code_.data(), bytes, size);
+        return formula;
+    }
+
+    const unsigned char* data() const noexcept { return code_.data(); }
+    std::size_t size() const noexcept { return fcl_code_length(code_.data()); }
+    /* A copy of the block, for storing; from_bytes loads it again. */
+    std::vector<unsigned char> bytes() const { return {data(), data() + size()}; }
+    /* The type of the formula's value (header byte 0). */
+    Type result_type() const noexcept { return static_cast<Type>(code_[0]); }
+    /* What the text contained: FCL_FLAG_* bits (header byte 1). */
+    std::uint8_t flags() const noexcept { return code_[1]; }
+
+private:
+    friend class Context;
+    std::array<unsigned char, FCL_MAX_CODE> code_{};
+};
+
+namespace detail {
+
+// The lookup of one compile or run, type-erased. The C callback's data points to it.
+struct FieldLookup {
+    void* callable;
+    std::optional<Value> (*call)(void* callable, std::string_view name);
+    std::string failed_field;  // the field whose lookup failed
+    std::string detail;        // why, when known
+};
+
+// The lookup of the compile or run in progress on this thread. Aggregate requests arrive at
+// the same callback with a data pointer of the library's own, which never equals it.
+inline FieldLookup*& active_lookup() noexcept {
+    thread_local FieldLookup* lookup = nullptr;
+    return lookup;
+}
+
+class ActiveLookup {
+public:
+    explicit ActiveLookup(FieldLookup* lookup) noexcept : saved_(active_lookup()) { active_lookup() = lookup; }
+    ~ActiveLookup() { active_lookup() = saved_; }
+    ActiveLookup(const ActiveLookup&) = delete;
+    ActiveLookup& operator=(const ActiveLookup&) = delete;
+
+private:
+    FieldLookup* saved_;
+};
+
+inline void note_failure(FieldLookup& lookup, const char* name, const char* detail) noexcept {
+    try {
+        lookup.failed_field = name;
+        lookup.detail = detail;
+    } catch (...) {
+    }
+}
+
+// Writes a value as a raw value into raw (FCL_RAW_BUFFER bytes). False when it does not fit.
+inline bool write_raw(const Value& value, unsigned char* raw, std::uint16_t* type) noexcept {
+    const auto code = static_cast<std::uint16_t>(value.type());
+    const auto put_text = [&](const std::string& text, std::uint16_t type_word) {
+        const std::size_t bytes = std::min(text.size(), std::strlen(text.c_str()));
+        if (bytes + 1 > FCL_RAW_BUFFER) return false;
+        std::memcpy(raw, text.data(), bytes);
+        raw[bytes] = 0;
+        *type = type_word;
+        return true;
+    };
+    switch (value.type()) {
+        case Type::Number:
+            if (value.number_is_text()) return put_text(value.number_text(), code | (FCL_RAW_TEXT << 8));
+            {
+                const double number = value.number();
+                std::memcpy(raw, &number, sizeof number);
+                *type = static_cast<std::uint16_t>(code | (FCL_RAW_DOUBLE << 8));
+                return true;
+            }
+        case Type::Logical: return put_text(value.logical() ? "1" : "0", code);
+        case Type::String: return put_text(value.str(), code);
+        case Type::Time: return put_text(value.time(), code);
+        case Type::Date: return put_text(value.date(), code);
+    }
+    return false;
+}
+
+// An aggregate's request, whose data is the request (at least 4 bytes: a 32-bit 3 for the
+// query of SUM, AVG, MIN and MAX, a 32-bit 2 for a value request of a plain aggregate, the
+// aggregate's name for a P aggregate). The query is answered "this run's values only", which
+// turns the aggregate into its P form, stateless; value requests end at once, with no value.
+inline std::int32_t answer_aggregate(const void* data, std::uint16_t* type) noexcept {
+    std::int32_t request = 0;
+    if (data) std::memcpy(&request, data, sizeof request);
+    if (request == 3) return FCL_AGG_CONTINUE;
+    *type = request == 2 ? FCL_AGG_CONTINUE : FCL_AGG_RESET;  // plain: keep the slot; P: the end
+    return 0;
+}
+
+// The C callback of every compile and run of a Context.
+inline std::int32_t field_proc(void* data, const char* name, void* raw, std::uint16_t* type) noexcept {
+    FieldLookup* lookup = active_lookup();
+    if (!lookup || data != lookup) return answer_aggregate(data, type);
+    try {
+        const std::optional<Value> value = lookup->call(lookup->callable, name ? name : "");
+        if (!value) {
+            note_failure(*lookup, name, "unknown field");
+            return 1;
+        }
+        if (!raw) {
+            *type = static_cast<std::uint16_t>(value->type());
+            return 0;
+        }
+        if (write_raw(*value, static_cast<unsigned char*>(raw), type)) return 0;
+        note_failure(*lookup, name, "field value longer than the library's raw buffer");
+    } catch (const std::exception& thrown) {
+        note_failure(*lookup, name, thrown.what());
+    } catch (...) {
+        note_failure(*lookup, name, "the field lookup threw");
+    }
+    return 1;
+}
+
+// F may be const-qualified; the lookup is called as the caller passed it.
+template <class F>
+FieldLookup make_lookup(F& fields) {
+    static_assert(std::is_invocable_v<F&, std::string_view>,
+                  "fields must be callable as fields(std::string_view name)");
+    static_assert(std::is_convertible_v<std::invoke_result_t<F&, std::string_view>, std::optional<Value>>,
+                  "fields(name) must return std::optional<fcl::Value> (std::nullopt: no such field)");
+    return FieldLookup{const_cast<void*>(static_cast<const void*>(std::addressof(fields))),
+                       [](void* callable, std::string_view name) -> std::optional<Value> {
+                           return (*static_cast<F*>(callable))(name);
+                       },
+                       {}, {}};
+}
+
+// A lookup that knows no field: formulas that name one fail with 1005.
+struct NoFields {
+    std::optional<Value> operator()(std::string_view) const { return std::nullopt; }
+};
+
+}  // namespace detail
+
+/*
+ * Owns one context handle (FCLCREATEHANDLE .. FCLRELEASEHANDLE). Move-only: a moved-from
+ * Context is empty, as is one whose creation failed (memory exhausted); an empty Context's
+ * compile and execute fail with FCL_E_CODE and do not call the library.
+ */
+class Context {
+public:
+    Context() noexcept : handle_(FCLCREATEHANDLE()) {}
+    ~Context() { FCLRELEASEHANDLE(handle_); }
+    Context(Context&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    Context& operator=(Context&& other) noexcept {
+        if (this != &other) {
+            FCLRELEASEHANDLE(handle_);
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+
+    bool empty() const noexcept { return handle_ == nullptr; }
+    explicit operator bool() const noexcept { return !empty(); }
+    /* The handle, lent for C calls while this Context lives; null when empty. */
+    FCLHANDLE handle() const noexcept { return handle_; }
+
+    /*
+     * Compiles text (code page 932, at most FCL_MAX_TEXT bytes; a text holding a NUL byte is a
+     * syntax error at that byte), asking fields for the type of every field and name. On
+     * failure the Error carries the status and, from the context's diagnostics, the offset and
+     * text of the token where compilation stopped.
+     */
+    template <class Fields>
+    Result<Formula> compile(std::string_view text, Fields&& fields) {
+        if constexpr (std::is_function_v<std::remove_reference_t<Fields>>) {
+            auto* pointer = &fields;  // a plain function is looked up through a pointer object
+            return compile_with(text, pointer);
+        } else {
+            return compile_with(text, fields);
+        }
+    }
+
+    /* Compiles a formula that names no field (one that does fails with 1005). */
+    Result<Formula> compile(std::string_view text) {
+        const detail::NoFields none;
+        return compile(text, none);
+    }
+
+    /*
+     * Runs formula once, asking fields for the value of every field and name it reaches, and
+     * reads the result in the current number-encoding mode. On failure (the library then wrote
+     * the blank value, which is dropped) the Error carries the status; when the field lookup
+     * failed, token names the field and message says why.
+     */
+    template <class Fields>
+    Result<Value> execute(const Formula& formula, Fields&& fields) {
+        if constexpr (std::is_function_v<std::remove_reference_t<Fields>>) {
+            auto* pointer = &fields;  // a plain function is looked up through a pointer object
+            return execute_with(formula, pointer);
+        } else {
+            return execute_with(formula, fields);
+        }
+    }
+
+    /* Runs a formula that needs no field. */
+    Result<Value> execute(const Formula& formula) {
+        const detail::NoFields none;
+        return execute(formula, none);
+    }
+
+private:
+    template <class F>
+    Result<Formula> compile_with(std::string_view text, F& fields) {
+        if (!handle_) return detail::make_error(FCL_E_CODE, "empty context");
+        if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos)
+            return detail::make_error(FCL_E_SYNTAX, "NUL byte in the formula text", static_cast<int>(nul));
+        const std::string copy(text);
+        detail::FieldLookup lookup = detail::make_lookup(fields);
+        Formula formula;
+        std::uint16_t status;
+        {
+            const detail::ActiveLookup active(&lookup);
+            status = FCLCOMPILE2(detail::field_proc, &lookup, copy.c_str(), formula.code_.data(), nullptr,
+                                 handle_);
+        }
+        if (status == FCL_OK) return formula;
+        int offset = -1;
+        std::string token;
+        if (text.size() > FCL_MAX_TEXT) {
+            offset = FCL_MAX_TEXT;
+        } else if (status != FCL_E_BUSY) {  // a refused compile leaves the running one's state
+            offset = fcl_error_offset(handle_, copy.c_str());
+            if (offset < 0 || static_cast<std::size_t>(offset) > text.size()) offset = -1;
+            const char* failing = fcl_error_token(handle_);
+            token.assign(failing, detail::bounded_length(failing, FCL_MAX_CODE));
+        }
+        return detail::make_error(status, lookup.detail, offset, std::move(token));
+    }
+
+    template <class F>
+    Result<Value> execute_with(const Formula& formula, F& fields) {
+        if (!handle_) return detail::make_error(FCL_E_CODE, "empty context");
+        detail::FieldLookup lookup = detail::make_lookup(fields);
+        unsigned char result[FCL_MAX_VALUE];
+        result[0] = 0;
+        std::uint16_t status;
+        {
+            const detail::ActiveLookup active(&lookup);
+            status = FCLEXECUTE2(detail::field_proc, &lookup, formula.data(), result, handle_);
+        }
+        if (status != FCL_OK) return detail::make_error(status, lookup.detail, -1, std::move(lookup.failed_field));
+        std::optional<Value> value = Value::from_tagged(result, sizeof result);
+        if (!value) return detail::make_error(FCL_E_CODE, "the result is no tagged value");
+        return std::move(*value);
+    }
+
+    FCLHANDLE handle_;
+};
+
+/* This thread's own Context, made on first use and released when the thread ends. */
+inline Context& this_thread_context() {
+    thread_local Context context;
+    return context;
+}
+
+/*
+ * A number of the current numeric backend (NumSetup; the exact 28-byte decimal by default),
+ * computed with the Num functions: exact decimal arithmetic under the decimal backend, IEEE
+ * double under the double backend. Holds FCL_NUM_MAX_SIZE bytes; a Decimal made under one
+ * backend means nothing under the other. Division by zero follows the backend (the decimal
+ * backend gives 0, the double backend infinity); nothing is reported.
+ */
+class Decimal {
+public:
+    Decimal() noexcept { NumZero(bytes_); }
+    explicit Decimal(std::int32_t value) noexcept { NumFromInt(bytes_, value); }
+    /* The backend's reading of text: plain decimal ("-12.5") or either backend's number text
+     * ("150000000e-8", "1.500000000000000e+00"); read as far as it is a number. */
+    explicit Decimal(std::string_view text) {
+        const std::string copy(text);
+        NumFromStr(bytes_, copy.c_str());
+    }
+    explicit Decimal(const char* text) noexcept { NumFromStr(bytes_, text); }
+    explicit Decimal(double value) noexcept { NumFromDbl(bytes_, value); }
+
+    /*
+     * NumToStr: style FCL_NUM_PLAIN with digits -1 (the default) gives plain decimal without
+     * trailing zeros ("0.3"); style 0 with n digits exactly n decimals, truncated ("1.50");
+     * FCL_NUM_FULL with -1 the library's own number text; FCL_NUM_SCIENTIFIC the backend's
+     * scientific form.
+     */
+    std::string to_string(std::int32_t style = FCL_NUM_PLAIN, std::int32_t digits = -1) const {
+        char text[FCL_NUM_TEXT_MAX];
+        text[0] = 0;
+        NumToStr(bytes_, text, style, digits);
+        return std::string(text, detail::bounded_length(text, sizeof text));
+    }
+
+    bool is_zero() const noexcept { return NumIsZero(bytes_) != 0; }
+    /* Truncated toward zero. */
+    Decimal truncated() const noexcept { Decimal r = *this; NumInt(r.bytes_); return r; }
+    /* The backend's bytes (NumSize() of them), for the Num functions. */
+    const void* data() const noexcept { return bytes_; }
+    void* data() noexcept { return bytes_; }
+
+    Decimal& operator+=(const Decimal& b) noexcept { NumAdd(bytes_, b.bytes_); return *this; }
+    Decimal& operator-=(const Decimal& b) noexcept { NumSub(bytes_, b.bytes_); return *this; }
+    Decimal& operator*=(const Decimal& b) noexcept { NumMul(bytes_, b.bytes_); return *this; }
+    Decimal& operator/=(const Decimal& b) noexcept { NumDiv(bytes_, b.bytes_); return *this; }
+    Decimal operator-() const noexcept { Decimal r = *this; NumNeg(r.bytes_); return r; }
+    friend Decimal operator+(Decimal a, const Decimal& b) noexcept { return a += b; }
+    friend Decimal operator-(Decimal a, const Decimal& b) noexcept { return a -= b; }
+    friend Decimal operator*(Decimal a, const Decimal& b) noexcept { return a *= b; }
+    friend Decimal operator/(Decimal a, const Decimal& b) noexcept { return a /= b; }
+
+    /* -1, 0 or 1 (NumComp). */
+    friend int compare(const Decimal& a, const Decimal& b) noexcept { return NumComp(a.bytes_, b.bytes_); }
+    friend bool operator==(const Decimal& a, const Decimal& b) noexcept { return compare(a, b) == 0; }
+    friend bool operator!=(const Decimal& a, const Decimal& b) noexcept { return compare(a, b) != 0; }
+    friend bool operator<(const Decimal& a, const Decimal& b) noexcept { return compare(a, b) < 0; }
+    friend bool operator<=(const Decimal& a, const Decimal& b) noexcept { return compare(a, b) <= 0; }
+    friend bool operator>(const Decimal& a, const Decimal& b) noexcept { return compare(a, b) > 0; }
+    friend bool operator>=(const Decimal& a, const Decimal& b) noexcept { return compare(a, b) >= 0; }
+
+private:
+    alignas(8) unsigned char bytes_[FCL_NUM_MAX_SIZE] = {};
+};
+
+}  // namespace cpp1
+}  // namespace fcl
+
+#endif /* FCLIB_HPP */

@@ -1,0 +1,197 @@
+// The C++ layer of fclib.hpp: compile and run with a lambda for the fields, errors as values
+// with compile diagnostics, lookups that fail or throw, Context ownership, Decimal arithmetic
+// and a run in text-number mode.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fclib.hpp"
+
+namespace {
+
+using fcl::Type;
+using fcl::Value;
+
+// Restores the number-encoding mode and the backend found at construction.
+struct KeepProcessState {
+    const std::int32_t mode = FCLMODE();
+    const std::int32_t backend = NumType();
+    ~KeepProcessState() {
+        NumSetup(backend);
+        FCLSETMODE(mode);
+    }
+};
+
+std::optional<Value> report_fields(std::string_view name) {
+    if (name == "Name") return Value::from_string("abc");
+    if (name == "Price") return Value::from_number(12.5);
+    if (name == "Qty") return Value::from_number_text("4");
+    if (name == "Day") return Value::from_date("20240315");
+    if (name == "Open") return Value::from_logical(true);
+    return std::nullopt;
+}
+
+TEST(CppLayer, CompilesAndExecutesWithLambdaFields) {
+    const struct {
+        const char* text;
+        Value expected;
+    } cases[] = {
+        {"LEFT([Name], 2) + \"!\"", Value::from_string("ab!")},
+        {"[Price] * [Qty]", Value::from_number(50)},
+        {"ADATE([Day], 17)", Value::from_date("20240401")},
+        {"Open AND YEAR([Day]) = 2024", Value::from_logical(true)},
+        {"[Price] < 12", Value::from_logical(false)},
+        {"CTOT(\"12:30:45\")", Value::from_time("123045")},
+        {"", Value::from_string("")},
+    };
+    fcl::Context ctx;
+    std::vector<std::string> asked;
+    const auto fields = [&](std::string_view name) {
+        asked.emplace_back(name);
+        return report_fields(name);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const fcl::Result<fcl::Formula> formula = ctx.compile(c.text, fields);
+        ASSERT_TRUE(formula) << formula.error().message;
+        EXPECT_EQ(formula->result_type(), c.expected.type());
+        const fcl::Result<fcl::Value> value = ctx.execute(*formula, fields);
+        ASSERT_TRUE(value) << value.error().message;
+        EXPECT_EQ(*value, c.expected);
+        // The stored bytes load again and run in a new context to the same value.
+        const std::vector<unsigned char> stored = formula->bytes();
+        const auto loaded = fcl::Formula::from_bytes(stored.data(), stored.size());
+        ASSERT_TRUE(loaded);
+        EXPECT_EQ(*fcl::Context().execute(*loaded, fields), c.expected);
+    }
+    EXPECT_EQ(asked.front(), "Name");
+    const unsigned char garbage[] = {2, 0, 99, 0, 0, 0, 0};
+    EXPECT_EQ(fcl::Formula::from_bytes(garbage, sizeof garbage).error().status, FCL_E_CODE);
+}
+
+TEST(CppLayer, FailedCompileCarriesStatusOffsetAndToken) {
+    const struct {
+        const char* text;
+        std::uint16_t status;
+        int offset;
+        const char* token;
+    } cases[] = {
+        {"1 + * 2", FCL_E_SYNTAX, 4, "*"},
+        {"FOO(1)", FCL_E_UNKNOWN_NAME, 0, "FOO"},
+        {"  1 + FOO(1)", FCL_E_UNKNOWN_NAME, 6, "FOO"},
+        {"LEFT(\"abc\")", FCL_E_TYPE, 0, "LEFT"},
+    };
+    fcl::Context ctx;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto formula = ctx.compile(c.text, report_fields);
+        ASSERT_FALSE(formula);
+        EXPECT_EQ(formula.error().status, c.status);
+        EXPECT_EQ(formula.error().message, fcl::status_message(c.status));
+        EXPECT_EQ(formula.error().offset, c.offset);
+        EXPECT_EQ(formula.error().token, c.token);
+    }
+    EXPECT_EQ(ctx.compile(std::string(FCL_MAX_TEXT + 1, '1')).error().offset, FCL_MAX_TEXT);
+}
+
+TEST(CppLayer, LookupThatFailsOrThrowsIsAStatusNotACrash) {
+    fcl::Context ctx;
+    const auto formula = ctx.compile("[Price] + 1", report_fields);
+    ASSERT_TRUE(formula);
+    const auto unknown = ctx.execute(*formula, [](std::string_view) { return std::optional<Value>(); });
+    ASSERT_FALSE(unknown);
+    EXPECT_EQ(unknown.error().status, FCL_E_CALLBACK);
+    EXPECT_EQ(unknown.error().token, "Price");
+    const auto throws = [](std::string_view name) -> std::optional<Value> {
+        if (name == "Price") throw std::runtime_error("database gone");
+        throw 42;
+    };
+    const auto at_run = ctx.execute(*formula, throws);
+    ASSERT_FALSE(at_run);
+    EXPECT_EQ(at_run.error().status, FCL_E_CALLBACK);
+    EXPECT_NE(at_run.error().message.find("database gone"), std::string::npos);
+    EXPECT_EQ(ctx.compile("[Other]", throws).error().status, FCL_E_CALLBACK);
+    const auto too_long = [](std::string_view) { return Value::from_string(std::string(FCL_RAW_BUFFER, 'x')); };
+    EXPECT_EQ(ctx.execute(*ctx.compile("[Long]", too_long), too_long).error().status, FCL_E_CALLBACK);
+    // The context is still usable; aggregates' own requests never reach the lookup and get no values.
+    std::vector<std::string> asked;
+    const auto recording = [&](std::string_view name) {
+        asked.emplace_back(name);
+        return report_fields(name);
+    };
+    const auto total = ctx.execute(*ctx.compile("SUM([Price]) + PSUM([Qty]) + 1", recording), recording);
+    ASSERT_TRUE(total) << total.error().message;
+    EXPECT_EQ(*total, Value::from_number(1));
+    EXPECT_EQ(asked, (std::vector<std::string>{"Price", "Qty", "Price", "Qty"}));
+}
+
+TEST(CppLayer, ContextMovesOwnershipAndMovedFromIsEmpty) {
+    fcl::Context a;
+    ASSERT_FALSE(a.empty());
+    const FCLHANDLE handle = a.handle();
+    fcl::Context b(std::move(a));
+    EXPECT_TRUE(a.empty());
+    EXPECT_EQ(b.handle(), handle);
+    EXPECT_EQ(a.compile("1").error().status, FCL_E_CODE);
+    EXPECT_EQ(a.execute(fcl::Formula()).error().status, FCL_E_CODE);
+    fcl::Context c;
+    c = std::move(b);  // c's own handle is released, b's taken over
+    EXPECT_TRUE(b.empty());
+    EXPECT_EQ(c.handle(), handle);
+    fcl::Context& same = c;
+    c = std::move(same);  // moving to itself keeps the handle
+    EXPECT_EQ(c.execute(*c.compile("2 * 3"))->number(), 6.0);
+    a = fcl::Context();
+    EXPECT_FALSE(a.empty());
+}
+
+TEST(CppLayer, DecimalArithmeticFollowsTheBackend) {
+    const KeepProcessState keep;
+    NumSetup(5);
+    using fcl::Decimal;
+    EXPECT_EQ(Decimal("0.1") + Decimal("0.2"), Decimal("0.3"));
+    EXPECT_NE(Decimal("0.1") + Decimal("0.2"), Decimal("0.30000001"));
+    EXPECT_LT(Decimal(-2), Decimal("-1.5"));
+    EXPECT_EQ((Decimal(1) / Decimal(4) - Decimal("0.25")).to_string(), "0");
+    const struct {
+        Decimal number;
+        std::int32_t style, digits;
+        const char* text;
+    } cases[] = {
+        {Decimal("0.1") + Decimal("0.2"), FCL_NUM_PLAIN, -1, "0.3"},
+        {Decimal("1.5"), 0, 2, "1.50"},
+        {Decimal("1.5"), 0, 0, "1"},
+        {Decimal("1.5"), FCL_NUM_FULL, -1, "150000000e-8"},
+        {-Decimal("2.75") * Decimal(2), FCL_NUM_PLAIN, -1, "-5.5"},
+        {Decimal("12345678901234567890.5") * Decimal(10), FCL_NUM_PLAIN, -1, "123456789012345678905"},
+        {Decimal(7) / Decimal(0), FCL_NUM_PLAIN, -1, "0"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.number.to_string(c.style, c.digits), c.text);
+    NumSetup(0);  // the double backend is not exact
+    EXPECT_NE(Decimal("0.1") + Decimal("0.2"), Decimal("0.3"));
+}
+
+TEST(CppLayer, TextNumberModeGivesTheNumberPayload) {
+    const KeepProcessState keep;
+    NumSetup(5);
+    const auto fields = [](std::string_view name) -> std::optional<Value> {
+        if (name == "A") return Value::from_number_text("0.1");
+        return std::nullopt;
+    };
+    FCLSETMODE(1);
+    fcl::Context ctx;
+    const auto sum = ctx.execute(*ctx.compile("[A] + 0.2", fields), fields);
+    ASSERT_TRUE(sum) << sum.error().message;
+    EXPECT_TRUE(sum->number_is_text());
+    EXPECT_EQ(sum->number_text(), "30000000e-8");
+    EXPECT_EQ(sum->number(), 0.3);
+    EXPECT_EQ(fcl::Decimal(sum->number_text()), fcl::Decimal("0.3"));
+    EXPECT_TRUE(ctx.execute(*ctx.compile("[A] + 0.2 = 0.3", fields), fields)->logical());
+    FCLSETMODE(0);
+    EXPECT_FALSE(ctx.execute(*ctx.compile("[A] + 0.2 = 0.3", fields), fields)->logical());
+}
+
+}  // namespace
