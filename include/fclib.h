@@ -214,6 +214,8 @@ FCL_API uint16_t FCLEXECUTE2(FCLFIELDPROC callback, void *data, const unsigned c
  * the end of the text or for a text over FCL_MAX_TEXT bytes). A missing operand is reported
  * at the operator that came where the operand was due, a wrong argument at that argument.
  * The helpers read these fields; they are meaningful until the handle's next compile or run.
+ * For a text over FCL_MAX_TEXT bytes they give the offset of its first non-blank byte and an
+ * empty token; a compile refused with FCL_E_BUSY leaves them to the compile that is running.
  */
 #define FCL_CTX_LEX_POS    2072
 #define FCL_CTX_TOKEN_TEXT 2080
@@ -250,7 +252,8 @@ FCL_API int32_t NumSize(void);
 FCL_API int32_t NumType(void);
 
 /* NumToStr styles: FCL_NUM_FULL (with digits -1) is the form the library itself stores in
- * text-number payloads; FCL_NUM_PLAIN (with digits 0) plain decimal. */
+ * text-number payloads; FCL_NUM_PLAIN with digits -1 is plain decimal with every digit (with
+ * digits 0, the whole part only). */
 #define FCL_NUM_FULL       1
 #define FCL_NUM_PLAIN      (-1)
 #define FCL_NUM_SCIENTIFIC 2147483647
@@ -277,7 +280,7 @@ FCL_API void NumInt(void *a);                           /* truncate toward zero 
 FCL_API void NumAdd(void *a, const void *b);            /* a = a + b */
 FCL_API void NumSub(void *a, const void *b);
 FCL_API void NumMul(void *a, const void *b);
-FCL_API void NumDiv(void *a, const void *b);
+FCL_API void NumDiv(void *a, const void *b);            /* by zero: decimal 0, double inf/nan */
 FCL_API void NumCopy(void *destination, const void *source);
 FCL_API int32_t NumCompInt(const void *a, int32_t value);
 FCL_API void NumFrac(void *a);                          /* keeps the fraction, with a's sign */

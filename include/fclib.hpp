@@ -343,14 +343,14 @@ private:
 
 inline void note_failure(FieldLookup& lookup, const char* name, const char* detail) noexcept {
     try {
-        lookup.failed_field = name;
+        lookup.failed_field = name ? name : "";
         lookup.detail = detail;
     } catch (...) {
     }
 }
 
 // Writes a value as a raw value into raw (FCL_RAW_BUFFER bytes). False when it does not fit.
-inline bool write_raw(const Value& value, unsigned char* raw, std::uint16_t* type) noexcept {
+inline bool write_raw(const Value& value, unsigned char* raw, std::uint16_t* type) {
     const auto code = static_cast<std::uint16_t>(value.type());
     const auto put_text = [&](const std::string& text, std::uint16_t type_word) {
         const std::size_t bytes = std::min(text.size(), std::strlen(text.c_str()));
@@ -437,7 +437,8 @@ struct NoFields {
 /*
  * Owns one context handle (FCLCREATEHANDLE .. FCLRELEASEHANDLE). Move-only: a moved-from
  * Context is empty, as is one whose creation failed (memory exhausted); an empty Context's
- * compile and execute fail with FCL_E_CODE and do not call the library.
+ * compile and execute fail with FCL_E_CODE and do not call the library. One thread at a time
+ * uses a Context; compile and execute may follow each other in any order.
  */
 class Context {
 public:
@@ -529,7 +530,8 @@ private:
             const char* failing = fcl_error_token(handle_);
             token.assign(failing, detail::bounded_length(failing, FCL_MAX_CODE));
         }
-        return detail::make_error(status, lookup.detail, offset, std::move(token));
+        return detail::make_error(status, status == FCL_E_CALLBACK ? lookup.detail : std::string(), offset,
+                                  std::move(token));
     }
 
     template <class F>
@@ -543,7 +545,9 @@ private:
             const detail::ActiveLookup active(&lookup);
             status = FCLEXECUTE2(detail::field_proc, &lookup, formula.data(), result, handle_);
         }
-        if (status != FCL_OK) return detail::make_error(status, lookup.detail, -1, std::move(lookup.failed_field));
+        if (status == FCL_E_CALLBACK)
+            return detail::make_error(status, lookup.detail, -1, std::move(lookup.failed_field));
+        if (status != FCL_OK) return detail::make_error(status);
         std::optional<Value> value = Value::from_tagged(result, sizeof result);
         if (!value) return detail::make_error(FCL_E_CODE, "the result is no tagged value");
         return std::move(*value);

@@ -24,9 +24,9 @@ Status emit_item(Context& ctx, ParseNode& node) {
     std::uint8_t* out = ctx.code_build + ctx.code_pos;
     const std::size_t room = kCodeAreaSize - 1 - ctx.code_pos;
     if (is_call(node.prec)) {
-        // The record with the node's name and argument count (a mirrored comparison carries
-        // its new name), not merely the first record of the name.
-        const int index = find_function(node.spelling(), node.argc);
+        // The record the node was made from: the first with its name and argument count (the
+        // typing keeps it up to date when it mirrors a comparison).
+        const unsigned index = node.record;
         if (index == 0 || room < 2) return kCodeError;
         out[0] = kFunctionCall;
         out[1] = static_cast<std::uint8_t>(index);

@@ -59,6 +59,7 @@ ParseNode* new_record_node(Context& ctx, std::uint8_t kind, const char* spelling
                            const FunctionRecord& record, std::uint8_t argc) {
     ParseNode* node = new_node(ctx, kind, spelling, length, argc);
     if (!node) return nullptr;
+    node->record = static_cast<std::uint8_t>(&record - kFunctionTable + 1);
     node->fkind = static_cast<std::uint8_t>(record.typing);
     node->mask = static_cast<std::uint8_t>(record.result_mask);
     for (unsigned i = 0; i < argc; ++i) node->set_arg_mask(i, static_cast<std::uint8_t>(record.arg_masks[i]));

@@ -66,7 +66,7 @@ struct ParseNode {
     std::uint8_t mask;   // type mask of the value the node stands for
     std::uint8_t fkind;  // the record's Typing (operators and function names), in one byte
     std::uint8_t argc;   // argument slots
-    std::uint8_t padding;
+    std::uint8_t record;   // 1-based function index of an operator or function node, else 0
     std::uint16_t room;    // bytes the spelling may occupy, NUL included
     std::uint16_t offset;  // where the token starts in the text area, for compile diagnostics
 

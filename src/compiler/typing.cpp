@@ -39,6 +39,7 @@ void swap_operands(ParseNode& node) {
     if (mirror.kind == node.kind) return;
     node.kind = mirror.kind;
     std::memcpy(node.spelling(), mirror.spelling, sizeof mirror.spelling);
+    node.record = static_cast<std::uint8_t>(find_function(mirror.spelling, node.argc));
 }
 
 }  // namespace
