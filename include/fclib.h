@@ -23,6 +23,7 @@
 #ifndef FCLIB_H
 #define FCLIB_H
 
+#include <stddef.h>
 #include <stdint.h>
 #include <string.h>
 
@@ -109,6 +110,33 @@ extern "C" {
 /* The total length stored in a compiled formula's header. */
 static inline uint16_t fcl_code_length(const unsigned char *code) {
     return (uint16_t)(code[2] | (code[3] << 8));
+}
+
+/*
+ * Tagged value: a type byte, then the payload: string, time (hhmmss) and date (yyyymmdd) a
+ * NUL-terminated text; number 8 bytes of a double in double-number mode (FCLMODE() 0), else a
+ * NUL-terminated number text; logical one byte (0 false); in a compiled formula also field and
+ * name references (the name, NUL, then FF FF) and function calls (the 1-based function index).
+ * fcl_value_size gives the bytes of the value at value, reading at most limit bytes; 0 when no
+ * value starts there or it does not end within limit.
+ */
+static inline size_t fcl_value_size(const unsigned char *value, size_t limit, int text_numbers) {
+    size_t extra;
+    const unsigned char *nul;
+    if (limit < 2) return 0;
+    switch (value[0]) {
+        case FCL_T_LOGICAL: case FCL_T_FUNCTION: return 2;
+        case FCL_T_NUMBER:
+            if (!text_numbers) return limit >= 9 ? 9 : 0;
+            extra = 2;
+            break;
+        case FCL_T_STRING: case FCL_T_TIME: case FCL_T_DATE: extra = 2; break;
+        case FCL_T_FIELD: case FCL_T_NAME: extra = 4; break;
+        default: return 0;
+    }
+    nul = (const unsigned char *)memchr(value + 1, 0, limit - 1);
+    if (!nul) return 0;
+    return (size_t)(nul - value) - 1 + extra <= limit ? (size_t)(nul - value) - 1 + extra : 0;
 }
 
 /* Fixed sizes. */

@@ -12,36 +12,11 @@
 
 namespace fcl {
 
-// Size in bytes of the tagged value starting at value (0: no value starts there).
-// Reads at most limit bytes; a text that is not terminated within limit also gives 0.
-// Inline: the executor measures every item and every produced value with it.
+// Size in bytes of the tagged value starting at value (0: no value starts there), in the
+// current number encoding. Reads at most limit bytes; a text that is not terminated within
+// limit also gives 0. Inline: the executor measures every item and every produced value.
 inline std::uint16_t value_size(const std::uint8_t* value, std::size_t limit = kCodeAreaSize) {
-    if (limit < 2) return 0;
-    std::size_t extra;  // bytes besides the text
-    switch (value[0]) {
-        case kLogical:
-        case kFunctionCall:
-            return 2;
-        case kNumber:
-            if (!text_numbers()) return limit >= 9 ? 9 : 0;
-            extra = 2;
-            break;
-        case kString:
-        case kTime:
-        case kDate:
-            extra = 2;
-            break;
-        case kFieldRef:
-        case kNameRef:
-            extra = 4;
-            break;
-        default:
-            return 0;
-    }
-    const void* nul = std::memchr(value + 1, 0, limit - 1);
-    if (!nul) return 0;
-    const std::size_t size = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - value) - 1 + extra;
-    return size <= limit ? static_cast<std::uint16_t>(size) : 0;
+    return static_cast<std::uint16_t>(fcl_value_size(value, limit, text_numbers()));
 }
 
 // Converts a raw value described by a value type word into a tagged value in out

@@ -10,53 +10,33 @@ namespace fcltool {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 4;
-
-// Size of the tagged value at `item`, 0 when none starts there or it would pass `limit` bytes.
-std::size_t item_size(const std::uint8_t* item, std::size_t limit, bool text_numbers) {
-    if (limit == 0) return 0;
-    const auto text_length = [&](std::size_t extra) -> std::size_t {
-        const std::size_t length = strnlen(reinterpret_cast<const char*>(item + 1), limit - 1);
-        return length + extra <= limit ? length + extra : 0;
-    };
-    switch (item[0]) {
-        case FCL_T_STRING: case FCL_T_TIME: case FCL_T_DATE: return text_length(2);
-        case FCL_T_NUMBER: return text_numbers ? text_length(2) : (limit >= 9 ? 9 : 0);
-        case FCL_T_LOGICAL: case FCL_T_FUNCTION: return limit >= 2 ? 2 : 0;
-        case FCL_T_FIELD: case FCL_T_NAME: return text_length(4);
-        default: return 0;
-    }
-}
-
 struct FlagWord {
     std::uint8_t bit;
     const char* word;
 };
 
 constexpr FlagWord kFlagWords[] = {
-    {0x01, "and"},
-    {0x02, "or"},
-    {0x04, "comparison"},
-    {0x08, "arithmetic"},
-    {0x10, "function"},
-    {0x20, "name reference"},
-    {0x40, "comparison on a non-name"},
-    {0x80, "comparison of two leaves"},
+    {FCL_FLAG_AND, "and"},
+    {FCL_FLAG_OR, "or"},
+    {FCL_FLAG_COMPARISON, "comparison"},
+    {FCL_FLAG_ARITHMETIC, "arithmetic"},
+    {FCL_FLAG_FUNCTION, "function"},
+    {FCL_FLAG_NAME, "name reference"},
+    {FCL_FLAG_LEFT_NOT_NAME, "comparison on a non-name"},
+    {FCL_FLAG_LEAF_COMPARISON, "comparison of two leaves"},
 };
 
 }  // namespace
 
-std::size_t formula_length(const std::uint8_t* code) {
-    return static_cast<std::size_t>(code[2]) | static_cast<std::size_t>(code[3]) << 8;
-}
+std::size_t formula_length(const std::uint8_t* code) { return fcl_code_length(code); }
 
 std::vector<FormulaItem> formula_items(const std::uint8_t* code, bool text_numbers) {
     std::vector<FormulaItem> items;
     std::size_t length = formula_length(code);
     if (length > FCL_MAX_CODE) length = FCL_MAX_CODE;
-    std::size_t pos = kHeaderSize;
+    std::size_t pos = FCL_CODE_HEADER;
     while (pos < length) {
-        const std::size_t size = item_size(code + pos, length - pos, text_numbers);
+        const std::size_t size = fcl_value_size(code + pos, length - pos, text_numbers);
         if (size == 0) break;
         items.push_back({pos, code + pos, size});
         pos += size;
