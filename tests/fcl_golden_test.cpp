@@ -2,7 +2,8 @@
 // file holds the arguments, one per line ("@/" names a file of tests/fcl, a line "< FILE" gives
 // standard input), then "==> exit N", "==> stdout" and "==> stderr" with the expected text; a
 // missing section must be empty. "==> stdout cp932" expects the text in code page 932,
-// "==> stdout README.md" the output shown in README.md's first code block.
+// "==> stdout README.md" the output shown in README.md's first code block, "==> stdout
+// language.md" the function list block (```functions) of the language reference.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -92,11 +93,13 @@ TEST_P(FclGolden, OutputMatches) {
         if (line.rfind("==> ", 0) == 0) {
             section = line.substr(4);
             if (section.rfind("exit ", 0) == 0) exit_status = std::stoi(section.substr(5));
-            if (section == "stdout README.md") {
-                const std::string readme = read_file(kData + "/../../README.md");
-                const std::size_t start = readme.find("```\n") + 4;
-                out = readme.substr(start, readme.find("```", start) - start);
-            }
+            const auto block = [&](const std::string& file, const std::string& fence) {
+                const std::string text = read_file(kData + "/../../" + file);
+                const std::size_t start = text.find(fence) + fence.size();
+                out = text.substr(start, text.find("```", start) - start);
+            };
+            if (section == "stdout README.md") block("README.md", "```\n");
+            if (section == "stdout language.md") block("docs/language.md", "```functions\n");
         } else if (section == "stdout" || section == "stdout cp932") {
             out += line + "\n";
         } else if (section == "stderr") {
