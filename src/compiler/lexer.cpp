@@ -1,7 +1,6 @@
 // The lexer's dispatch on the first byte of a token, and the readers of operators and names.
 #include "compiler/lexer.h"
 
-#include <array>
 #include <cstring>
 
 #include "compiler/char_class.h"
@@ -27,19 +26,14 @@ enum OperatorRecord : std::uint8_t {
     kAnd, kOr, kEq, kNe, kLe, kGe, kLt, kGt, kAdd, kSub, kMul, kDiv, kMod, kNeg, kNot, kOperators
 };
 
-constexpr const char* kOperatorNames[kOperators] = {"AND", "OR",  "EQ",  "NE",  "LE",  "GE",  "LT", "GT",
-                                                    "ADD", "SUB", "MUL", "DIV", "MOD", "NEG", "NOT"};
+// Operator records never change place: their indexes are settled when the library is built.
+constexpr unsigned kOperatorIndex[kOperators] = {
+    first_record_named("AND"), first_record_named("OR"),  first_record_named("EQ"),  first_record_named("NE"),
+    first_record_named("LE"),  first_record_named("GE"),  first_record_named("LT"),  first_record_named("GT"),
+    first_record_named("ADD"), first_record_named("SUB"), first_record_named("MUL"), first_record_named("DIV"),
+    first_record_named("MOD"), first_record_named("NEG"), first_record_named("NOT")};
 
-// Operator records never change place: each is looked up by its name once.
-const FunctionRecord* operator_record(OperatorRecord op) {
-    static const auto records = [] {
-        std::array<const FunctionRecord*, kOperators> found{};
-        for (std::size_t i = 0; i < kOperators; ++i)
-            found[i] = function_record(find_function(kOperatorNames[i]));
-        return found;
-    }();
-    return records[op];
-}
+const FunctionRecord* operator_record(OperatorRecord op) { return function_record(kOperatorIndex[op]); }
 
 // An operator spelling and the function record it stands for.
 struct OperatorSpelling {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "functions/function_list.h"
 #include "interface/context.h"
@@ -39,6 +40,18 @@ inline char fold_case(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char
 // 1-based index of the first record, in table order, whose name equals name and, unless argc is
 // kAnyArgc, whose argc equals argc; 0 when there is none.
 unsigned find_function(const char* name, int argc = kAnyArgc);
+
+// The records' names in record order, and the first record of a name, at compile time: for
+// the operators, whose records the lexer knows without a search.
+#define FCL_RECORD_NAME(name, ...) #name,
+inline constexpr std::string_view kFunctionNames[] = {FCL_FUNCTION_LIST(FCL_RECORD_NAME)};
+#undef FCL_RECORD_NAME
+
+consteval unsigned first_record_named(std::string_view name) {
+    for (unsigned index = 1; index <= kFunctionCount; ++index)
+        if (kFunctionNames[index - 1] == name) return index;
+    return 0;
+}
 
 // Argument count a handler was called with (the executor stores it in the result area).
 inline std::uint16_t call_argc(const std::uint8_t* result) {
