@@ -16,6 +16,7 @@
 #include "interface/types.h"
 #include "number/backend.h"
 #include "platform/fcvt.h"
+#include "platform/power_of_ten.h"
 #include "platform/profile.h"
 
 namespace fcl::format {
@@ -72,7 +73,7 @@ void value_as_number(const std::uint8_t* value, Number& number) {
     number.value = 0.0;
     if (text_numbers() || value[0] != kNumber) {
         number_text(value, number.text, sizeof number.text);
-        if (!text_numbers()) number.value = std::atof(number.text);
+        if (!text_numbers()) number.value = std::strtod(number.text, nullptr);
         return;
     }
     number.value = payload_double(value);
@@ -146,7 +147,7 @@ void digits_from_double(double x, const PictureScan& scan, DigitString& digits) 
     if (x != 0.0) {
         platform::FixedDigits fixed;
         platform::fcvt(x, static_cast<int>(scan.fraction_positions), fixed);
-        const double lift = std::pow(10.0, fixed.point - 15);
+        const double lift = platform::power_of_ten(fixed.point - 15);
         x += x > 0.0 ? lift : -lift;
     }
     digits.negative = x < 0.0;
@@ -161,7 +162,7 @@ void digits_from_double(double x, const PictureScan& scan, DigitString& digits) 
                                                                            : kMaxScaledFraction;
     raw_length = 0;
     if (scaled > 0) {
-        const double fraction = std::floor((magnitude - whole) * std::pow(10.0, static_cast<double>(scaled)));
+        const double fraction = std::floor((magnitude - whole) * platform::power_of_ten(static_cast<int>(scaled)));
         raw_length = std::snprintf(raw, sizeof raw, "%0*.0f", static_cast<int>(scaled), fraction);
         // A fraction that rounds up to 10^n in the multiplication is still below 1: all nines.
         if (raw_length > static_cast<int>(scaled)) {

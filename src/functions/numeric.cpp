@@ -1,4 +1,5 @@
 // ABS, INT and ROUND, on doubles or through the backend on number texts.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -7,6 +8,7 @@
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
+#include "platform/power_of_ten.h"
 
 namespace fcl::handlers {
 
@@ -74,8 +76,10 @@ void round_backend(std::int32_t n, Context& ctx) {
 }
 
 double round_double(double x, std::int32_t n) {
-    const double scale = std::pow(10.0, static_cast<double>(n));
-    const double unit = std::pow(10.0, -static_cast<double>(n));
+    // Beyond 10^±400 every power is infinity or zero: the bound keeps -n in range.
+    const int k = std::clamp<std::int32_t>(n, -400, 400);
+    const double scale = platform::power_of_ten(k);
+    const double unit = platform::power_of_ten(-k);
     return x >= 0 ? std::floor(x * unit + 0.5) * scale : std::ceil(x * unit - 0.5) * scale;
 }
 

@@ -90,7 +90,7 @@ Status lay_out(const std::uint8_t* x, const std::size_t (&widths)[3], char separ
 // text itself as the payload in text-number mode.
 Status write_number_text(std::uint8_t* result, const char* text, std::size_t length) {
     if (!text_numbers()) {
-        write_number_double(result, std::atof(text));
+        write_number_double(result, std::strtod(text, nullptr));
         return kOk;
     }
     if (length > kMaxStringText) return kTooLong;

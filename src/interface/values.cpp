@@ -89,7 +89,7 @@ std::uint16_t convert_raw_value(std::uint16_t type_word, const void* raw, std::u
         case kLogical: {
             if (out_size < 2) return 0;
             const RawNumber n = read_raw_number(format, raw);
-            const double value = n.is_text ? std::atof(text) : n.value;
+            const double value = n.is_text ? std::strtod(text, nullptr) : n.value;
             out[0] = kLogical;
             out[1] = (value != 0.0 || std::isnan(value)) ? 1 : 0;
             return 2;
@@ -98,7 +98,7 @@ std::uint16_t convert_raw_value(std::uint16_t type_word, const void* raw, std::u
             const RawNumber n = read_raw_number(format, raw);
             if (!text_numbers()) {
                 if (out_size < 9) return 0;
-                const double value = n.is_text ? std::atof(text) : n.value;
+                const double value = n.is_text ? std::strtod(text, nullptr) : n.value;
                 out[0] = kNumber;
                 std::memcpy(out + 1, &value, sizeof value);
                 return 9;
@@ -167,7 +167,7 @@ double number_as_double(const std::uint8_t* value, Context& ctx) {
     b.from_str(ctx.number_scratch, reinterpret_cast<const char*>(value + 1));
     char text[kNumberTextSize];
     b.to_str(ctx.number_scratch, text, sizeof text, kStyleScientific, 0);
-    return std::atof(text);
+    return std::strtod(text, nullptr);
 }
 
 void load_number(const std::uint8_t* value, void* number) {

@@ -40,7 +40,9 @@ void to_str(const void* number, char* out, std::size_t out_size, std::int32_t st
     platform::format_double(out, out_size, format, load(number));
 }
 
-void from_str(void* number, const char* text) { store(number, std::atof(text)); }
+// strtod, which atof is defined as: some C runtimes have an atof of their own that reads no nan
+// or inf, and the text must read the same everywhere.
+void from_str(void* number, const char* text) { store(number, std::strtod(text, nullptr)); }
 void from_int(void* number, std::int32_t value) { store(number, static_cast<double>(value)); }
 void from_dbl(void* number, double value) { store(number, value); }
 
