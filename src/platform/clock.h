@@ -1,4 +1,4 @@
-// Stand-in for the Windows local time: the current local date and time of day.
+// The current local date and time of day: GetLocalTime on Windows, the C library elsewhere.
 #pragma once
 
 namespace fcl::platform {

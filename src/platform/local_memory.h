@@ -1,5 +1,6 @@
-// Stand-in for Windows local memory (LocalAlloc moveable + zero-initialise, LocalLock,
-// LocalUnlock, LocalFree): zero-filled blocks owned by the aggregate work areas.
+// Windows local memory (LocalAlloc moveable + zero-initialise, LocalLock; LocalHandle,
+// LocalUnlock, LocalFree), with a calloc stand-in elsewhere: zero-filled blocks owned by the
+// aggregate work areas.
 #pragma once
 
 #include <cstddef>

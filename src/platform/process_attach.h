@@ -1,4 +1,5 @@
-// The process-attach notification of the library's load.
+// The process-attach notification of the library's load: a constructor of the shared object
+// (process_attach.cpp), DllMain on Windows (windows/process_attach.cpp).
 #pragma once
 
 namespace fcl::platform {

@@ -16,10 +16,14 @@ namespace {
 constexpr std::size_t kLineSize = 1024;
 constexpr std::size_t kPathSize = 1024;
 
+const char* directory() {
+    const char* dir = std::getenv("FCLIB_PROFILE_DIR");
+    return dir && *dir ? dir : FCLIB_DEFAULT_PROFILE_DIR;
+}
+
 // Finds the profile file in the profile directory, comparing names without case.
 bool find_profile(const char* file, char* path, std::size_t path_size) {
-    const char* dir = std::getenv("FCLIB_PROFILE_DIR");
-    if (!dir || !*dir) dir = FCLIB_DEFAULT_PROFILE_DIR;
+    const char* dir = directory();
     DIR* handle = opendir(dir);
     if (!handle) return false;
     bool found = false;
@@ -99,6 +103,10 @@ std::int32_t profile_int(const char* section, const char* key, std::int32_t fall
     long long result = 0;
     while (std::isdigit(static_cast<unsigned char>(*p)) && result < 0x100000000LL) result = result * 10 + (*p++ - '0');
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(negative ? -result : result));
+}
+
+bool profile_directory(char* out, std::size_t out_size) {
+    return std::snprintf(out, out_size, "%s", directory()) < static_cast<int>(out_size);
 }
 
 }  // namespace fcl::platform

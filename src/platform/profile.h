@@ -1,6 +1,7 @@
-// Stand-in for the Windows profile (INI) reading routines.
+// The Windows profile (INI) reading routines: on Windows the real ones, which look for a file
+// named without a directory in the Windows directory; elsewhere a stand-in.
 //
-// The file is looked up by name, ignoring case, in the directory named by the
+// The stand-in looks the file up by name, ignoring case, in the directory named by the
 // environment variable FCLIB_PROFILE_DIR, else in the directory fixed when the library was
 // configured (FCLIB_DEFAULT_PROFILE_DIR: the installation's configuration directory, where the
 // sample profile is installed). Section and key names compare
@@ -23,5 +24,9 @@ std::uint32_t profile_string(const char* section, const char* key, const char* f
 
 // Like GetPrivateProfileIntA: the leading decimal number of the value, fallback when missing.
 std::int32_t profile_int(const char* section, const char* key, std::int32_t fallback, const char* file);
+
+// The directory where a profile file named without a directory is looked for, NUL-terminated
+// in out. False when it does not fit.
+bool profile_directory(char* out, std::size_t out_size);
 
 }  // namespace fcl::platform
