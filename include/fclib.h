@@ -27,9 +27,12 @@
 #include <stdint.h>
 #include <string.h>
 
+/* On Windows a host that links the static library (libfclib.a) defines FCLIB_STATIC. */
 #if defined(_WIN32)
 #  if defined(FCLIB_BUILDING)
 #    define FCL_API __declspec(dllexport)
+#  elif defined(FCLIB_STATIC)
+#    define FCL_API
 #  else
 #    define FCL_API __declspec(dllimport)
 #  endif
