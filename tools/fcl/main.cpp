@@ -1,6 +1,5 @@
 // fcl: command-line host of fclib. Dispatches to the commands.
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,8 +8,8 @@
 #include "fclib.h"
 #include "library_settings.h"
 #include "options.h"
+#include "process_start.h"
 #include "profile_dir.h"
-#include "report_request.h"
 
 namespace {
 
@@ -29,15 +28,6 @@ constexpr Command kCommands[] = {
     {"functions", fcltool::run_functions},
     {"help", fcltool::run_help},
 };
-
-// The profile directory asked for: --profile-dir, else the sample profile for the example
-// report when no directory is set at all.
-std::string requested_profile_dir(const Options& options) {
-    if (!options.profile_dir.empty()) return options.profile_dir;
-    if (fcltool::is_example_report(options) && !std::getenv("FCLIB_PROFILE_DIR"))
-        return fcltool::sample_profile_dir();
-    return "";
-}
 
 // Output that did not reach its destination (a full disk, a closed pipe) is a failure: the
 // exit status says so, whatever the command itself reported.
@@ -63,7 +53,7 @@ int run(int argc, char** argv) {
         fcltool::run_help(options);
         return fcltool::kExitUsage;
     }
-    if (!fcltool::apply_profile_dir(requested_profile_dir(options), error)) {
+    if (!fcltool::apply_profile_dir(options, error)) {
         std::fprintf(stderr, "fcl: %s\n", error.c_str());
         return fcltool::kExitUsage;
     }
@@ -79,7 +69,6 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A closed pipe then shows as a write error rather than ending the process silently.
-    std::signal(SIGPIPE, SIG_IGN);
+    fcltool::start_process(argc, argv);
     return finish_output(run(argc, argv));
 }

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "report_request.h"
+
 namespace fcltool {
 
 namespace {
@@ -29,12 +31,15 @@ bool has_profile(const std::string& directory) {
     return found;
 }
 
-}  // namespace
-
 std::string sample_profile_dir() { return FCL_SAMPLE_PROFILE_DIR; }
 
-bool apply_profile_dir(const std::string& requested, std::string& error) {
-    std::string chosen = requested;
+}  // namespace
+
+bool apply_profile_dir(const Options& options, std::string& error) {
+    // --profile-dir, else the sample profile for the example report when no directory is set.
+    std::string chosen = options.profile_dir;
+    if (chosen.empty() && is_example_report(options) && !std::getenv("FCLIB_PROFILE_DIR"))
+        chosen = sample_profile_dir();
     if (!chosen.empty() && !is_directory(chosen)) {
         error = "profile directory " + chosen + " does not exist";
         return false;

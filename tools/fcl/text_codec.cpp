@@ -1,5 +1,7 @@
 #include "text_codec.h"
 
+#include <iconv.h>
+
 #include <cerrno>
 #include <cstdio>
 
@@ -9,6 +11,8 @@ namespace {
 
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
+iconv_t converter(void* handle) { return static_cast<iconv_t>(handle); }
+
 }  // namespace
 
 TextCodec::TextCodec(bool raw_cp932)
@@ -17,8 +21,8 @@ TextCodec::TextCodec(bool raw_cp932)
       out_(raw_cp932 ? kNoConverter : iconv_open("UTF-8", "CP932")) {}
 
 TextCodec::~TextCodec() {
-    if (in_ != kNoConverter) iconv_close(in_);
-    if (out_ != kNoConverter) iconv_close(out_);
+    if (in_ != kNoConverter) iconv_close(converter(in_));
+    if (out_ != kNoConverter) iconv_close(converter(out_));
 }
 
 bool TextCodec::to_cp932(std::string_view in, std::string& out) {
@@ -33,8 +37,8 @@ bool TextCodec::to_cp932(std::string_view in, std::string& out) {
     size_t src_left = in.size();
     char* dst = out.data();
     size_t dst_left = out.size();
-    iconv(in_, nullptr, nullptr, nullptr, nullptr);
-    const size_t done = iconv(in_, &src, &src_left, &dst, &dst_left);
+    iconv(converter(in_), nullptr, nullptr, nullptr, nullptr);
+    const size_t done = iconv(converter(in_), &src, &src_left, &dst, &dst_left);
     out.resize(out.size() - dst_left);
     return done != static_cast<size_t>(-1) && src_left == 0;
 }
@@ -50,11 +54,11 @@ bool TextCodec::to_outside(std::string_view in, std::string& out) {
     char* src = const_cast<char*>(in.data());
     size_t src_left = in.size();
     char chunk[1024];
-    iconv(out_, nullptr, nullptr, nullptr, nullptr);
+    iconv(converter(out_), nullptr, nullptr, nullptr, nullptr);
     while (src_left > 0) {
         char* dst = chunk;
         size_t dst_left = sizeof chunk;
-        const size_t done = iconv(out_, &src, &src_left, &dst, &dst_left);
+        const size_t done = iconv(converter(out_), &src, &src_left, &dst, &dst_left);
         out.append(chunk, sizeof chunk - dst_left);
         if (done != static_cast<size_t>(-1) || errno == E2BIG) continue;
         // A byte with no character behind it (a lone lead byte, an unassigned code): show it.
@@ -64,7 +68,7 @@ bool TextCodec::to_outside(std::string_view in, std::string& out) {
         ++src;
         --src_left;
         lossless = false;
-        iconv(out_, nullptr, nullptr, nullptr, nullptr);
+        iconv(converter(out_), nullptr, nullptr, nullptr, nullptr);
     }
     return lossless;
 }

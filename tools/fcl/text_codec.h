@@ -1,8 +1,7 @@
 // Text conversion at the tool's edges: the library works in code page 932, the terminal and
-// files in UTF-8 (or raw code page 932 with --encoding cp932).
+// files in UTF-8 (or raw code page 932 with --encoding cp932). iconv does the conversion, or on
+// Windows (windows/text_codec.cpp) the system's own code page 932 tables.
 #pragma once
-
-#include <iconv.h>
 
 #include <string>
 #include <string_view>
@@ -35,8 +34,8 @@ public:
 
 private:
     bool raw_;
-    iconv_t in_;
-    iconv_t out_;
+    void* in_;   // the converters, when the implementation keeps any
+    void* out_;
 };
 
 }  // namespace fcltool
