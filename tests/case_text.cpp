@@ -1,27 +1,17 @@
 #include "case_text.h"
 
-#include <iconv.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "../tools/fcl/text_codec.h"
 
 namespace fcl::test {
 
 bool utf8_to_cp932(const std::string& utf8, std::string& out) {
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    std::string input = utf8;
-    out.assign(input.size() * 2 + 4, '\0');
-    char* in_ptr = input.data();
-    size_t in_left = input.size();
-    char* out_ptr = out.data();
-    size_t out_left = out.size();
-    const size_t done = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
-    iconv_close(cd);
-    out.resize(out.size() - out_left);
-    return done != static_cast<size_t>(-1);
+    // The command-line host's conversion: iconv, or the Windows code page tables on Windows.
+    fcltool::TextCodec codec(false);
+    return codec.to_cp932(utf8, out);
 }
 
 std::string unescape(const std::string& text) {

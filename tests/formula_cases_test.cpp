@@ -18,6 +18,7 @@
 #include "fresh_process.h"
 #include "functions/function_table.h"
 #include "interface/settings.h"
+#include "profile_file.h"
 
 namespace fcl::test {
 namespace {
@@ -208,35 +209,16 @@ std::string listing(const unsigned char* code, std::size_t length, bool text_num
     return out;
 }
 
-// The profile directory of the run: none unless a case file writes a profile.
-class ProfileDir {
-public:
-    ProfileDir() {
-        char pattern[] = "/tmp/fclib-cases-XXXXXX";
-        path_ = mkdtemp(pattern);
-        setenv("FCLIB_PROFILE_DIR", path_.c_str(), 1);
-        clear();
-    }
-    ~ProfileDir() { std::filesystem::remove_all(path_); }
-    // Replaces the profile with one file and reads the load-time settings again.
-    void write(const std::string& name, const std::string& contents) {
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directory(path_);
-        std::ofstream(path_ + "/" + name, std::ios::binary) << contents;
-        fcl::on_process_attach();
-    }
-    void clear() {
-        std::filesystem::remove_all(path_);
-        fcl::on_process_attach();
-    }
+// The profile of the run: none unless a case file writes one. Each change reads the load-time
+// settings again.
+void write_profile_file(const std::string& name, const std::string& contents) {
+    write_profile(name, contents);
+    fcl::on_process_attach();
+}
 
-private:
-    std::string path_;
-};
-
-ProfileDir& profile_dir() {
-    static ProfileDir dir;
-    return dir;
+void clear_profile() {
+    remove_profile();
+    fcl::on_process_attach();
 }
 
 class CaseRunner {
@@ -267,7 +249,7 @@ public:
             pass_mode_ = pass;
             read(lines);
             *this = CaseRunner(file_, cases_);
-            profile_dir().clear();
+            clear_profile();
             const int32_t release = 2;
             FCLINIT(0, &release);
             FCLSETMODE(0);
@@ -320,9 +302,9 @@ private:
         } else if (name == "profile") {
             std::string contents = "[Fclib]\n";
             for (const std::string& entry : words) contents += entry + "\n";
-            profile_dir().write("ORBISRPT.INI", contents);
+            write_profile_file("ORBISRPT.INI", contents);
         } else if (name == "profile-file" && words.size() == 2) {
-            profile_dir().write(words[0], unescape(words[1]));
+            write_profile_file(words[0], unescape(words[1]));
         } else if (name == "init" && !words.empty()) {
             // In the number encoding of the pass, or with "other" in the other one.
             const int32_t mode = static_cast<int32_t>(number(0));
@@ -560,7 +542,7 @@ class FormulaCases : public ::testing::TestWithParam<std::string> {};
 TEST_P(FormulaCases, AllCasesHold) {
     const std::string& path = GetParam();
     const std::function<void()> run_file = [&] {
-        profile_dir();
+        clear_profile();
         CaseRunner runner(path);
         runner.run();
         EXPECT_GT(runner.cases(), 0) << "no cases in " << GetParam();

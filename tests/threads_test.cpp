@@ -3,15 +3,12 @@
 // thread computes; the process-wide PAGE counter and aggregate slots are checked through
 // invariants that hold only if no update is lost or torn.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <barrier>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <thread>
@@ -19,6 +16,7 @@
 
 #include "fclib.h"
 #include "fresh_process.h"
+#include "profile_file.h"
 
 namespace fcl::test {
 namespace {
@@ -198,10 +196,7 @@ TEST_P(Threads, AllFamiliesAtOnce) {
 }
 
 void Threads::all_families_at_once() {
-    const std::string dir = std::filesystem::temp_directory_path() / ("fclib-threads-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir + "/ORBISRPT.INI", std::ios::binary) << "[Fclib]\nMinusMark=\x81\xA2\n";
-    setenv("FCLIB_PROFILE_DIR", dir.c_str(), 1);
+    const ScopedProfile profile("[Fclib]\nMinusMark=\x81\xA2\n");
     FCLSETMODE(GetParam());
     const int32_t sized = 1;
     FCLINIT(0, &sized);
@@ -252,7 +247,7 @@ void Threads::all_families_at_once() {
     for (int t = 0; t < kThreads; ++t) threads.emplace_back(worker, t);
     for (std::thread& thread : threads) thread.join();
 
-    std::filesystem::remove_all(dir);
+    remove_profile();
     // The values of one thread alone, now that the minus marks are loaded.
     for (std::size_t i = 0; i < codes.size(); ++i) {
         ASSERT_EQ(reference.run(codes[i]), 0) << kPureFormulas[i];

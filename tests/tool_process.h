@@ -1,0 +1,25 @@
+// Runs the fcl program as a separate process, as a user would: posix/tool_process.cpp with
+// posix_spawn, windows/tool_process.cpp with CreateProcessW.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace fcl::test {
+
+struct ToolRun {
+    int exit_status = -1;  // -1: the program could not be run or did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// fcl with the arguments (UTF-8), standard input from the file `input` (empty: no input), and
+// the profile a user of a fresh build has: FCLIB_PROFILE_DIR, which the other suites set, is
+// left out, so fcl falls back to the sample profile; on Windows, where the library reads only
+// the Windows directory, the sample profile is put there for the run.
+ToolRun run_fcl(const std::vector<std::string>& args, const std::string& input);
+
+// Whether fcl takes --profile-dir here (on Windows the library reads the Windows directory only).
+extern const bool kToolTakesProfileDir;
+
+}  // namespace fcl::test

@@ -1,0 +1,101 @@
+// CreateProcessW with a command line quoted the way CommandLineToArgvW and the C runtime split
+// it, and files as the standard handles.
+#include "tool_process.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "profile_file.h"
+
+namespace fcl::test {
+
+namespace {
+
+std::string read_file(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::wstring wide(const std::string& text) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+// A quoted argument: backslashes double only before a quote, which is escaped.
+void append_argument(std::wstring& line, const std::wstring& arg) {
+    if (!line.empty()) line += L' ';
+    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
+        line += arg;
+        return;
+    }
+    line += L'"';
+    std::size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(backslashes * 2, L'\\');
+    line += L'"';
+}
+
+HANDLE open_handle(const std::string& path, bool write) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return CreateFileW(wide(path.empty() ? "NUL" : path).c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+const bool kToolTakesProfileDir = false;
+
+ToolRun run_fcl(const std::vector<std::string>& args, const std::string& input) {
+    const ScopedProfile sample(read_file(FCL_SAMPLE_PROFILE));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("fcl-golden-" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::create_directories(dir);
+    const std::string out_path = (dir / "out").string();
+    const std::string err_path = (dir / "err").string();
+    std::wstring line;
+    append_argument(line, wide(FCL_TOOL_PATH));
+    for (const auto& arg : args) append_argument(line, wide(arg));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = open_handle(input, false);
+    startup.hStdOutput = open_handle(out_path, true);
+    startup.hStdError = open_handle(err_path, true);
+    PROCESS_INFORMATION process{};
+    const bool started = startup.hStdInput != INVALID_HANDLE_VALUE && startup.hStdOutput != INVALID_HANDLE_VALUE &&
+                         startup.hStdError != INVALID_HANDLE_VALUE &&
+                         CreateProcessW(wide(FCL_TOOL_PATH).c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    ToolRun run;
+    if (started) {
+        DWORD exit_code = 0;
+        WaitForSingleObject(process.hProcess, INFINITE);
+        if (GetExitCodeProcess(process.hProcess, &exit_code)) run.exit_status = static_cast<int>(exit_code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    run.out = read_file(out_path);
+    run.err = read_file(err_path);
+    std::filesystem::remove_all(dir);
+    return run;
+}
+
+}  // namespace fcl::test
