@@ -72,7 +72,48 @@ void BM_Execute(benchmark::State& state) {
     state.SetLabel(formula.text);
 }
 
+// A report host's pattern: several formulas per record, run alternately on one context. Time
+// per execution.
+void BM_ExecuteRoundRobin(benchmark::State& state) {
+    FCLSETMODE(0);
+    const char* const texts[] = {"[Price] * [Qty] + 1", "(a + b) * (e - d) / 2", "[Price] > 10",
+                                 "ROUND([Price] * 1.1, -2)", "IF([Qty] > 2, [Price], 0)"};
+    constexpr int kCount = sizeof texts / sizeof texts[0];
+    unsigned char codes[kCount][FCL_MAX_CODE];
+    for (int i = 0; i < kCount; ++i) {
+        if (FCLCOMPILE(number_fields, nullptr, texts[i], codes[i], nullptr) != 0) {
+            state.SkipWithError("formula does not compile");
+            return;
+        }
+    }
+    unsigned char result[FCL_MAX_VALUE];
+    for (auto _ : state) {
+        for (const auto& code : codes) {
+            const uint16_t status = FCLEXECUTE(number_fields, nullptr, code, result);
+            benchmark::DoNotOptimize(status);
+        }
+        benchmark::DoNotOptimize(result);
+    }
+    state.SetItemsProcessed(state.iterations() * kCount);
+}
+
+// The first execution right after a compile, as a host that compiles on demand sees it.
+void BM_CompileThenExecute(benchmark::State& state) {
+    FCLSETMODE(0);
+    unsigned char code[FCL_MAX_CODE];
+    unsigned char result[FCL_MAX_VALUE];
+    for (auto _ : state) {
+        uint16_t status = FCLCOMPILE(number_fields, nullptr, kFormulas[0].text, code, nullptr);
+        status = static_cast<uint16_t>(status | FCLEXECUTE(number_fields, nullptr, code, result));
+        benchmark::DoNotOptimize(status);
+        benchmark::DoNotOptimize(result);
+    }
+    state.SetLabel(kFormulas[0].text);
+}
+
 BENCHMARK(BM_Compile)->DenseRange(0, 3);
 BENCHMARK(BM_Execute)->DenseRange(0, 3);
+BENCHMARK(BM_ExecuteRoundRobin);
+BENCHMARK(BM_CompileThenExecute);
 
 }  // namespace
