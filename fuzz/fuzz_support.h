@@ -1,7 +1,6 @@
 // Helpers shared by the libFuzzer targets: a check that stops the run with a message, a
-// reader over the fuzz input, and the host's own view of tagged values (their sizes and the
-// blank value of each type), written independently of the library so that the targets can
-// judge what the library hands back.
+// reader over the fuzz input, and the host's view of tagged values (their sizes by the public
+// rule of fclib.h, the blank value of each type) that the targets judge results by.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +11,7 @@
 #include <string>
 
 #include "fclib.h"
+#include "functions/function_table.h"
 
 // Stops the run (libFuzzer reports it as a crash and keeps the input) when a property fails.
 #define FUZZ_CHECK(condition)                                                                 \
@@ -78,35 +78,9 @@ inline bool is_known_status(std::uint16_t status) {
     return status == FCL_OK || (status >= FCL_E_SYNTAX && status <= FCL_E_DIVIDE_BY_ZERO);
 }
 
-// Size of the tagged value at value, reading no more than limit bytes; 0 when no complete
-// value of a known kind starts there (unknown type byte or text without its NUL).
+// Size of the tagged value at value, reading no more than limit bytes (the public rule).
 inline std::size_t tagged_size(const std::uint8_t* value, std::size_t limit, bool text_numbers) {
-    if (limit < 1) return 0;
-    std::size_t extra;
-    switch (value[0]) {
-        case FCL_T_LOGICAL:
-        case FCL_T_FUNCTION:
-            return limit >= 2 ? 2 : 0;
-        case FCL_T_NUMBER:
-            if (!text_numbers) return limit >= 9 ? 9 : 0;
-            extra = 2;
-            break;
-        case FCL_T_STRING:
-        case FCL_T_TIME:
-        case FCL_T_DATE:
-            extra = 2;
-            break;
-        case FCL_T_FIELD:
-        case FCL_T_NAME:
-            extra = 4;
-            break;
-        default:
-            return 0;
-    }
-    const void* nul = std::memchr(value + 1, 0, limit - 1);
-    if (!nul) return 0;
-    const std::size_t size = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - value) - 1 + extra;
-    return size <= limit ? size : 0;
+    return fcl_value_size(value, limit, text_numbers);
 }
 
 // The blank value a failed run leaves for a single-type result mask; 0 for other masks.
@@ -137,28 +111,10 @@ inline void check_blank_result(std::uint8_t mask, bool text_numbers, const std::
 
 inline std::size_t header_length(const std::uint8_t* code) { return fcl_code_length(code); }
 
-// Argument counts of the 142 function records, by 1-based index: compiled formulas call
-// functions by this position, so the table is part of the compiled-formula format.
+// Argument count of a function record by its 1-based index, -1 outside 1 to 142.
 inline int record_argc(unsigned index) {
-    static const signed char kArgc[143] = {
-        -1,
-        2, 2, 2, 2, 2, 2, 2, 2, 2, 2,  // 1-10: AND OR EQ NE LE GE LT GT ADD SUB
-        2, 2, 2, 1, 1, 3, 2, 3, 4, 5,  // 11-20: MUL DIV MOD NEG NOT BETWEEN IN IN IN IN
-        2, 2, 3, 2, 3, 2, 1, 1, 1, 2,  // 21-30: LEFT RIGHT MID MID STR STR STR VAL LEN REP
-        1, 2, 2, 1, 1, 1, 1, 1, 2, 0,  // 31-40: SPC AT LIKE ASC CHR ABS INT ROUND ROUND DATE
-        0, 1, 1, 1, 1, 1, 1, 1, 2, 2,  // 41-50: TIME YEAR MONTH DAY DOW CDOW DTOC CTOD ADATE CDATE
-        1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  // 51-60: SEI2WA WA2SEI WYEAR NENGO SEI2WA1 SEI2WA1Z MONTH2 HOUR MINT SEC
-        1, 1, 2, 3, 2, 3, 1, 1, 1, 1,  // 61-70: TTOC CTOT ATIME CTIME CTIME IF COUNT PCOUNT SUM PSUM
-        1, 1, 1, 1, 1, 1, 1, 3, 2, 0,  // 71-80: AVG PAVG MIN PMIN MAX PMAX REVERSE REPLACE FORMAT PAGE
-        2, 3, 4, 5, 6, 7, 8, 9, 10, 11,  // 81-90: PAGE SELECT x9
-        0, 0, 1, 1, 1, 1, 1, 1, 1, 1,  // 91-100: IDATE ITIME GSUM GAVG GMAX GMIN GCOUNT RSUM RAVG RMAX
-        1, 1, 1, 1, 1, 1, 2, 2, 2, 2,  // 101-110: RMIN RCOUNT RANK PRANK RRANK GRANK COUNT PCOUNT SUM PSUM
-        2, 2, 2, 2, 2, 2, 2, 2, 2, 2,  // 111-120
-        2, 2, 2, 2, 2, 2, 2, 2, 2, 2,  // 121-130
-        1, 1, 1, 1, 1, 1, 2, 2, 2, 2,  // 131-140: ASUM AAVG AMAX AMIN ACOUNT ARANK ASUM AAVG AMAX AMIN
-        2, 2,                          // 141-142: ACOUNT ARANK
-    };
-    return index >= 1 && index <= 142 ? kArgc[index] : -1;
+    const fcl::FunctionRecord* record = fcl::function_record(index);
+    return record ? record->argc : -1;
 }
 
 // Functions whose value depends on more than their arguments: the clock (DATE, TIME), the

@@ -23,13 +23,6 @@ namespace {
 
 const std::string kData = FCL_TOOL_DATA_DIR;
 
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 std::string expand(const std::string& arg) { return arg.rfind("@/", 0) == 0 ? kData + arg.substr(1) : arg; }
 
 std::vector<std::string> golden_files() {

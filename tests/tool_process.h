@@ -2,6 +2,8 @@
 // posix_spawn, windows/tool_process.cpp with CreateProcessW.
 #pragma once
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,14 @@ struct ToolRun {
 // left out, so fcl falls back to the sample profile; on Windows, where the library reads only
 // the Windows directory, the sample profile is put there for the run.
 ToolRun run_fcl(const std::vector<std::string>& args, const std::string& input);
+
+// The whole content of a file (empty when it cannot be read).
+inline std::string read_file(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
 
 // Whether fcl takes --profile-dir here (on Windows the library reads the Windows directory only).
 extern const bool kToolTakesProfileDir;

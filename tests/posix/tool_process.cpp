@@ -13,17 +13,6 @@ extern char** environ;
 
 namespace fcl::test {
 
-namespace {
-
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-}  // namespace
-
 const bool kToolTakesProfileDir = true;
 
 ToolRun run_fcl(const std::vector<std::string>& args, const std::string& input) {
