@@ -19,7 +19,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-build-fuzz}
 [[ $build = /* ]] || build=$root/$build
 bin=$build/fuzz
-targets=(fuzz_compile fuzz_code_bytes fuzz_num fuzz_hostile_callback)
+targets=(fuzz_compile fuzz_code_bytes fuzz_num fuzz_hostile_callback fuzz_programs)
 corpus=$build/fuzz-corpus
 artifacts=$build/fuzz-artifacts
 logs=$build/fuzz-logs
@@ -32,7 +32,7 @@ for target in "${targets[@]}"; do
     fi
 done
 mkdir -p "$logs"
-for target in "${targets[@]}"; do mkdir -p "$artifacts/$target"; done
+for target in "${targets[@]}"; do mkdir -p "$artifacts/$target" "$corpus/$target"; done
 
 # Seeds: the case files' formulas, then their compiled blocks for fuzz_code_bytes.
 python3 "$root/fuzz/make_corpus.py" "$root/tests/cases" "$corpus" || exit 2

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "executor/field_fetch.h"
+#include "executor/program.h"
+#include "executor/walk.h"
 #include "functions/function_table.h"
 #include "interface/code_format.h"
 #include "interface/values.h"
@@ -10,27 +12,6 @@
 namespace fcl {
 
 namespace {
-
-bool is_item_kind(std::uint8_t byte) {
-    switch (byte) {
-        case kString: case kNumber: case kLogical: case kTime: case kDate:
-        case kFieldRef: case kNameRef: case kFunctionCall:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// Pushes a produced value (size already measured) onto the operand stack via the value area.
-Status push_value(Context& ctx, const std::uint8_t* value, std::uint16_t size) {
-    if (size == 0) return kCodeError;
-    if (ctx.stack_depth >= kMaxOperands || ctx.value_used + size >= kNodePoolSize) return kStackFull;
-    std::uint8_t* slot = ctx.value_area + ctx.value_used;
-    std::memcpy(slot, value, size);
-    ctx.value_used = static_cast<std::uint16_t>(ctx.value_used + size);
-    ctx.stack[++ctx.stack_depth] = OperandEntry{slot, size};
-    return kOk;
-}
 
 // Fetches a field's value straight into the value area when a value of any size fits there,
 // else through a local buffer, so that a full value area still reports 1006.
@@ -67,9 +48,25 @@ Status call_function(Context& ctx, unsigned index) {
     return push_value(ctx, ctx.result, value_size(ctx.result, kCodeAreaSize));
 }
 
-Status walk(Context& ctx, std::size_t length) {
-    std::size_t pos = kCodeHeaderSize;
-    ctx.current_item = ctx.code_copy + pos;
+}  // namespace
+
+void reset_operands(Context& ctx) {
+    ctx.stack_depth = 0;
+    ctx.value_used = 0;
+    ctx.value_area = ctx.pool;
+}
+
+Status push_value(Context& ctx, const std::uint8_t* value, std::uint16_t size) {
+    if (size == 0) return kCodeError;
+    if (ctx.stack_depth >= kMaxOperands || ctx.value_used + size >= kNodePoolSize) return kStackFull;
+    std::uint8_t* slot = ctx.value_area + ctx.value_used;
+    std::memcpy(slot, value, size);
+    ctx.value_used = static_cast<std::uint16_t>(ctx.value_used + size);
+    ctx.stack[++ctx.stack_depth] = OperandEntry{slot, size};
+    return kOk;
+}
+
+Status continue_walk(Context& ctx, std::size_t length, std::size_t pos) {
     while (pos < length && is_item_kind(ctx.code_copy[pos])) {
         const std::uint8_t* item = ctx.code_copy + pos;
         const std::uint16_t size = value_size(item, length - pos);
@@ -91,32 +88,33 @@ Status walk(Context& ctx, std::size_t length) {
     return ctx.stack_depth == 1 ? kOk : kCodeError;
 }
 
-}  // namespace
+void write_result(const std::uint8_t* value, std::uint8_t* result) {
+    if (result) std::memcpy(result, value, value_size(value, kCodeAreaSize));
+}
 
 Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::uint8_t* code,
                    std::uint8_t* result) {
     ctx.callback = callback;
     ctx.callback_data = data;
     const std::size_t length = code_length(code);
-    Status status;
     // A block whose length field cannot be a compiled formula is refused with 1007
     // before anything is copied, so nothing is read past the caller's block.
     if (length <= kCodeHeaderSize || length > kMaxCodeSize) {
-        status = kCodeError;
-        ctx.code_copy[0] = code[0];
-    } else {
-        std::memcpy(ctx.code_copy, code, length);
-        ctx.stack_depth = 0;
-        ctx.value_used = 0;
-        ctx.value_area = ctx.pool;
-        status = walk(ctx, length);
-        if (status == kOk) {
-            const OperandEntry& top = ctx.stack[1];
-            if (result) std::memcpy(result, top.value, value_size(top.value, kCodeAreaSize));
-            return kOk;
-        }
+        if (result) write_blank_value(code[0], result);
+        return kCodeError;
     }
-    if (result) write_blank_value(ctx.code_copy[0], result);
+    std::memcpy(ctx.code_copy, code, length);
+    Status status;
+    // A run takes the formula's decoded program; it decodes on first sight.
+    if (const ProgramHeader* program = find_program(ctx, length)) {
+        status = run_program(ctx, *program, result);
+    } else {
+        reset_operands(ctx);
+        ctx.current_item = ctx.code_copy + kCodeHeaderSize;
+        status = continue_walk(ctx, length, kCodeHeaderSize);
+        if (status == kOk) write_result(ctx.stack[1].value, result);
+    }
+    if (status != kOk && result) write_blank_value(ctx.code_copy[0], result);
     return status;
 }
 

@@ -17,6 +17,7 @@ constexpr std::size_t kNodePoolSize = 4096;  // node pool / value area
 constexpr std::size_t kStackSlots = 128;     // parse and subtree stacks, entries 1..127 used
 constexpr std::size_t kOperandSlots = 32;    // operand stack, entries 1..31 used
 constexpr std::uint16_t kMaxOperands = 31;
+constexpr std::size_t kProgramBankSize = kStackSlots * sizeof(void*);
 constexpr std::size_t kMaxStringText = FCL_MAX_STRING;  // text bytes of a string value
 constexpr std::size_t kRawBufferOffset = 10; // the field callback writes after the first 10 result bytes
 constexpr std::size_t kRawBufferSize = kCodeAreaSize - kRawBufferOffset;
@@ -32,9 +33,17 @@ struct OperandEntry {
 struct Context {
     std::uint16_t code_pos;
     std::uint16_t parse_depth;
-    ParseNode* parse_stack[kStackSlots];
+    // The two parser stacks are idle while a formula runs; execution keeps its decoded programs
+    // there (executor/program_cache.h). A compile leaves them to be rebuilt.
+    union {
+        ParseNode* parse_stack[kStackSlots];
+        std::uint8_t program_bank0[kProgramBankSize];
+    };
     std::uint16_t subtree_depth;
-    ParseNode* subtree_stack[kStackSlots];
+    union {
+        ParseNode* subtree_stack[kStackSlots];
+        std::uint8_t program_bank1[kProgramBankSize];
+    };
     std::uint16_t flags;
     std::uint16_t prev_class;
     // Nonzero while an entry point compiles or executes in this context, so that a field

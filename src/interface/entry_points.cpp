@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "compiler/compiler.h"
+#include "executor/program.h"
 #include "executor/stack_machine.h"
 #include "fclib.h"
 #include "interface/code_format.h"
@@ -45,7 +46,9 @@ uint16_t compile_in(Context& ctx, FCLFIELDPROC callback, void* data, const char*
         write_empty_formula(code, length);
         return fcl::kContextBusy;
     }
-    return fcl::compile_formula(ctx, callback, data, text, code, length);
+    const uint16_t status = fcl::compile_formula(ctx, callback, data, text, code, length);
+    fcl::forget_programs(ctx);  // the compile used the program banks as parser stacks
+    return status;
 }
 
 uint16_t execute_in(Context& ctx, FCLFIELDPROC callback, void* data, const unsigned char* code,

@@ -1,0 +1,83 @@
+// Decoded programs: a compiled formula decoded once into one instruction an item, so that a run
+// in double-number mode does not measure, classify and look up each item again. A program runs
+// on the generic walk's own operand stack and value area, item for item as the walk does (the
+// same values at the same places, the same handler calls, the same requests to the host), with
+// the arithmetic, comparison and logical operators done in place when their operands are
+// numbers (or logicals) and through their handlers otherwise. Where the walk would stop with a
+// failure at an item, the program hands the run to the walk at that item.
+//
+// Programs live in the context's program banks (the parser stacks, idle while formulas run),
+// next to a copy of the block they were decoded from, which a run compares with its block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "interface/context.h"
+#include "interface/types.h"
+
+namespace fcl {
+
+enum class Op : std::uint8_t {
+    None,  // the walk stops at the item: the program hands over there
+    Push,  // a literal: the stack points at it in the code copy
+    Fetch,
+    Add,
+    Sub,
+    Mul,
+    Div,
+    Neg,
+    Eq,
+    Ne,
+    Le,
+    Ge,
+    Lt,
+    Gt,
+    And,
+    Or,
+    Not,
+    Call,      // any other function: its handler
+    End,       // the formula's value is alone on the stack
+    Handover,  // the walk goes on from the item
+};
+
+struct Instruction {
+    std::uint16_t item;  // offset of the item in the block (End, Handover: where the walk is)
+    Op op;
+    std::uint8_t index;  // operators and calls: the function index
+    std::uint16_t argc;  // operands an operator or call takes
+    std::uint16_t unused;
+};
+static_assert(sizeof(Instruction) == 8);
+
+struct ProgramHeader {
+    std::uint16_t size;          // bytes of the entry: header, instructions, block copy
+    std::uint16_t block_length;
+    std::uint16_t count;         // instructions, the last one End or Handover
+    std::uint16_t text_numbers;  // the number encoding it was decoded for (item sizes depend on it)
+
+    const Instruction* instructions() const { return reinterpret_cast<const Instruction*>(this + 1); }
+    const std::uint8_t* block() const {
+        return reinterpret_cast<const std::uint8_t*>(instructions() + count);
+    }
+};
+static_assert(sizeof(ProgramHeader) == 8);
+
+// Decodes a block of length bytes, for the current number encoding, into an entry at out
+// (8-aligned) of at most room bytes. Returns the entry's size, 0 when not even a single Handover fits; *cut is
+// set when the program stops early for want of room.
+std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::uint8_t* out, std::size_t room,
+                           bool* cut);
+
+// Runs a program of the block in ctx.code_copy from an empty operand stack. kOk writes the
+// value to result (when given); on a failure the result is left to the caller.
+Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result);
+
+// The program of the block in ctx.code_copy (length bytes), decoded into the context's
+// program banks on first sight; null when it cannot be kept there.
+const ProgramHeader* find_program(Context& ctx, std::size_t length);
+
+// Drops every program of the context: a compile has used the banks.
+void forget_programs(Context& ctx);
+
+}  // namespace fcl

@@ -1,0 +1,98 @@
+// Decoding a compiled formula into a program: one instruction an item, in item order, then the
+// End or Handover that says how the run finishes.
+#include <array>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+#include "executor/program.h"
+#include "executor/walk.h"
+#include "functions/function_table.h"
+#include "interface/code_format.h"
+#include "interface/number_mode.h"
+#include "interface/values.h"
+
+namespace fcl {
+
+namespace {
+
+// The operators a program does in place on double-number operands.
+struct InPlace {
+    std::string_view name;
+    Op op;
+};
+constexpr InPlace kInPlace[] = {
+    {"AND", Op::And}, {"OR", Op::Or},   {"EQ", Op::Eq},   {"NE", Op::Ne},   {"LE", Op::Le},
+    {"GE", Op::Ge},   {"LT", Op::Lt},   {"GT", Op::Gt},   {"ADD", Op::Add}, {"SUB", Op::Sub},
+    {"MUL", Op::Mul}, {"DIV", Op::Div}, {"NEG", Op::Neg}, {"NOT", Op::Not},
+};
+
+consteval std::array<Op, kFunctionCount + 1> in_place_ops() {
+    std::array<Op, kFunctionCount + 1> ops{};
+    for (unsigned index = 1; index <= kFunctionCount; ++index) {
+        ops[index] = Op::Call;
+        for (const InPlace& in_place : kInPlace)
+            if (kFunctionNames[index - 1] == in_place.name) ops[index] = in_place.op;
+    }
+    return ops;
+}
+constexpr std::array<Op, kFunctionCount + 1> kOpOfRecord = in_place_ops();
+
+constexpr std::size_t round_up8(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
+
+// The instruction for the item at pos, with the stack depth before it; Op::None where the walk
+// stops with a failure: a full stack (after asking the host, for a reference), an unknown
+// function, a call without its arguments.
+Instruction decode_item(const std::uint8_t* item, std::size_t pos, int depth, bool text_numbers) {
+    Instruction in{};
+    in.item = static_cast<std::uint16_t>(pos);
+    if (item[0] == kFunctionCall) {
+        const FunctionRecord* record = function_record(item[1]);
+        if (!record || record->argc > depth) return in;
+        in.op = text_numbers ? Op::Call : kOpOfRecord[item[1]];
+        in.index = item[1];
+        in.argc = record->argc;
+        return in;
+    }
+    if (depth < kMaxOperands) in.op = item[0] == kFieldRef || item[0] == kNameRef ? Op::Fetch : Op::Push;
+    return in;
+}
+
+}  // namespace
+
+std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::uint8_t* out, std::size_t room,
+                           bool* cut) {
+    *cut = false;
+    const std::size_t fixed = sizeof(ProgramHeader) + round_up8(length);
+    if (room < fixed + sizeof(Instruction)) return 0;
+    const std::size_t capacity = (room - fixed) / sizeof(Instruction);
+    const bool text = text_numbers();
+    auto* code = reinterpret_cast<Instruction*>(out + sizeof(ProgramHeader));
+    std::size_t count = 0;
+    std::size_t pos = kCodeHeaderSize;
+    int depth = 0;
+    bool whole = true;
+    while (pos < length && is_item_kind(block[pos])) {
+        const std::uint16_t size = value_size(block + pos, length - pos);
+        const Instruction in = size ? decode_item(block + pos, pos, depth, text) : Instruction{};
+        if (in.op == Op::None || count + 1 == capacity) {
+            *cut = in.op != Op::None;
+            whole = false;
+            break;
+        }
+        new (code + count++) Instruction(in);
+        depth += in.op == Op::Push || in.op == Op::Fetch ? 1 : 1 - in.argc;
+        pos += size;
+    }
+    Instruction last{};
+    last.item = static_cast<std::uint16_t>(pos);
+    last.op = whole && depth == 1 ? Op::End : Op::Handover;
+    new (code + count++) Instruction(last);
+    const std::size_t size = fixed + count * sizeof(Instruction);
+    new (out) ProgramHeader{static_cast<std::uint16_t>(size), static_cast<std::uint16_t>(length),
+                            static_cast<std::uint16_t>(count), text};
+    std::memcpy(out + sizeof(ProgramHeader) + count * sizeof(Instruction), block, length);
+    return size;
+}
+
+}  // namespace fcl

@@ -1,0 +1,38 @@
+// The generic walk over a compiled formula's items. The stack machine runs whole formulas with
+// it; a decoded program hands a run over to it at an item or value the program does not cover.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "interface/context.h"
+#include "interface/types.h"
+
+namespace fcl {
+
+// The type bytes that start an item; anything else ends the formula.
+inline bool is_item_kind(std::uint8_t byte) {
+    switch (byte) {
+        case kString: case kNumber: case kLogical: case kTime: case kDate:
+        case kFieldRef: case kNameRef: case kFunctionCall:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// An empty operand stack and value area.
+void reset_operands(Context& ctx);
+
+// Pushes a produced value (size already measured) onto the operand stack via the value area.
+Status push_value(Context& ctx, const std::uint8_t* value, std::uint16_t size);
+
+// Runs the items of ctx.code_copy (length bytes) from pos to the formula's end on the operand
+// stack as it stands; ctx.current_item is the item before pos. kOk leaves the value alone on
+// the stack.
+Status continue_walk(Context& ctx, std::size_t length, std::size_t pos);
+
+// Copies the tagged value at value to result, when there is a result.
+void write_result(const std::uint8_t* value, std::uint8_t* result);
+
+}  // namespace fcl
