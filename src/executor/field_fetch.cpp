@@ -1,7 +1,10 @@
 #include "executor/field_fetch.h"
 
+#include <cstring>
+
 #include "functions/function_table.h"
 #include "interface/code_format.h"
+#include "interface/number_mode.h"
 #include "interface/values.h"
 
 namespace fcl {
@@ -28,6 +31,13 @@ Status fetch_field(Context& ctx, const std::uint8_t* item, std::uint8_t* out, st
     if (ask_host(ctx, ctx.callback_data, payload_text(item), raw, &type_word) != 0) return kCallbackFailed;
     // Texts the host left unterminated end at the raw buffer's last byte.
     raw[kRawBufferSize - 1] = 0;
+    // The common answer of a number field: a raw double in double-number mode.
+    if (type_word == ((FCL_RAW_DOUBLE << 8) | kNumber) && !text_numbers()) {
+        out[0] = kNumber;
+        std::memcpy(out + 1, raw, sizeof(double));
+        *size = 9;
+        return kOk;
+    }
     *size = (type_word & 0xFF) == kFunctionCall ? function_call_value(raw, out)
                                                 : convert_raw_value(type_word, raw, out, kCodeAreaSize, ctx);
     return *size ? kOk : kCodeError;

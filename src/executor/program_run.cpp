@@ -119,7 +119,8 @@ Status ProgramRun::logical_result(int argc, bool value) {
 }
 
 std::uint8_t* ProgramRun::pop_for(int argc, std::uint16_t size) {
-    for (int k = 0; k < argc && depth_ > 0; ++k) used_ = static_cast<std::uint16_t>(used_ - ctx_.stack[depth_--].bytes);
+    // The decoder made sure the operands are there.
+    for (int k = 0; k < argc; ++k) used_ = static_cast<std::uint16_t>(used_ - ctx_.stack[depth_--].bytes);
     if (depth_ >= kMaxOperands || used_ + size >= kNodePoolSize) return nullptr;
     std::uint8_t* slot = ctx_.value_area + used_;
     used_ = static_cast<std::uint16_t>(used_ + size);

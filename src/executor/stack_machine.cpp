@@ -7,6 +7,7 @@
 #include "executor/walk.h"
 #include "functions/function_table.h"
 #include "interface/code_format.h"
+#include "interface/number_mode.h"
 #include "interface/values.h"
 
 namespace fcl {
@@ -89,7 +90,11 @@ Status continue_walk(Context& ctx, std::size_t length, std::size_t pos) {
 }
 
 void write_result(const std::uint8_t* value, std::uint8_t* result) {
-    if (result) std::memcpy(result, value, value_size(value, kCodeAreaSize));
+    if (!result) return;
+    // Most formulas end in a double or a logical: fixed sizes, no need to measure.
+    if (value[0] == kLogical) std::memcpy(result, value, 2);
+    else if (value[0] == kNumber && !text_numbers()) std::memcpy(result, value, 9);
+    else std::memcpy(result, value, value_size(value, kCodeAreaSize));
 }
 
 Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::uint8_t* code,

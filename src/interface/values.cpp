@@ -63,12 +63,6 @@ std::uint16_t convert_raw_value(std::uint16_t type_word, const void* raw, std::u
                                 std::size_t out_size, Context& ctx) {
     const std::uint8_t type = static_cast<std::uint8_t>(type_word & 0xFF);
     const std::uint8_t format = static_cast<std::uint8_t>(type_word >> 8);
-    // The common answer of a number field: a raw double in double-number mode.
-    if (type == kNumber && format == FCL_RAW_DOUBLE && !text_numbers() && out_size >= 9) {
-        out[0] = kNumber;
-        std::memcpy(out + 1, raw, sizeof(double));
-        return 9;
-    }
     const char* text = static_cast<const char*>(raw);
     switch (type) {
         case kString:
