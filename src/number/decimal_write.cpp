@@ -12,6 +12,8 @@ namespace {
 // The longest text is a plain one: sign, "0.", 127 limbs of zeros and 48 digits (or 48
 // digits and 127 limbs of zeros). The other forms stay below 64 bytes.
 constexpr std::size_t kPlainTextMax = 3 + kLimbDigits * (-kLowestExponent) + kLimbDigits * kLimbs + 1;
+// Sign, 48 digits, ".", "e" and an exponent of at most 11 characters.
+constexpr std::size_t kShortTextMax = 1 + kLimbDigits * kLimbs + 1 + 1 + 11;
 
 struct DigitPairs {
     char text[200];
@@ -132,6 +134,15 @@ std::size_t write_digit_string(const Number& x, char* text) {
 // value exact; a buffer too small even for that gets the text cut to fit.
 void write_text(const Number& x, char* out, std::size_t out_size, std::int32_t style) {
     if (out_size == 0) return;
+    // The digit string (the payload form) stays below 64 bytes and writes no byte beyond
+    // its end: with room for it, it goes straight into the caller's buffer, without the
+    // bounce through `text`. (The scientific form trims digits it has already written, so
+    // it keeps the bounce and leaves the caller's bytes after the text untouched.)
+    if (x.count != 0 && style >= 1 && style != kStyleScientific && out_size > kShortTextMax) {
+        const std::size_t length = write_digit_string(x, out);
+        out[length] = '\0';
+        return;
+    }
     char text[kPlainTextMax];
     std::size_t length = 1;
     if (x.count == 0) {
