@@ -5,6 +5,7 @@ namespace fcltool {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::size_t kCellRoom = 48;
 
 }  // namespace
 
@@ -81,7 +82,12 @@ bool CsvReader::next(std::vector<std::string>& cells) {
     record_line_ = line_;
     std::size_t count = 0;
     for (;;) {
-        if (count == cells.size()) cells.emplace_back();
+        if (count == cells.size()) {
+            // Room for a typical cell from the start: the record's strings are reused for later
+            // records (and passed around between them), so they should not have to grow there.
+            cells.emplace_back();
+            cells.back().reserve(kCellRoom);
+        }
         std::string& cell = cells[count++];
         cell.clear();
         if (c == '"') {

@@ -17,7 +17,8 @@ int run_eval(const Options& options) {
     // One record that is its own group: aggregates report its value.
     std::int32_t mode = 1;
     FCLINIT(0, &mode);
-    host.begin_record(&formula.cells, 2, true);
+    const std::vector<std::string_view> cells(formula.cells.begin(), formula.cells.end());
+    host.begin_record(&cells, 2, true);
     unsigned char result[FCL_MAX_VALUE] = {};
     const std::uint16_t status = FCLEXECUTE(RecordHost::callback, &host, formula.code, result);
     mode = 2;

@@ -19,7 +19,8 @@ Usage:
       offset and the item (literal with type and value, field [Name], name Name,
       call INDEX NAME/ARGC).
   fcl report [DATA.csv] [--column "HEADER=FORMULA" ...] [--formulas FILE]
-             [--group-by FIELD] [--output table|csv|json] [--quiet] [settings]
+             [--group-by FIELD] [--output table|csv|json] [--threads N] [--quiet]
+             [settings]
       Run formulas over every record of a CSV file: each formula is compiled once
       and executed per record; each becomes one output column. Without DATA and
       columns, runs the example report (examples/orders.csv, examples/orders.formulas,
@@ -56,6 +57,10 @@ Reports:
   optional "@group-by FIELD" line. Formulas that do not compile are listed with
   their status before any record runs; a record whose formula fails shows #STATUS
   in its cell (the message goes to standard error) and the report goes on.
+  --threads N (1 to 64) runs the formulas on N threads, each with its own library
+  handle, in chunks of records; the output is the same as with one thread. A report
+  whose formulas use SUM, AVG, MIN, MAX, COUNT, their P forms or PAGE depends on the
+  order of the records: it runs on one thread, with a note on standard error.
   Inputs over 100,000 records show progress on standard error; the rate in records
   per second is printed there at the end (--quiet leaves both out).
 

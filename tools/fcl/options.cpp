@@ -8,6 +8,8 @@ namespace {
 
 using Apply = bool (*)(Options&, const std::string&);
 
+constexpr unsigned long kMaxThreads = 64;
+
 struct OptionEntry {
     const char* name;
     bool takes_value;
@@ -37,6 +39,13 @@ constexpr OptionEntry kOptions[] = {
          char* end = nullptr;
          o.seed = std::strtoull(v.c_str(), &end, 10);
          return !v.empty() && *end == 0;
+     }},
+    {"--threads", true,
+     [](Options& o, const std::string& v) {
+         char* end = nullptr;
+         const unsigned long count = std::strtoul(v.c_str(), &end, 10);
+         o.threads = static_cast<unsigned>(count);
+         return !v.empty() && v[0] >= '0' && v[0] <= '9' && *end == 0 && count >= 1 && count <= kMaxThreads;
      }},
     {"--text-numbers", false, [](Options& o, const std::string&) { o.text_numbers = true; return true; }},
     {"--exact", false, [](Options& o, const std::string&) { o.exact = true; return true; }},

@@ -18,6 +18,7 @@ struct Options {
     std::string backend;                 // empty: the library's default (decimal)
     std::string profile_dir;
     unsigned long long seed = 1;
+    unsigned threads = 1;                // --threads N: report records on N threads
     bool text_numbers = false;
     bool exact = false;  // numbers with every digit of the double, not 15 significant ones
     bool quiet = false;

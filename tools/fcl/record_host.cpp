@@ -7,7 +7,7 @@
 
 namespace fcltool {
 
-RecordHost* RecordHost::current_ = nullptr;
+thread_local RecordHost* RecordHost::current_ = nullptr;
 
 namespace {
 
@@ -21,18 +21,34 @@ constexpr std::size_t kMaxRawText = FCL_RAW_BUFFER - 1;
 
 bool is_lead_byte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
-// Copies text and NUL into the raw buffer, cut before kMaxRawText at a character boundary.
-bool copy_text(std::string_view text, std::uint8_t* raw) {
+// Length of text cut before kMaxRawText bytes at a character boundary.
+std::size_t cut_length(std::string_view text) {
+    // A shorter text fits whole: no double-byte character can straddle the limit.
+    if (text.size() < kMaxRawText) return text.size();
     std::size_t length = 0;
     while (length < text.size()) {
         const std::size_t width = is_lead_byte(static_cast<unsigned char>(text[length])) ? 2 : 1;
         if (length + width > kMaxRawText) break;
         length += width;
     }
-    if (length > text.size()) length = text.size();
+    return length > text.size() ? text.size() : length;
+}
+
+// Copies text and NUL into the raw buffer, cut before kMaxRawText at a character boundary.
+bool copy_text(std::string_view text, std::uint8_t* raw) {
+    const std::size_t length = cut_length(text);
     std::memcpy(raw, text.data(), length);
     raw[length] = 0;
     return length == text.size();
+}
+
+// "\"abc\" is not a number": a cell and what is wrong with it.
+std::string quoted(std::string_view text, const char* problem) {
+    std::string out(1, '"');
+    out.append(text);
+    out += "\" ";
+    out += problem;
+    return out;
 }
 
 std::uint16_t word(std::uint8_t type, std::uint8_t format) {
@@ -49,18 +65,25 @@ void RecordHost::add_field(std::string name, std::uint8_t type, std::string labe
     auto first_column = sources_.begin();
     while (first_column != sources_.end() && !first_column->is_column) ++first_column;
     sources_.insert(first_column, {std::move(name), type, std::move(label), false, cell});
+    if (parsed_.size() <= cell) parsed_.resize(cell + 1);
+    names_.clear();  // the sources moved
+    formula_names_ = nullptr;
 }
 
 void RecordHost::add_column(std::string name, std::uint8_t type, std::string label, std::size_t column) {
     sources_.push_back({std::move(name), type, std::move(label), true, column});
+    names_.clear();
+    formula_names_ = nullptr;
     if (column_values_.size() <= column) {
         column_values_.resize(column + 1);
         column_ok_.resize(column + 1, false);
     }
 }
 
-void RecordHost::begin_record(const std::vector<std::string>* cells, std::uint16_t pass_key, bool group_last) {
+void RecordHost::begin_record(const std::vector<std::string_view>* cells, std::uint16_t pass_key,
+                              bool group_last) {
     cells_ = cells;
+    ++record_;
     pass_key_ = pass_key;
     group_last_ = group_last;
     for (std::size_t i = 0; i < column_ok_.size(); ++i) column_ok_[i] = false;
@@ -70,13 +93,18 @@ void RecordHost::set_column_result(std::size_t column, const std::uint8_t* value
     if (column >= column_values_.size()) return;
     column_ok_[column] = ok;
     if (!ok) return;
-    const std::size_t size = value[0] == FCL_T_NUMBER && !text_numbers_
-                                 ? 1 + sizeof(double)
-                                 : 2 + strnlen(reinterpret_cast<const char*>(value + 1), FCL_MAX_VALUE - 2);
+    std::size_t size = 2;  // a logical: the type byte and 0 or 1
+    if (value[0] == FCL_T_NUMBER && !text_numbers_) {
+        size = 1 + sizeof(double);
+    } else if (value[0] != FCL_T_LOGICAL) {
+        size = 2 + strnlen(reinterpret_cast<const char*>(value + 1), FCL_MAX_VALUE - 2);
+    }
     std::memcpy(column_values_[column].data(), value, size);
 }
 
-void RecordHost::begin_execution() {
+void RecordHost::begin_execution(std::size_t formula) {
+    if (formula >= names_.size()) names_.resize(formula + 1);
+    formula_names_ = &names_[formula];
     calls_ = 0;
     pending_query_ = false;
 }
@@ -87,67 +115,113 @@ std::string RecordHost::take_problem() {
     return out;
 }
 
-const RecordHost::Source* RecordHost::find(const char* name) const {
+const RecordHost::Source* RecordHost::search(const char* name) const {
     for (const auto& source : sources_)
         if (source.name[0] == name[0] && source.name == name) return &source;
     return nullptr;
+}
+
+const RecordHost::Source* RecordHost::find(const char* name) {
+    if (!formula_names_) return search(name);
+    for (const NameSlot& slot : formula_names_->slots)
+        if (slot.name == name && std::strcmp(slot.source->name.c_str(), name) == 0) return slot.source;
+    const Source* source = search(name);
+    if (source) {
+        formula_names_->slots[formula_names_->next] = {name, source};
+        formula_names_->next = (formula_names_->next + 1) % kNameSlots;
+    }
+    return source;
 }
 
 void RecordHost::note(const Source& source, const std::string& what) {
     problem_ = (source.is_column ? "column " : "field ") + source.label + ": " + what;
 }
 
-bool RecordHost::write_cell(const Source& source, const std::string& text, std::uint8_t* raw,
-                            std::uint16_t* type) {
-    *type = source.type;
+bool RecordHost::parse_cell(const Source& source, std::string_view text, Parsed& parsed) {
+    parsed.type = source.type;
+    parsed.is_text = false;
+    parsed.cut = false;
     switch (source.type) {
         case FCL_T_NUMBER: {
-            if (text.empty()) return copy_text("0", raw);
+            parsed.is_text = true;
+            if (text.empty()) {
+                parsed.text = "0";
+                return true;
+            }
             if (!is_number_text(text) || text.size() > kMaxRawText) {
-                note(source, "\"" + text + "\" is not a number");
+                note(source, quoted(text, "is not a number"));
                 return false;
             }
             // The library reads "-1.5" and "1.5"; a leading plus sign is dropped.
-            const std::string_view number = text[0] == '+' ? std::string_view(text).substr(1) : std::string_view(text);
-            if (text_numbers_) return copy_text(number, raw);
-            // Double-number mode: the double itself, read once here (correctly rounded, like the
+            const std::string_view number = text[0] == '+' ? text.substr(1) : text;
+            parsed.text = number;
+            if (text_numbers_) return true;
+            // Double-number mode: the double itself, read here (correctly rounded, like the
             // library's own reading of the text).
             double value = 0;
             std::from_chars(number.data(), number.data() + number.size(), value);
-            std::memcpy(raw, &value, sizeof value);
-            *type = word(FCL_T_NUMBER, FCL_RAW_DOUBLE);
+            parsed.is_text = false;
+            std::memcpy(parsed.bytes, &value, sizeof value);
+            parsed.size = sizeof value;
+            parsed.type = word(FCL_T_NUMBER, FCL_RAW_DOUBLE);
             return true;
         }
         case FCL_T_DATE: {
             char digits[9] = "00000000";
             if (!text.empty() && !date_digits(text, digits)) {
-                note(source, "\"" + text + "\" is not a date (yyyy/mm/dd, yyyy-mm-dd or yyyymmdd)");
+                note(source, quoted(text, "is not a date (yyyy/mm/dd, yyyy-mm-dd or yyyymmdd)"));
                 return false;
             }
-            return copy_text(digits, raw);
+            std::memcpy(parsed.bytes, digits, sizeof digits);
+            parsed.size = sizeof digits;
+            return true;
         }
         case FCL_T_TIME: {
             char digits[7] = "000000";
             if (!text.empty() && !time_digits(text, digits)) {
-                note(source, "\"" + text + "\" is not a time (hh:mm or hh:mm:ss)");
+                note(source, quoted(text, "is not a time (hh:mm or hh:mm:ss)"));
                 return false;
             }
-            return copy_text(digits, raw);
+            std::memcpy(parsed.bytes, digits, sizeof digits);
+            parsed.size = sizeof digits;
+            return true;
         }
         case FCL_T_LOGICAL: {
             bool flag = false;
             if (!text.empty() && !logical_value(text, flag)) {
-                note(source, "\"" + text + "\" is not a logical (true, false, 1 or 0)");
+                note(source, quoted(text, "is not a logical (true, false, 1 or 0)"));
                 return false;
             }
-            raw[0] = flag ? 1 : 0;
-            *type = word(FCL_T_LOGICAL, FCL_RAW_U8);
+            parsed.bytes[0] = flag ? 1 : 0;
+            parsed.size = 1;
+            parsed.type = word(FCL_T_LOGICAL, FCL_RAW_U8);
             return true;
         }
-        default:
-            if (!copy_text(text, raw)) note(source, "text longer than 517 bytes was cut");
+        default: {
+            const std::size_t length = cut_length(text);
+            parsed.is_text = true;
+            parsed.text = text.substr(0, length);
+            parsed.cut = length != text.size();
             return true;
+        }
     }
+}
+
+bool RecordHost::write_cell(const Source& source, std::string_view text, std::uint8_t* raw, std::uint16_t* type) {
+    Parsed& parsed = parsed_[source.index];
+    if (parsed.record != record_) {
+        if (!parse_cell(source, text, parsed)) return false;
+        parsed.record = record_;
+    }
+    *type = parsed.type;
+    if (!parsed.is_text) {
+        std::memcpy(raw, parsed.bytes, parsed.size);
+        return true;
+    }
+    std::memcpy(raw, parsed.text.data(), parsed.text.size());
+    raw[parsed.text.size()] = 0;
+    if (parsed.cut) note(source, "text longer than 517 bytes was cut");
+    return true;
 }
 
 bool RecordHost::write_column(const Source& source, std::uint8_t* raw, std::uint16_t* type) {
@@ -183,8 +257,8 @@ bool RecordHost::write_value(const Source& source, std::uint8_t* raw, std::uint1
         empty = false;
         return write_column(source, raw, type);
     }
-    static const std::string kEmpty;
-    const std::string& text = cells_ && source.index < cells_->size() ? (*cells_)[source.index] : kEmpty;
+    const std::string_view text =
+        cells_ && source.index < cells_->size() ? (*cells_)[source.index] : std::string_view();
     empty = text.empty();
     return write_cell(source, text, raw, type);
 }

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fclib.h"
@@ -31,14 +32,16 @@ public:
     // Column `column`'s result, once computed in a record, is readable under `name`.
     void add_column(std::string name, std::uint8_t type, std::string label, std::size_t column);
 
-    // The record that formulas now read. `cells` stays owned by the caller.
-    void begin_record(const std::vector<std::string>* cells, std::uint16_t pass_key, bool group_last);
+    // The record that formulas now read (code page 932). `cells` and the texts it views stay
+    // owned by the caller and unchanged until the next begin_record.
+    void begin_record(const std::vector<std::string_view>* cells, std::uint16_t pass_key, bool group_last);
 
     // Stores column `column`'s result of the current record; `ok` false after a failed run.
     void set_column_result(std::size_t column, const std::uint8_t* value, bool ok);
 
-    // Counts aggregate calls from here on (for the report engine's resynchronisation).
-    void begin_execution();
+    // Counts aggregate calls from here on (for the report engine's resynchronisation); the
+    // formula about to run is the report's column `formula`.
+    void begin_execution(std::size_t formula = 0);
     std::uint32_t aggregate_calls() const { return calls_; }
 
     // What went wrong in the last field request ("unknown field or column "X"", a value that
@@ -47,7 +50,8 @@ public:
     std::string take_problem();
 
     // The library's field callback; `data` is the host for field requests. Aggregate requests
-    // carry the library's own request in `data` and go to the host made current by activate().
+    // carry the library's own request in `data` and go to the host made current by activate()
+    // on the calling thread (each thread of a report runs its own host).
     static std::int32_t callback(void* data, const char* name, void* raw, std::uint16_t* type);
     void activate() { current_ = this; }
 
@@ -62,7 +66,34 @@ private:
         std::size_t index;
     };
 
-    const Source* find(const char* name) const;
+    // A field's value in the current record, converted once and reused by every later fetch of
+    // the record: the raw bytes and type word for numbers (double mode), dates, times and
+    // logicals, the text cut to the raw buffer for the rest.
+    struct Parsed {
+        std::uint64_t record = 0;  // record_ when filled; 0 never matches
+        std::uint16_t type = 0;
+        bool is_text = false;
+        bool cut = false;          // the text was cut: noted on every fetch
+        std::uint8_t size = 0;
+        std::uint8_t bytes[sizeof(double) + 1] = {};
+        std::string_view text;
+    };
+    // Remembers which source a name pointer of the library stood for. The library passes each
+    // name from its context's work area, so one formula asks with the same pointers in every
+    // record (other formulas reuse them for other names: each formula has its own list). The
+    // name itself is compared too, since a pointer alone proves nothing.
+    struct NameSlot {
+        const char* name = nullptr;
+        const Source* source = nullptr;
+    };
+    static constexpr std::size_t kNameSlots = 8;  // per formula; more names share them
+    struct NameSlots {
+        std::array<NameSlot, kNameSlots> slots{};
+        std::size_t next = 0;  // the slot a new name takes
+    };
+
+    const Source* find(const char* name);
+    const Source* search(const char* name) const;
     std::int32_t field_request(const char* name, std::uint8_t* raw, std::uint16_t* type);
     std::int32_t value_request(const char* name, std::uint8_t* raw, std::uint16_t* type);
     std::int32_t p_value_request(const char* name, std::uint8_t* raw, std::uint16_t* type);
@@ -71,17 +102,24 @@ private:
     // Writes the source's value for the callback; false (with a problem noted) when it has none
     // that fits, `empty` true when the cell is empty.
     bool write_value(const Source& source, std::uint8_t* raw, std::uint16_t* type, bool& empty);
-    bool write_cell(const Source& source, const std::string& text, std::uint8_t* raw, std::uint16_t* type);
+    bool write_cell(const Source& source, std::string_view text, std::uint8_t* raw, std::uint16_t* type);
+    // Fills `parsed` from the cell text; false (with a problem noted) when the text does not
+    // fit the field's type.
+    bool parse_cell(const Source& source, std::string_view text, Parsed& parsed);
     bool write_column(const Source& source, std::uint8_t* raw, std::uint16_t* type);
     void note(const Source& source, const std::string& what);
 
-    static RecordHost* current_;
+    static thread_local RecordHost* current_;
 
     bool text_numbers_;
     std::vector<Source> sources_;
     std::vector<std::array<std::uint8_t, FCL_MAX_VALUE>> column_values_;
     std::vector<bool> column_ok_;
-    const std::vector<std::string>* cells_ = nullptr;
+    const std::vector<std::string_view>* cells_ = nullptr;
+    std::uint64_t record_ = 1;
+    std::vector<Parsed> parsed_;  // by cell index
+    std::vector<NameSlots> names_;  // by formula
+    NameSlots* formula_names_ = nullptr;
     std::uint16_t pass_key_ = 2;
     bool group_last_ = true;
     std::uint32_t calls_ = 0;

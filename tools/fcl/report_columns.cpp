@@ -1,6 +1,7 @@
 #include "report_columns.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "compile_diagnostics.h"
 #include "formula_items.h"
@@ -21,6 +22,10 @@ bool collect_aggregates(ReportFormula& formula, bool text_numbers) {
     const auto items = formula_items(formula.code, text_numbers);
     for (std::size_t i = 0; i < items.size(); ++i) {
         const unsigned index = call_index(items[i]);
+        const FunctionName* function = function_name(index);
+        // PAGE's counter and the aggregates' slots live in the library for the whole process.
+        if (function && !formula.ordered_call && (is_aggregate(index) || std::strcmp(function->name, "PAGE") == 0))
+            formula.ordered_call = function->name;
         if (!is_aggregate(index)) continue;
         const std::uint8_t before = i > 0 ? items[i - 1].bytes[0] : 0;
         if (before != FCL_T_FIELD && before != FCL_T_NAME) {
@@ -74,6 +79,8 @@ bool compile_columns(const std::vector<ColumnText>& columns, TextCodec& codec, R
             continue;
         }
         host.add_column(name, formula.code[0], formula.text.header, i);
+        formula.name = std::move(name);
+        formula.source = std::move(text);
     }
     return all;
 }

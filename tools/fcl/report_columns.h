@@ -15,6 +15,11 @@ namespace fcltool {
 
 struct ReportFormula {
     ColumnText text;
+    std::string name;    // the header in code page 932, as later columns name it
+    std::string source;  // the formula in code page 932
+    // A function that must see the records one after another, in order (an aggregate or
+    // PAGE), or null: such a formula keeps the report on one thread.
+    const char* ordered_call = nullptr;
     unsigned char code[FCL_MAX_CODE] = {};
     std::uint16_t length = 0;
     // The plain aggregates the formula calls, in execution order: each takes the next slot of

@@ -83,6 +83,18 @@ int run_report(const Options& options) {
         return kExitFormula;
     }
 
+    settings.threads = options.threads;
+    if (settings.threads > 1) {
+        for (const auto& formula : formulas) {
+            if (!formula.ordered_call) continue;
+            // The results depend on the order of the records: one thread keeps it.
+            std::fprintf(stderr, "fcl report: column \"%s\" uses %s, which follows the records in order: running on one thread\n",
+                         formula.text.header.c_str(), formula.ordered_call);
+            settings.threads = 1;
+            break;
+        }
+    }
+
     std::vector<ReportColumn> columns;
     for (const auto& formula : formulas)
         columns.push_back({formula.text.header, formula.code[0] == FCL_T_NUMBER, !formula.aggregates.empty()});

@@ -1,6 +1,10 @@
 #include "report_runner.h"
 
+#include <array>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 
 #include "status_text.h"
 #include "value_text.h"
@@ -10,6 +14,14 @@ namespace fcltool {
 namespace {
 
 constexpr std::uint64_t kProgressStep = 100000;
+
+// Records per chunk of a threaded run: the first chunks are small so that every thread gets
+// work at once (and short inputs still spread over the threads), later ones large so that the
+// hand-over costs nothing against the formulas' work.
+constexpr std::size_t kFirstChunk = 16;
+constexpr std::size_t kLargestChunk = 1024;
+// Chunks in flight per thread: being filled, run, or waiting to be written.
+constexpr std::size_t kChunksPerThread = 4;
 
 // Pass keys change with every record so that the library restarts its slot numbering; they stay
 // within 2..1000, clear of the library's status codes, so a key returned as a status (the slot
@@ -33,97 +45,66 @@ ReportCell::Kind kind_of(std::uint8_t type) {
     }
 }
 
-}  // namespace
-
-ReportRunner::ReportRunner(ReportInput& input, std::vector<ReportFormula>& formulas, RecordHost& host,
-                           AggregateSync* sync, ReportWriter& writer, TextCodec& codec, RunSettings settings)
-    : input_(input),
-      formulas_(formulas),
-      host_(host),
-      sync_(sync),
-      writer_(writer),
-      codec_(codec),
-      cache_(codec),
-      settings_(settings),
-      cells_(formulas.size()),
-      subtotal_(formulas.size()) {}
-
-bool ReportRunner::run(std::string& error) {
-    CsvReader& reader = input_.reader();
-    std::vector<std::string> current;
-    std::vector<std::string> next;
-    const auto read = [&](std::vector<std::string>& record) {
-        const bool got = reader.next(record);
-        if (reader.unterminated())
-            error = "line " + std::to_string(reader.record_line()) + ": a quoted cell runs to the end of the input";
-        return got;
-    };
-    bool have = read(current);
-    std::uint64_t line = reader.record_line();
-    bool group_open = false;
-    const bool grouped = settings_.group_field >= 0;
-    while (have && error.empty()) {
-        const bool have_next = read(next);
-        const std::uint64_t next_line = reader.record_line();
-        if (!error.empty()) return false;
-        const std::string& key = cell_of(current, settings_.group_field);
-        const bool group_last = !have_next || (grouped && key != cell_of(next, settings_.group_field));
-        if (!group_open) {
-            writer_.group_begin(grouped ? &key : nullptr);
-            group_open = true;
-        }
-        if (!run_record(current, line, group_last, error)) return false;
-        if (group_last) {
-            writer_.group_end(grouped ? "Subtotal " + key : "Total", subtotal_);
-            group_open = false;
-        }
-        current.swap(next);
-        line = next_line;
-        have = have_next;
-        if (records_ % kProgressStep == 0) progress();
-    }
-    return error.empty();
+std::vector<const unsigned char*> codes_of(const std::vector<ReportFormula>& formulas) {
+    std::vector<const unsigned char*> codes;
+    for (const auto& formula : formulas) codes.push_back(formula.code);
+    return codes;
 }
 
-bool ReportRunner::run_record(const std::vector<std::string>& record, std::uint64_t line, bool group_last,
-                              std::string& error) {
-    ++records_;
+}  // namespace
+
+// ---- One record -------------------------------------------------------------------------
+
+RecordEvaluator::RecordEvaluator(const std::vector<InputField>& fields, const std::vector<ReportFormula>& formulas,
+                                 std::vector<const unsigned char*> codes, RecordHost& host, FCLHANDLE handle,
+                                 AggregateSync* sync, TextCodec& codec, const RunSettings& settings)
+    : fields_(fields),
+      formulas_(formulas),
+      codes_(std::move(codes)),
+      host_(host),
+      handle_(handle),
+      sync_(sync),
+      codec_(codec),
+      cache_(codec),
+      settings_(settings) {}
+
+bool RecordEvaluator::evaluate(const std::vector<std::string>& record, std::uint64_t number, std::uint64_t line,
+                               bool group_last, std::vector<ReportCell>& cells, std::vector<std::string>& messages,
+                               std::string& error) {
+    number_ = number;
     line_ = line;
-    const auto& fields = input_.fields();
     converted_.resize(record.size());
     for (std::size_t i = 0; i < record.size(); ++i) {
         if (!cache_.to_cp932(i, record[i], converted_[i])) {
-            error = where() + ", field " + (i < fields.size() ? fields[i].label : std::to_string(i + 1)) +
+            error = where() + ", field " + (i < fields_.size() ? fields_[i].label : std::to_string(i + 1)) +
                     ": text that is not UTF-8 or that code page 932 cannot hold";
             return false;
         }
     }
-    if (record.size() != fields.size())
-        messages_.add(where() + ": " + std::to_string(record.size()) + " cells where the header has " +
-                      std::to_string(fields.size()));
-    host_.begin_record(&converted_, pass_key(records_), group_last);
+    if (record.size() != fields_.size())
+        messages.push_back(where() + ": " + std::to_string(record.size()) + " cells where the header has " +
+                           std::to_string(fields_.size()));
+    host_.begin_record(&converted_, pass_key(number), group_last);
     unsigned char result[FCL_MAX_VALUE];
+    cells.resize(formulas_.size());
     for (std::size_t column = 0; column < formulas_.size(); ++column) {
-        const ReportFormula& formula = formulas_[column];
-        host_.begin_execution();
-        const std::uint16_t status = FCLEXECUTE(RecordHost::callback, &host_, formula.code, result);
+        host_.begin_execution(column);
+        const std::uint16_t status =
+            handle_ ? FCLEXECUTE2(RecordHost::callback, &host_, codes_[column], result, handle_)
+                    : FCLEXECUTE(RecordHost::callback, &host_, codes_[column], result);
         host_.set_column_result(column, result, status == FCL_OK);
-        fill_cell(cells_[column], result, status, column);
-        if (status != FCL_OK && sync_) sync_->skip_rest(formula, host_.aggregate_calls(), host_);
+        fill_cell(cells[column], result, status, column, messages);
+        if (status != FCL_OK && sync_) sync_->skip_rest(formulas_[column], host_.aggregate_calls(), host_);
     }
-    writer_.row(cells_);
-    if (group_last)
-        for (std::size_t column = 0; column < formulas_.size(); ++column)
-            subtotal_[column] = formulas_[column].aggregates.empty() ? ReportCell{} : cells_[column];
     return true;
 }
 
-std::string ReportRunner::where() const {
-    return "row " + std::to_string(records_) + " (line " + std::to_string(line_) + ")";
+std::string RecordEvaluator::where() const {
+    return "row " + std::to_string(number_) + " (line " + std::to_string(line_) + ")";
 }
 
-void ReportRunner::fill_cell(ReportCell& cell, const unsigned char* result, std::uint16_t status,
-                             std::size_t column) {
+void RecordEvaluator::fill_cell(ReportCell& cell, const unsigned char* result, std::uint16_t status,
+                                std::size_t column, std::vector<std::string>& messages) {
     const auto place = [&] { return where() + ", column \"" + formulas_[column].text.header + "\": "; };
     std::string detail;
     if (host_.has_problem()) codec_.to_outside(host_.take_problem(), detail);
@@ -137,19 +118,371 @@ void ReportRunner::fill_cell(ReportCell& cell, const unsigned char* result, std:
             cell.status = status;
             cell.text = status_meaning(status);
         }
-        messages_.add(place() + (cell.status == kSlotLimitStatus ? cell.text : status_line(status)) +
-                      (detail.empty() ? "" : " (" + detail + ")"));
+        messages.push_back(place() + (cell.status == kSlotLimitStatus ? cell.text : status_line(status)) +
+                           (detail.empty() ? "" : " (" + detail + ")"));
         return;
     }
-    if (!detail.empty()) messages_.add(place() + detail);
+    if (!detail.empty()) messages.push_back(place() + detail);
     cell.kind = kind_of(result[0]);
     cell.status = 0;
+    cell.text.clear();
     if (cell.kind != ReportCell::Kind::Text) {
-        cell.text = value_text(result, settings_.text_numbers, settings_.exact);
+        append_value_text(cell.text, result, settings_.text_numbers, settings_.exact);
         return;
     }
-    if (!codec_.to_outside(value_text(result, settings_.text_numbers, settings_.exact), cell.text))
-        messages_.add(place() + "bytes with no character, shown as \\xNN");
+    scratch_.clear();
+    append_value_text(scratch_, result, settings_.text_numbers, settings_.exact);
+    if (!cache_.to_outside(column, scratch_, cell.text)) messages.push_back(place() + "bytes with no character, shown as \\xNN");
+}
+
+// ---- The threads ------------------------------------------------------------------------
+
+// A run of consecutive records with their cells. Its storage is reused from chunk to chunk, so
+// that a warm run allocates nothing per record.
+struct ReportRunner::Chunk {
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::uint64_t> lines;
+    std::vector<char> group_last;
+    std::size_t count = 0;
+    std::uint64_t first = 0;  // number of the first record, 1-based
+    // Filled by the worker:
+    std::vector<std::vector<ReportCell>> cells;
+    std::vector<std::string> messages;
+    std::vector<std::size_t> message_end;  // per record: messages.size() after it
+    std::size_t done = 0;                  // records run; fewer than count after `error`
+    std::uint64_t failures = 0;
+    std::string error;
+    bool ready = false;  // guarded by the pool's mutex
+};
+
+struct ReportRunner::Worker {
+    Worker(bool text_numbers, bool raw_codec) : host(text_numbers), codec(raw_codec) {}
+    ~Worker() { FCLRELEASEHANDLE(handle); }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    FCLHANDLE handle = nullptr;
+    RecordHost host;
+    TextCodec codec;
+    std::vector<std::array<unsigned char, FCL_MAX_CODE>> codes;
+    std::unique_ptr<RecordEvaluator> evaluator;
+    std::thread thread;
+};
+
+// The ring of chunks: the main thread fills chunk `submitted_ % size`, the workers take them in
+// order, the main thread writes chunk `written_ % size` once it is ready.
+class ReportRunner::Pool {
+public:
+    explicit Pool(std::size_t chunks) : ring_(chunks) {}
+
+    ~Pool() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        work_.notify_all();
+        for (auto& worker : workers_)
+            if (worker->thread.joinable()) worker->thread.join();
+    }
+
+    // The next chunk to fill; null while every chunk is in flight (write one first).
+    Chunk* free_chunk() { return submitted_ - written_ < ring_.size() ? &ring_[submitted_ % ring_.size()] : nullptr; }
+
+    void submit(Chunk& chunk) {
+        chunk.first = next_record_;
+        next_record_ += chunk.count;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++submitted_;
+        }
+        work_.notify_one();
+    }
+
+    bool pending() const { return written_ < submitted_; }
+
+    // The oldest chunk not yet written: waits until it is ready when `wait`, else null when it
+    // is not ready yet.
+    Chunk* oldest(bool wait) {
+        if (!pending()) return nullptr;
+        Chunk& chunk = ring_[written_ % ring_.size()];
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (wait) ready_.wait(lock, [&] { return chunk.ready; });
+        return chunk.ready ? &chunk : nullptr;
+    }
+
+    void written(Chunk& chunk) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            chunk.ready = false;
+        }
+        chunk.count = 0;
+        ++written_;
+    }
+
+    std::vector<std::unique_ptr<Worker>>& workers() { return workers_; }
+
+    void start(std::size_t formulas) {
+        for (auto& worker : workers_) {
+            Worker* self = worker.get();
+            worker->thread = std::thread([this, self, formulas] { work(*self, formulas); });
+        }
+    }
+
+private:
+    void work(Worker& worker, std::size_t formulas) {
+        worker.host.activate();
+        for (;;) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            work_.wait(lock, [&] { return stop_ || taken_ < submitted_; });
+            if (stop_) return;
+            Chunk& chunk = ring_[taken_++ % ring_.size()];
+            lock.unlock();
+            run_chunk(worker, chunk, formulas);
+            lock.lock();
+            chunk.ready = true;
+            lock.unlock();
+            ready_.notify_one();
+        }
+    }
+
+    static void run_chunk(Worker& worker, Chunk& chunk, std::size_t formulas) {
+        chunk.messages.clear();
+        chunk.error.clear();
+        if (chunk.cells.size() < chunk.count) chunk.cells.resize(chunk.count);
+        if (chunk.message_end.size() < chunk.count) chunk.message_end.resize(chunk.count);
+        const std::uint64_t failures = worker.evaluator->failures();
+        chunk.done = 0;
+        for (; chunk.done < chunk.count; ++chunk.done) {
+            const std::size_t i = chunk.done;
+            chunk.cells[i].resize(formulas);
+            if (!worker.evaluator->evaluate(chunk.records[i], chunk.first + i, chunk.lines[i], chunk.group_last[i] != 0,
+                                            chunk.cells[i], chunk.messages, chunk.error))
+                break;
+            chunk.message_end[i] = chunk.messages.size();
+        }
+        chunk.failures = worker.evaluator->failures() - failures;
+    }
+
+    std::vector<Chunk> ring_;
+    std::vector<std::unique_ptr<Worker>> workers_;
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable ready_;
+    std::size_t submitted_ = 0;  // written by the main thread under the mutex
+    std::size_t taken_ = 0;      // guarded by the mutex
+    std::size_t written_ = 0;    // the main thread's own
+    std::uint64_t next_record_ = 1;
+    bool stop_ = false;
+};
+
+// ---- The loop ---------------------------------------------------------------------------
+
+ReportRunner::ReportRunner(ReportInput& input, std::vector<ReportFormula>& formulas, RecordHost& host,
+                           AggregateSync* sync, ReportWriter& writer, TextCodec& codec, RunSettings settings)
+    : input_(input),
+      formulas_(formulas),
+      host_(host),
+      sync_(sync),
+      writer_(writer),
+      codec_(codec),
+      settings_(settings),
+      cells_(formulas.size()),
+      subtotal_(formulas.size()) {}
+
+ReportRunner::~ReportRunner() = default;
+
+bool ReportRunner::run(std::string& error) {
+    return settings_.threads > 1 && !sync_ ? run_threaded(error) : run_sequential(error);
+}
+
+bool ReportRunner::read(std::vector<std::string>& record, std::string& error) {
+    CsvReader& reader = input_.reader();
+    const bool got = reader.next(record);
+    if (reader.unterminated())
+        error = "line " + std::to_string(reader.record_line()) + ": a quoted cell runs to the end of the input";
+    return got;
+}
+
+void ReportRunner::open_group(const std::vector<std::string>& record) {
+    if (group_open_) return;
+    writer_.group_begin(settings_.group_field >= 0 ? &cell_of(record, settings_.group_field) : nullptr);
+    group_open_ = true;
+}
+
+void ReportRunner::write_record(const std::vector<std::string>& record, const std::vector<ReportCell>& cells,
+                                bool group_last, const std::vector<std::string>& messages, std::size_t first_message,
+                                std::size_t end_message) {
+    for (std::size_t i = first_message; i < end_message; ++i) messages_.add(messages[i]);
+    writer_.row(cells);
+    if (!group_last) return;
+    for (std::size_t column = 0; column < formulas_.size(); ++column) {
+        if (formulas_[column].aggregates.empty()) {
+            subtotal_[column].kind = ReportCell::Kind::Empty;
+            subtotal_[column].status = 0;
+            subtotal_[column].text.clear();
+        } else {
+            subtotal_[column] = cells[column];
+        }
+    }
+    if (settings_.group_field >= 0) {
+        label_.assign("Subtotal ");
+        label_ += cell_of(record, settings_.group_field);
+    } else {
+        label_.assign("Total");
+    }
+    writer_.group_end(label_, subtotal_);
+    group_open_ = false;
+}
+
+bool ReportRunner::run_sequential(std::string& error) {
+    CsvReader& reader = input_.reader();
+    RecordEvaluator evaluator(input_.fields(), formulas_, codes_of(formulas_), host_, nullptr, sync_, codec_,
+                              settings_);
+    std::vector<std::string> current;
+    std::vector<std::string> next;
+    bool have = read(current, error);
+    std::uint64_t line = reader.record_line();
+    const bool grouped = settings_.group_field >= 0;
+    while (have && error.empty()) {
+        const bool have_next = read(next, error);
+        const std::uint64_t next_line = reader.record_line();
+        if (!error.empty()) break;
+        const bool group_last = !have_next || (grouped && cell_of(current, settings_.group_field) !=
+                                                              cell_of(next, settings_.group_field));
+        open_group(current);
+        ++records_;
+        record_messages_.clear();
+        const bool ran = evaluator.evaluate(current, records_, line, group_last, cells_, record_messages_, error);
+        failures_ = evaluator.failures();
+        if (!ran) {
+            for (const auto& message : record_messages_) messages_.add(message);
+            break;
+        }
+        write_record(current, cells_, group_last, record_messages_, 0, record_messages_.size());
+        current.swap(next);
+        line = next_line;
+        have = have_next;
+        if (records_ % kProgressStep == 0) progress();
+    }
+    return error.empty();
+}
+
+bool ReportRunner::write_chunk(const Chunk& chunk, std::string& error) {
+    failures_ += chunk.failures;
+    for (std::size_t i = 0; i < chunk.count; ++i) {
+        open_group(chunk.records[i]);
+        ++records_;
+        if (i == chunk.done) {  // the record that stops the report (no message comes before it)
+            error = chunk.error;
+            return false;
+        }
+        write_record(chunk.records[i], chunk.cells[i], chunk.group_last[i] != 0, chunk.messages,
+                     i ? chunk.message_end[i - 1] : 0, chunk.message_end[i]);
+        if (records_ % kProgressStep == 0) progress();
+    }
+    return true;
+}
+
+bool ReportRunner::run_threaded(std::string& error) {
+    CsvReader& reader = input_.reader();
+    Pool pool(settings_.threads * kChunksPerThread);
+    // Each thread compiles the formulas again on its own handle, with its own host.
+    for (unsigned i = 0; i < settings_.threads; ++i) {
+        auto worker = std::make_unique<Worker>(settings_.text_numbers, codec_.raw());
+        worker->handle = FCLCREATEHANDLE();
+        if (!worker->handle) {
+            error = "cannot make a library handle for thread " + std::to_string(i + 1);
+            return false;
+        }
+        for (std::size_t field = 0; field < input_.fields().size(); ++field) {
+            const InputField& input = input_.fields()[field];
+            worker->host.add_field(input.name, input.type, input.label, field);
+        }
+        worker->codes.resize(formulas_.size());
+        std::vector<const unsigned char*> codes;
+        worker->host.activate();
+        for (std::size_t column = 0; column < formulas_.size(); ++column) {
+            const ReportFormula& formula = formulas_[column];
+            unsigned char* code = worker->codes[column].data();
+            std::uint16_t length = 0;
+            const std::uint16_t status = FCLCOMPILE2(RecordHost::callback, &worker->host, formula.source.c_str(), code,
+                                                     &length, worker->handle);
+            if (status != FCL_OK) {
+                error = "column \"" + formula.text.header + "\": cannot compile it for thread " +
+                        std::to_string(i + 1) + ": " + status_line(status);
+                return false;
+            }
+            worker->host.add_column(formula.name, code[0], formula.text.header, column);
+            codes.push_back(code);
+        }
+        worker->evaluator = std::make_unique<RecordEvaluator>(input_.fields(), formulas_, std::move(codes), worker->host,
+                                                              worker->handle, nullptr, worker->codec, settings_);
+        pool.workers().push_back(std::move(worker));
+    }
+    host_.activate();
+    pool.start(formulas_.size());
+
+    const bool grouped = settings_.group_field >= 0;
+    std::size_t chunk_size = kFirstChunk;
+    Chunk* chunk = nullptr;
+    bool stopped = false;  // a written record stopped the report
+    const auto submit = [&] {
+        if (!chunk || chunk->count == 0) return;
+        pool.submit(*chunk);
+        chunk = nullptr;
+        if (chunk_size < kLargestChunk) chunk_size *= 2;
+    };
+    // Writes the chunks that are ready, in order; first waits for the oldest when `wait`.
+    const auto write_ready = [&](bool wait) {
+        for (bool first = true; !stopped; first = false) {
+            Chunk* done = pool.oldest(wait && first);
+            if (!done) return;
+            stopped = !write_chunk(*done, error);
+            pool.written(*done);
+        }
+    };
+
+    std::vector<std::string> current;
+    std::vector<std::string> next;
+    bool have = read(current, error);
+    std::uint64_t line = reader.record_line();
+    while (have && error.empty() && !stopped) {
+        const bool have_next = read(next, error);
+        const std::uint64_t next_line = reader.record_line();
+        if (!error.empty()) break;
+        const bool group_last = !have_next || (grouped && cell_of(current, settings_.group_field) !=
+                                                              cell_of(next, settings_.group_field));
+        while (!chunk && !stopped) {
+            chunk = pool.free_chunk();
+            if (!chunk) write_ready(true);
+        }
+        if (stopped) break;
+        if (chunk->count == 0) {
+            if (chunk->records.size() < chunk_size) {
+                chunk->records.resize(chunk_size);
+                chunk->lines.resize(chunk_size);
+                chunk->group_last.resize(chunk_size);
+            }
+        }
+        const std::size_t slot = chunk->count++;
+        chunk->records[slot].swap(current);
+        chunk->lines[slot] = line;
+        chunk->group_last[slot] = group_last ? 1 : 0;
+        if (chunk->count == chunk_size) {
+            submit();
+            write_ready(false);
+        }
+        current.swap(next);
+        line = next_line;
+        have = have_next;
+    }
+    // A read error ends the input before the record in hand: what came before still runs.
+    std::string read_error;
+    if (!stopped) read_error.swap(error);
+    submit();
+    while (pool.pending() && !stopped) write_ready(true);
+    if (!stopped) error = read_error;
+    return error.empty();
 }
 
 void ReportRunner::progress() {

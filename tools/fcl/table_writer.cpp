@@ -15,8 +15,7 @@ constexpr std::size_t kSampleLines = 1000;
 constexpr const char* kGap = "  ";
 
 // Control characters (a line break inside a quoted CSV cell) would break the table's lines.
-std::string visible(const std::string& text) {
-    std::string out;
+void append_visible(std::string& out, const std::string& text) {
     for (char c : text) {
         if (c == '\n') {
             out += "\\n";
@@ -32,11 +31,26 @@ std::string visible(const std::string& text) {
             out += c;
         }
     }
+}
+
+std::string visible(const std::string& text) {
+    std::string out;
+    append_visible(out, text);
     return out;
 }
 
+void append_cell_text(std::string& out, const ReportCell& cell) {
+    if (cell.kind == ReportCell::Kind::Error) {
+        out += error_cell_text(cell.status);
+    } else {
+        append_visible(out, cell.text);
+    }
+}
+
 std::string cell_text(const ReportCell& cell) {
-    return cell.kind == ReportCell::Kind::Error ? error_cell_text(cell.status) : visible(cell.text);
+    std::string out;
+    append_cell_text(out, cell);
+    return out;
 }
 
 class TableWriter : public ReportWriter {
@@ -54,6 +68,18 @@ public:
     }
 
     void row(const std::vector<ReportCell>& cells) override {
+        if (released_) {
+            // Widths are settled: the line goes out at once, built in buffers kept from row to row.
+            line_.clear();
+            for (std::size_t i = 0; i < columns_.size(); ++i) {
+                if (i) line_ += kGap;
+                text_.clear();
+                if (i < cells.size()) append_cell_text(text_, cells[i]);
+                append_aligned(line_, text_, i);
+            }
+            end_line(line_);
+            return;
+        }
         Line line{Line::Kind::Row, {}, {}};
         for (const auto& cell : cells) line.texts.push_back(cell_text(cell));
         add(std::move(line));
@@ -144,11 +170,18 @@ private:
     }
 
     // Number columns are right-aligned, their headers included.
-    std::string aligned(const std::string& text, std::size_t column) const {
+    void append_aligned(std::string& out, const std::string& text, std::size_t column) const {
         const std::size_t used = width(text);
         const std::size_t pad = widths_[column] > used ? widths_[column] - used : 0;
-        if (columns_[column].numeric) return std::string(pad, ' ') + text;
-        return text + std::string(pad, ' ');
+        if (columns_[column].numeric) out.append(pad, ' ');
+        out += text;
+        if (!columns_[column].numeric) out.append(pad, ' ');
+    }
+
+    std::string aligned(const std::string& text, std::size_t column) const {
+        std::string out;
+        append_aligned(out, text, column);
+        return out;
     }
 
     void cells_line(const std::vector<std::string>& texts) {
@@ -174,6 +207,8 @@ private:
     std::vector<Line> pending_;
     bool released_ = false;
     std::size_t groups_ = 0;
+    std::string line_;  // the row being written, once released
+    std::string text_;  // one cell's text
 };
 
 }  // namespace

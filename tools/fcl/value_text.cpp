@@ -27,101 +27,121 @@ std::string_view payload_text(const std::uint8_t* value) {
 
 }  // namespace
 
-std::string plain_decimal(std::string_view payload) {
+void append_plain_decimal(std::string& out, std::string_view payload) {
+    // The digits are read into a fixed array (a payload is never longer than a value), so that
+    // no temporary string is built.
+    char digits[FCL_MAX_VALUE];
+    long count = 0;
     std::size_t pos = 0;
     const bool negative = pos < payload.size() && payload[pos] == '-';
     if (negative || (pos < payload.size() && payload[pos] == '+')) ++pos;
-    std::string digits;
     long point = -1;
     for (; pos < payload.size(); ++pos) {
         const char c = payload[pos];
         if (c >= '0' && c <= '9') {
-            digits += c;
+            if (count == static_cast<long>(sizeof digits)) return static_cast<void>(out.append(payload));
+            digits[count++] = c;
         } else if (c == '.' && point < 0) {
-            point = static_cast<long>(digits.size());
+            point = count;
         } else {
             break;
         }
     }
-    if (digits.empty()) return std::string(payload);
-    if (point < 0) point = static_cast<long>(digits.size());
+    if (count == 0) return static_cast<void>(out.append(payload));
+    if (point < 0) point = count;
     if (pos < payload.size()) {
-        if (payload[pos] != 'e' && payload[pos] != 'E') return std::string(payload);
+        if (payload[pos] != 'e' && payload[pos] != 'E') return static_cast<void>(out.append(payload));
         long exponent = 0;
         const char* first = payload.data() + pos + 1;
         if (first < payload.data() + payload.size() && *first == '+') ++first;
         const auto [end, error] = std::from_chars(first, payload.data() + payload.size(), exponent);
-        if (error != std::errc() || end != payload.data() + payload.size()) return std::string(payload);
-        if (exponent > kMaxPlainDigits || exponent < -kMaxPlainDigits) return std::string(payload);
+        if (error != std::errc() || end != payload.data() + payload.size()) return static_cast<void>(out.append(payload));
+        if (exponent > kMaxPlainDigits || exponent < -kMaxPlainDigits) return static_cast<void>(out.append(payload));
         point += exponent;
     }
-    // The value is `digits` with the decimal point after the first `point` of them.
-    std::string integer;
-    std::string fraction;
-    const long count = static_cast<long>(digits.size());
-    if (point <= 0) {
-        integer = "0";
-        fraction.assign(static_cast<std::size_t>(-point), '0');
-        fraction += digits;
-    } else if (point >= count) {
-        integer = digits;
-        integer.append(static_cast<std::size_t>(point - count), '0');
-    } else {
-        integer = digits.substr(0, static_cast<std::size_t>(point));
-        fraction = digits.substr(static_cast<std::size_t>(point));
-    }
-    const auto first_nonzero = integer.find_first_not_of('0');
-    integer = first_nonzero == std::string::npos ? "0" : integer.substr(first_nonzero);
-    const auto last_nonzero = fraction.find_last_not_of('0');
-    fraction = last_nonzero == std::string::npos ? "" : fraction.substr(0, last_nonzero + 1);
+    // The value is `digits` with the decimal point after the first `point` of them; positions
+    // outside the digits (before the first, after the last) are zeros.
+    const auto digit = [&](long i) { return i >= 0 && i < count ? digits[i] : '0'; };
+    long integer_first = 0;
+    while (integer_first < point && digit(integer_first) == '0') ++integer_first;
+    long fraction_end = count;
+    while (fraction_end > point && digit(fraction_end - 1) == '0') --fraction_end;
+    const bool has_integer = integer_first < point;
+    const bool has_fraction = fraction_end > point;
+    if (negative && (has_integer || has_fraction)) out += '-';
+    if (!has_integer) out += '0';
+    for (long i = integer_first; i < point; ++i) out += digit(i);
+    if (!has_fraction) return;
+    out += '.';
+    for (long i = point; i < fraction_end; ++i) out += digit(i);
+}
+
+std::string plain_decimal(std::string_view payload) {
     std::string out;
-    if (negative && (integer != "0" || !fraction.empty())) out += '-';
-    out += integer;
-    if (!fraction.empty()) out += '.' + fraction;
+    append_plain_decimal(out, payload);
     return out;
 }
 
-std::string number_text(const std::uint8_t* value, bool text_numbers, bool exact) {
-    if (text_numbers) return plain_decimal(payload_text(value));
+namespace {
+
+void append_number_text(std::string& out, const std::uint8_t* value, bool text_numbers, bool exact) {
+    if (text_numbers) return append_plain_decimal(out, payload_text(value));
     double number;
     std::memcpy(&number, value + 1, sizeof number);
-    if (std::isnan(number)) return "nan";
-    if (std::isinf(number)) return number < 0 ? "-inf" : "inf";
+    if (std::isnan(number)) return static_cast<void>(out += "nan");
+    if (std::isinf(number)) return static_cast<void>(out += number < 0 ? "-inf" : "inf");
     char text[64];
     const auto result = exact ? std::to_chars(text, text + sizeof text, number)
                               : std::to_chars(text, text + sizeof text, number, std::chars_format::general, 15);
-    return std::string(text, result.ptr);
+    out.append(text, result.ptr);
+}
+
+// yyyymmdd as yyyy-mm-dd (hhmmss as hh:mm:ss with `mark` ':' and groups 2, 2, 2).
+void append_digit_groups(std::string& out, std::string_view digits, std::size_t size, char mark,
+                         std::size_t first, std::size_t second) {
+    if (digits.size() != size || !all_digits(digits)) return static_cast<void>(out.append(digits));
+    out.append(digits.substr(0, first));
+    out += mark;
+    out.append(digits.substr(first, second));
+    out += mark;
+    out.append(digits.substr(first + second));
+}
+
+}  // namespace
+
+std::string number_text(const std::uint8_t* value, bool text_numbers, bool exact) {
+    std::string out;
+    append_number_text(out, value, text_numbers, exact);
+    return out;
 }
 
 std::string date_text(std::string_view digits) {
-    if (digits.size() != 8 || !all_digits(digits)) return std::string(digits);
-    std::string out(digits.substr(0, 4));
-    out += '-';
-    out += digits.substr(4, 2);
-    out += '-';
-    out += digits.substr(6, 2);
+    std::string out;
+    append_digit_groups(out, digits, 8, '-', 4, 2);
     return out;
 }
 
 std::string time_text(std::string_view digits) {
-    if (digits.size() != 6 || !all_digits(digits)) return std::string(digits);
-    std::string out(digits.substr(0, 2));
-    out += ':';
-    out += digits.substr(2, 2);
-    out += ':';
-    out += digits.substr(4, 2);
+    std::string out;
+    append_digit_groups(out, digits, 6, ':', 2, 2);
     return out;
 }
 
-std::string value_text(const std::uint8_t* value, bool text_numbers, bool exact) {
+void append_value_text(std::string& out, const std::uint8_t* value, bool text_numbers, bool exact) {
     switch (value[0]) {
-        case FCL_T_STRING: return std::string(payload_text(value));
-        case FCL_T_NUMBER: return number_text(value, text_numbers, exact);
-        case FCL_T_LOGICAL: return value[1] ? "true" : "false";
-        case FCL_T_TIME: return time_text(payload_text(value));
-        case FCL_T_DATE: return date_text(payload_text(value));
-        default: return "";
+        case FCL_T_STRING: out.append(payload_text(value)); return;
+        case FCL_T_NUMBER: append_number_text(out, value, text_numbers, exact); return;
+        case FCL_T_LOGICAL: out += value[1] ? "true" : "false"; return;
+        case FCL_T_TIME: append_digit_groups(out, payload_text(value), 6, ':', 2, 2); return;
+        case FCL_T_DATE: append_digit_groups(out, payload_text(value), 8, '-', 4, 2); return;
+        default: return;
     }
+}
+
+std::string value_text(const std::uint8_t* value, bool text_numbers, bool exact) {
+    std::string out;
+    append_value_text(out, value, text_numbers, exact);
+    return out;
 }
 
 const char* value_type_word(std::uint8_t type) {

@@ -24,6 +24,13 @@ std::string time_text(std::string_view digits);
 // The payload of a value of any type as display text (strings stay in code page 932).
 std::string value_text(const std::uint8_t* value, bool text_numbers, bool exact = true);
 
+// As value_text, appended to `out`: no allocation once `out` has room (the report's cells reuse
+// their texts record after record).
+void append_value_text(std::string& out, const std::uint8_t* value, bool text_numbers, bool exact = true);
+
+// As plain_decimal, appended to `out`.
+void append_plain_decimal(std::string& out, std::string_view payload);
+
 // The word for a value's type: "string", "number", ...; "invalid" for any other type byte.
 const char* value_type_word(std::uint8_t type);
 
