@@ -11,18 +11,14 @@ extern "C" {
 
 #include <cstring>
 
+#include "number_operands.h"
+
 namespace {
 
-struct Profile {
-    const char* a;
-    const char* b;
-};
-
-const Profile kMoney{"1234567.89", "98.7654"};
-const Profile kWide{"987654321098765432109876.543210987654321098765432",
-                    "123456789012345678901234.567890123456789012345678"};
-
-enum class Op { kAdd, kSub, kMul, kDiv, kComp, kFromStr, kToStr };
+using bench::kMoney;
+using bench::kWide;
+using bench::Op;
+using bench::Profile;
 
 BID_UINT128 parse(const char* text) {
     char copy[128];

@@ -4,24 +4,20 @@
 
 #include <cstring>
 
+#include "number_operands.h"
+
 #include "fclib.h"
 #include "number/backend.h"
 
 namespace {
 
-struct Profile {
-    const char* a;
-    const char* b;
-};
-
-const Profile kMoney{"1234567.89", "98.7654"};
-const Profile kWide{"987654321098765432109876.543210987654321098765432",
-                    "123456789012345678901234.567890123456789012345678"};
+using bench::kMoney;
+using bench::kWide;
+using bench::Op;
+using bench::Profile;
 
 constexpr std::int32_t kDecimal = 5;
 constexpr std::int32_t kDouble = 1;
-
-enum class Op { kAdd, kSub, kMul, kDiv, kComp, kFromStr, kToStr };
 
 // How the work number is restored from a before each timed step (the restore is part of
 // the step).

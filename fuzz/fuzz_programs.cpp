@@ -155,11 +155,8 @@ std::uint16_t run_walk(const std::uint8_t* block, std::uint8_t* result, Host& ho
         return fcl::kCodeError;
     }
     std::memcpy(ctx.code_copy, block, length);
-    fcl::reset_operands(ctx);
-    ctx.current_item = ctx.code_copy + fcl::kCodeHeaderSize;
-    const fcl::Status status = fcl::continue_walk(ctx, length, fcl::kCodeHeaderSize);
-    if (status == fcl::kOk) fcl::write_result(ctx.stack[1].value, result);
-    else fcl::write_blank_value(block[0], result);
+    const fcl::Status status = fcl::run_walk(ctx, length, result);
+    if (status != fcl::kOk) fcl::write_blank_value(block[0], result);
     return status;
 }
 

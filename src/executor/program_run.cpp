@@ -140,9 +140,7 @@ Status ProgramRun::hand_over(std::size_t i) {
     ctx_.stack_depth = depth_;
     ctx_.value_used = used_;
     ctx_.current_item = item_before(i);
-    const Status status = continue_walk(ctx_, length_, code_[i].item);
-    if (status == kOk) write_result(ctx_.stack[1].value, result_);
-    return status;
+    return finish_walk(ctx_, length_, code_[i].item, result_);
 }
 
 Status ProgramRun::run() {

@@ -97,6 +97,18 @@ void write_result(const std::uint8_t* value, std::uint8_t* result) {
     else std::memcpy(result, value, value_size(value, kCodeAreaSize));
 }
 
+Status finish_walk(Context& ctx, std::size_t length, std::size_t pos, std::uint8_t* result) {
+    const Status status = continue_walk(ctx, length, pos);
+    if (status == kOk) write_result(ctx.stack[1].value, result);
+    return status;
+}
+
+Status run_walk(Context& ctx, std::size_t length, std::uint8_t* result) {
+    reset_operands(ctx);
+    ctx.current_item = ctx.code_copy + kCodeHeaderSize;
+    return finish_walk(ctx, length, kCodeHeaderSize, result);
+}
+
 Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::uint8_t* code,
                    std::uint8_t* result) {
     ctx.callback = callback;
@@ -109,16 +121,9 @@ Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::u
         return kCodeError;
     }
     std::memcpy(ctx.code_copy, code, length);
-    Status status;
     // A run takes the formula's decoded program; it decodes on first sight.
-    if (const ProgramHeader* program = find_program(ctx, length)) {
-        status = run_program(ctx, *program, result);
-    } else {
-        reset_operands(ctx);
-        ctx.current_item = ctx.code_copy + kCodeHeaderSize;
-        status = continue_walk(ctx, length, kCodeHeaderSize);
-        if (status == kOk) write_result(ctx.stack[1].value, result);
-    }
+    const ProgramHeader* program = find_program(ctx, length);
+    const Status status = program ? run_program(ctx, *program, result) : run_walk(ctx, length, result);
     if (status != kOk && result) write_blank_value(ctx.code_copy[0], result);
     return status;
 }

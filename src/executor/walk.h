@@ -35,4 +35,10 @@ Status continue_walk(Context& ctx, std::size_t length, std::size_t pos);
 // Copies the tagged value at value to result, when there is a result.
 void write_result(const std::uint8_t* value, std::uint8_t* result);
 
+// continue_walk, then on kOk the value to result.
+Status finish_walk(Context& ctx, std::size_t length, std::size_t pos, std::uint8_t* result);
+
+// The whole formula in ctx.code_copy (length bytes) by the walk alone, from an empty stack.
+Status run_walk(Context& ctx, std::size_t length, std::uint8_t* result);
+
 }  // namespace fcl
