@@ -53,8 +53,8 @@ void BM_Compile(benchmark::State& state) {
     state.SetLabel(formula.text);
 }
 
-void BM_Execute(benchmark::State& state) {
-    FCLSETMODE(0);
+void execute_in_mode(benchmark::State& state, int32_t mode) {
+    FCLSETMODE(mode);
     const Formula& formula = kFormulas[state.range(0)];
     void* data = const_cast<char*>(formula.logical_field);
     unsigned char code[FCL_MAX_CODE];
@@ -70,7 +70,13 @@ void BM_Execute(benchmark::State& state) {
         benchmark::DoNotOptimize(result);
     }
     state.SetLabel(formula.text);
+    FCLSETMODE(0);
 }
+
+void BM_Execute(benchmark::State& state) { execute_in_mode(state, 0); }
+
+// Number text in and out, through the default decimal backend.
+void BM_ExecuteTextNumbers(benchmark::State& state) { execute_in_mode(state, 1); }
 
 // A report host's pattern: several formulas per record, run alternately on one context. Time
 // per execution.
@@ -113,6 +119,7 @@ void BM_CompileThenExecute(benchmark::State& state) {
 
 BENCHMARK(BM_Compile)->DenseRange(0, 3);
 BENCHMARK(BM_Execute)->DenseRange(0, 3);
+BENCHMARK(BM_ExecuteTextNumbers)->DenseRange(0, 3);
 BENCHMARK(BM_ExecuteRoundRobin);
 BENCHMARK(BM_CompileThenExecute);
 

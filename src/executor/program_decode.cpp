@@ -16,7 +16,8 @@ namespace fcl {
 
 namespace {
 
-// The operators a program does in place on double-number operands.
+// The operators a program does in place on double-number operands (and, in text-number mode,
+// the arithmetic on kept backend numbers).
 struct InPlace {
     std::string_view name;
     Op op;
@@ -49,7 +50,11 @@ Instruction decode_item(const std::uint8_t* item, std::size_t pos, int depth, bo
     if (item[0] == kFunctionCall) {
         const FunctionRecord* record = function_record(item[1]);
         if (!record || record->argc > depth) return in;
-        in.op = text_numbers ? Op::Call : kOpOfRecord[item[1]];
+        // Number text is arithmetic's alone to keep as backend numbers; the other operators
+        // of text-number mode take their handlers.
+        const Op op = kOpOfRecord[item[1]];
+        const bool arithmetic = op == Op::Add || op == Op::Sub || op == Op::Mul || op == Op::Div;
+        in.op = text_numbers && !arithmetic ? Op::Call : op;
         in.index = item[1];
         in.argc = record->argc;
         return in;

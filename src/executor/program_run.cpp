@@ -6,7 +6,9 @@
 #include "executor/walk.h"
 #include "functions/function_table.h"
 #include "interface/code_format.h"
+#include "interface/number_mode.h"
 #include "interface/values.h"
+#include "number/backend.h"
 
 namespace fcl {
 
@@ -32,6 +34,17 @@ bool holds(Op op, int order) {
     }
 }
 
+using BackendOp = void (*)(void*, const void*);
+
+BackendOp backend_arithmetic(Op op, const Backend& n) {
+    switch (op) {
+        case Op::Add: return n.add;
+        case Op::Sub: return n.sub;
+        case Op::Mul: return n.mul;
+        default: return n.div;
+    }
+}
+
 double arithmetic(Op op, double a, double b) {
     switch (op) {
         case Op::Add: return a + b;
@@ -41,6 +54,11 @@ double arithmetic(Op op, double a, double b) {
     }
 }
 
+// kKeepNumbers: text-number mode with a backend whose payload text reads back as the number
+// written, where each operand that is a number keeps its backend number beside its text, so
+// that arithmetic reads no text. (A separate instance, so that double-number runs pay nothing
+// for it.)
+template <bool kKeepNumbers>
 class ProgramRun {
 public:
     ProgramRun(Context& ctx, const ProgramHeader& program, std::uint8_t* result)
@@ -55,6 +73,10 @@ private:
     }
 
     Status fetch(std::size_t i);
+    // Text-number arithmetic as its handler does it, on the operands' kept numbers.
+    Status text_arithmetic(std::size_t i);
+    // The backend number of the operand below_top places under the top, into slot.
+    void load_number(int below_top, std::uint8_t* slot) const;
     // The walk's call: argc in the result area, the handler, its operands popped, its value pushed.
     Status call(std::size_t i);
     // An operator's value, written where its handler writes it, then pushed in its operands' place.
@@ -72,19 +94,53 @@ private:
     std::uint8_t* result_;
     std::uint16_t depth_ = 0;
     std::uint16_t used_ = 0;
+    // Which entries of numbers_ hold their operand's backend number.
+    bool known_[kMaxOperands + 1];
+    alignas(4) std::uint8_t numbers_[kMaxOperands + 1][kNumberSize];
 };
 
-Status ProgramRun::fetch(std::size_t i) {
+template <bool kKeepNumbers>
+Status ProgramRun<kKeepNumbers>::fetch(std::size_t i) {
     std::uint8_t* slot = ctx_.value_area + used_;
     std::uint16_t size = 0;
     const Status status = fetch_field(ctx_, ctx_.code_copy + code_[i].item, slot, &size);
     if (status != kOk) return status;
     used_ = static_cast<std::uint16_t>(used_ + size);
     ctx_.stack[++depth_] = OperandEntry{slot, size};
+    // A number field's conversion leaves its backend number in the scratch.
+    if constexpr (kKeepNumbers) {
+        known_[depth_] = slot[0] == kNumber;
+        if (known_[depth_]) std::memcpy(numbers_[depth_], ctx_.number_scratch, kNumberSize);
+    }
     return kOk;
 }
 
-Status ProgramRun::call(std::size_t i) {
+template <bool kKeepNumbers>
+void ProgramRun<kKeepNumbers>::load_number(int below_top, std::uint8_t* slot) const {
+    const int at = depth_ - below_top;
+    if (known_[at]) std::memcpy(slot, numbers_[at], kNumberSize);
+    else backend().from_str(slot, payload_text(ctx_.stack[at].value));
+}
+
+// The scratch slots end as the handler leaves them: the value in the first, the second
+// operand in the second. A zero divisor is the handler's to report.
+template <bool kKeepNumbers>
+Status ProgramRun<kKeepNumbers>::text_arithmetic(std::size_t i) {
+    const Backend& n = backend();
+    load_number(0, ctx_.number_scratch2);
+    if (code_[i].op == Op::Div && n.is_zero(ctx_.number_scratch2)) return call(i);
+    load_number(1, ctx_.number_scratch);
+    backend_arithmetic(code_[i].op, n)(ctx_.number_scratch, ctx_.number_scratch2);
+    const std::uint16_t size = write_number_backend(ctx_.result, ctx_.number_scratch);
+    const Status status = push_result(2, size);
+    if (status != kOk) return status;
+    known_[depth_] = true;
+    std::memcpy(numbers_[depth_], ctx_.number_scratch, kNumberSize);
+    return kOk;
+}
+
+template <bool kKeepNumbers>
+Status ProgramRun<kKeepNumbers>::call(std::size_t i) {
     const Instruction& in = code_[i];
     const std::uint8_t* args[kMaxArgs];
     for (int k = 0; k < in.argc; ++k) args[k] = operand(in.argc - 1 - k);
@@ -98,7 +154,8 @@ Status ProgramRun::call(std::size_t i) {
 
 // The value is written from registers to both places: read back from the result area, the
 // type byte and payload written apart would stall the load.
-Status ProgramRun::number_result(int argc, double value) {
+template <bool kKeepNumbers>
+Status ProgramRun<kKeepNumbers>::number_result(int argc, double value) {
     ctx_.result[0] = kNumber;
     std::memcpy(ctx_.result + 1, &value, sizeof value);
     std::uint8_t* slot = pop_for(argc, 9);
@@ -108,7 +165,8 @@ Status ProgramRun::number_result(int argc, double value) {
     return kOk;
 }
 
-Status ProgramRun::logical_result(int argc, bool value) {
+template <bool kKeepNumbers>
+Status ProgramRun<kKeepNumbers>::logical_result(int argc, bool value) {
     ctx_.result[0] = kLogical;
     ctx_.result[1] = value ? 1 : 0;
     std::uint8_t* slot = pop_for(argc, 2);
@@ -118,17 +176,20 @@ Status ProgramRun::logical_result(int argc, bool value) {
     return kOk;
 }
 
-std::uint8_t* ProgramRun::pop_for(int argc, std::uint16_t size) {
+template <bool kKeepNumbers>
+std::uint8_t* ProgramRun<kKeepNumbers>::pop_for(int argc, std::uint16_t size) {
     // The decoder made sure the operands are there.
     for (int k = 0; k < argc; ++k) used_ = static_cast<std::uint16_t>(used_ - ctx_.stack[depth_--].bytes);
     if (depth_ >= kMaxOperands || used_ + size >= kNodePoolSize) return nullptr;
     std::uint8_t* slot = ctx_.value_area + used_;
     used_ = static_cast<std::uint16_t>(used_ + size);
     ctx_.stack[++depth_] = OperandEntry{slot, size};
+    if constexpr (kKeepNumbers) known_[depth_] = false;
     return slot;
 }
 
-Status ProgramRun::push_result(int argc, std::uint16_t size) {
+template <bool kKeepNumbers>
+Status ProgramRun<kKeepNumbers>::push_result(int argc, std::uint16_t size) {
     if (size == 0) return kCodeError;
     std::uint8_t* slot = pop_for(argc, size);
     if (!slot) return kStackFull;
@@ -136,14 +197,16 @@ Status ProgramRun::push_result(int argc, std::uint16_t size) {
     return kOk;
 }
 
-Status ProgramRun::hand_over(std::size_t i) {
+template <bool kKeepNumbers>
+Status ProgramRun<kKeepNumbers>::hand_over(std::size_t i) {
     ctx_.stack_depth = depth_;
     ctx_.value_used = used_;
     ctx_.current_item = item_before(i);
     return finish_walk(ctx_, length_, code_[i].item, result_);
 }
 
-Status ProgramRun::run() {
+template <bool kKeepNumbers>
+Status ProgramRun<kKeepNumbers>::run() {
     reset_operands(ctx_);
     for (std::size_t i = 0;; ++i) {
         const Instruction& in = code_[i];
@@ -151,6 +214,7 @@ Status ProgramRun::run() {
         switch (in.op) {
             case Op::Push:
                 ctx_.stack[++depth_] = OperandEntry{ctx_.code_copy + in.item, 0};
+                if constexpr (kKeepNumbers) known_[depth_] = false;
                 continue;
             case Op::Fetch:
                 // The walk's room rule: a value of any size must fit, else it takes its slower route.
@@ -163,8 +227,15 @@ Status ProgramRun::run() {
             case Op::Div: {
                 const std::uint8_t* a = operand(1);
                 const std::uint8_t* b = operand(0);
+                if constexpr (kKeepNumbers) {
+                    if (a[0] == kNumber && b[0] == kNumber) {
+                        status = text_arithmetic(i);
+                        break;
+                    }
+                }
                 // Strings to join, other types and a division by zero are the handlers' to judge.
-                if (a[0] != kNumber || b[0] != kNumber || (in.op == Op::Div && payload_double(b) == 0.0)) {
+                if (a[0] != kNumber || b[0] != kNumber || text_numbers() ||
+                    (in.op == Op::Div && payload_double(b) == 0.0)) {
                     status = call(i);
                     break;
                 }
@@ -225,7 +296,9 @@ Status ProgramRun::run() {
                 ctx_.stack_depth = depth_;
                 ctx_.value_used = used_;
                 ctx_.current_item = item_before(i);
-                write_result(ctx_.stack[1].value, result_);
+                // A value the run produced has its size on record; a literal is measured.
+                if (result_ && ctx_.stack[1].bytes != 0) std::memcpy(result_, ctx_.stack[1].value, ctx_.stack[1].bytes);
+                else write_result(ctx_.stack[1].value, result_);
                 return kOk;
             case Op::Handover:
             case Op::None:
@@ -238,8 +311,8 @@ Status ProgramRun::run() {
 }  // namespace
 
 Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
-    ProgramRun run(ctx, program, result);
-    return run.run();
+    if (text_numbers() && payload_round_trips()) return ProgramRun<true>(ctx, program, result).run();
+    return ProgramRun<false>(ctx, program, result).run();
 }
 
 }  // namespace fcl

@@ -1,7 +1,7 @@
 #include "interface/values.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,19 +20,25 @@ T read_raw(const void* raw) {
     return value;
 }
 
-// The raw number as a double, and as exact decimal text for the integer formats.
+// The raw number as a double, and the integer formats' exact value.
 struct RawNumber {
     bool is_text;
     bool is_double;
     bool is_i32;
     double value;
     std::int32_t i32;
+    long long integer;
+};
+
+// The integer as decimal text, which is how a backend reads the integer formats other than I32.
+struct IntegerText {
+    explicit IntegerText(long long integer) { *std::to_chars(text, text + sizeof text - 1, integer).ptr = '\0'; }
     char text[24];
 };
 
 RawNumber read_raw_number(std::uint8_t format, const void* raw) {
     RawNumber n{};
-    long long integer = 0;
+    long long& integer = n.integer;
     switch (format) {
         case FCL_RAW_U8: integer = read_raw<std::uint8_t>(raw); break;
         case FCL_RAW_I8: integer = read_raw<std::int8_t>(raw); break;
@@ -53,7 +59,6 @@ RawNumber read_raw_number(std::uint8_t format, const void* raw) {
             return n;
     }
     n.value = static_cast<double>(integer);
-    std::snprintf(n.text, sizeof n.text, "%lld", integer);
     return n;
 }
 
@@ -101,7 +106,7 @@ std::uint16_t convert_raw_value(std::uint16_t type_word, const void* raw, std::u
             if (n.is_text) b.from_str(ctx.number_scratch, text);
             else if (n.is_double) b.from_dbl(ctx.number_scratch, n.value);
             else if (n.is_i32) b.from_int(ctx.number_scratch, n.i32);
-            else b.from_str(ctx.number_scratch, n.text);
+            else b.from_str(ctx.number_scratch, IntegerText(n.integer).text);
             char number_text[kNumberTextSize];
             b.to_str(ctx.number_scratch, number_text, sizeof number_text, kStyleFull, -1);
             const std::size_t len = std::strlen(number_text);

@@ -47,6 +47,11 @@ struct Backend {
 // The current table. Callers never name a backend; they call its slots.
 const Backend& backend();
 
+// Whether the current backend reads its payload text (ToStr full form, digits -1) back as the
+// very number it was written from, so that a run may keep the number instead of reading the
+// text again. The decimal backend's digit string is exact; the double backend's 16 digits are not.
+bool payload_round_trips();
+
 // NumSetup: 5 installs the decimal backend, 1 the double backend with type code 1,
 // anything else the double backend with type code 0.
 void install_backend(std::int32_t type);

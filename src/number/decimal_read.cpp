@@ -1,4 +1,5 @@
 // Decimal numbers from text, from 32-bit integers and from doubles.
+#include <cmath>
 #include <cstdint>
 
 #include "number/decimal.h"
@@ -162,10 +163,32 @@ void from_integer(Number& x, std::int32_t value) {
 }
 
 // The double's "%.15e" text read as number text: 16 significant digits. NaN and the
-// infinities have no digits and read as zero.
+// infinities have no digits and read as zero. Where the digits are known without the text,
+// the number is built from them: 16 digits times 10^power hold exactly in three limbs, and
+// the normal form of an exact value is the one the text reads as.
 void from_double(Number& x, double value) {
+    constexpr int kDigits = 16;
+    std::uint64_t significand = 0;
+    int exponent = 0;
+    if (platform::scientific_digits(value, kDigits, significand, exponent)) {
+        const int power = exponent - (kDigits - 1);
+        const int limbs = power >= 0 ? power / kLimbDigits : -((kLimbDigits - 1 - power) / kLimbDigits);
+        // The 16 digits are two limbs; the shift to a whole limb exponent spreads them over three.
+        const std::uint64_t shift = kPowersOfTen[power - limbs * kLimbDigits];
+        const std::uint64_t low = significand % kBase * shift;
+        const std::uint64_t high = significand / kBase * shift + low / kBase;
+        x = kZero;
+        x.limb[0] = static_cast<std::uint32_t>(low % kBase);
+        x.limb[1] = static_cast<std::uint32_t>(high % kBase);
+        x.limb[2] = static_cast<std::uint32_t>(high / kBase);
+        x.count = 3;
+        x.exponent = limbs;
+        normalise(x);
+        x.negative = std::signbit(value);
+        return;
+    }
     char text[48];
-    platform::format_double(text, sizeof text, "%.15e", value);
+    platform::format_scientific(text, sizeof text, 15, value);
     read_text(x, text);
 }
 

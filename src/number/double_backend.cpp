@@ -23,7 +23,7 @@ void store(void* number, double value) { std::memcpy(number, &value, sizeof valu
 
 void to_str(const void* number, char* out, std::size_t out_size, std::int32_t style, std::int32_t digits) {
     if (style >= 1) {
-        platform::format_double(out, out_size, "%.15e", load(number));
+        platform::format_scientific(out, out_size, 15, load(number));
         return;
     }
     // Fixed notation; a negative digits means 15 decimals. The count is clamped to what the

@@ -1,8 +1,100 @@
 #include "platform/format_double.h"
 
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace fcl::platform {
+
+namespace {
+
+constexpr int kMaxScaleDigits = 19;  // the largest power of ten in 64 bits
+
+constexpr std::uint64_t power_of_ten(int n) {
+    std::uint64_t value = 1;
+    while (n-- > 0) value *= 10;
+    return value;
+}
+
+struct PowersOfTen {
+    std::uint64_t value[kMaxScaleDigits + 1];
+};
+
+constexpr PowersOfTen make_powers() {
+    PowersOfTen powers{};
+    for (int n = 0; n <= kMaxScaleDigits; ++n) powers.value[n] = power_of_ten(n);
+    return powers;
+}
+
+constexpr PowersOfTen kPowers = make_powers();
+
+}  // namespace
+
+// Computed exactly in 128 bits: value = m * 2^k, scaled by 10^p so that `digits` digits stand
+// before the point, then rounded half to even on the bits shifted out, as printf rounds.
+bool scientific_digits(double value, int digits, std::uint64_t& significand, int& exponent) {
+    if (digits < 1 || digits > 18) return false;
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    if (biased == 0 || biased == 0x7FF) return false;
+    const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const int k = biased - 1075;
+    // 10^exponent <= |value| < 10^(exponent + 1): the estimate from the binary exponent is the
+    // true one or one below it (78913 / 2^18 is just under log10(2)).
+    exponent = ((k + 52) * 78913) >> 18;
+    for (int attempt = 0; attempt < 2; ++attempt, ++exponent) {
+        const int p = digits - 1 - exponent;
+        if (p < 0 || p > kMaxScaleDigits || k < -120) return false;
+        const unsigned __int128 scaled = static_cast<unsigned __int128>(m) * kPowers.value[p];
+        unsigned __int128 whole = scaled;
+        bool round_up = false;
+        if (k >= 0) {
+            if (k > 10) return false;
+            whole <<= k;
+        } else {
+            const int shift = -k;
+            whole = scaled >> shift;
+            const unsigned __int128 rest = scaled & ((static_cast<unsigned __int128>(1) << shift) - 1);
+            const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+            round_up = rest > half || (rest == half && (whole & 1) != 0);
+        }
+        if (whole >= kPowers.value[digits]) continue;  // the estimate was one low
+        significand = static_cast<std::uint64_t>(whole) + (round_up ? 1 : 0);
+        if (significand == kPowers.value[digits]) {  // rounded up to the next power
+            significand = kPowers.value[digits - 1];
+            ++exponent;
+        }
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Writes the significand's digits with the point after the first, then the exponent in at
+// least two digits, as printf does; returns the end.
+char* write_scientific(char* p, bool negative, std::uint64_t significand, int digits, int exponent) {
+    if (negative) *p++ = '-';
+    char number[kMaxScaleDigits + 1];
+    for (int i = digits - 1; i >= 0; --i, significand /= 10) number[i] = static_cast<char>('0' + significand % 10);
+    *p++ = number[0];
+    if (digits > 1) {
+        *p++ = '.';
+        std::memcpy(p, number + 1, static_cast<std::size_t>(digits - 1));
+        p += digits - 1;
+    }
+    *p++ = 'e';
+    *p++ = exponent < 0 ? '-' : '+';
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude < 10) *p++ = '0';
+    return std::to_chars(p, p + 4, magnitude).ptr;
+}
+
+}  // namespace
 
 void format_double(char* out, std::size_t out_size, const char* format, double value) {
     if (out_size == 0) return;
@@ -10,6 +102,22 @@ void format_double(char* out, std::size_t out_size, const char* format, double v
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
     if (std::snprintf(out, out_size, format, value) < 0) out[0] = '\0';
 #pragma GCC diagnostic pop
+}
+
+// Outside the exact fast path, std::to_chars with a precision writes what printf writes in the
+// "C" locale, correctly rounded, including "inf", "-inf", "nan" and "-nan".
+void format_scientific(char* out, std::size_t out_size, int decimals, double value) {
+    if (out_size == 0) return;
+    char text[32];  // sign, digit, point, 17 decimals, "e-308"
+    const int precision = std::clamp(decimals, 0, 17);
+    std::uint64_t significand = 0;
+    int exponent = 0;
+    char* end = scientific_digits(value, precision + 1, significand, exponent)
+                    ? write_scientific(text, std::signbit(value), significand, precision + 1, exponent)
+                    : std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, precision).ptr;
+    const std::size_t length = std::min(static_cast<std::size_t>(end - text), out_size - 1);
+    std::memcpy(out, text, length);
+    out[length] = '\0';
 }
 
 }  // namespace fcl::platform

@@ -1,0 +1,63 @@
+// The scientific form without printf: every digit, rounding, exponent and cut as printf writes
+// them, over values in and out of the exact fast path and every precision.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "platform/format_double.h"
+
+namespace fcl::test {
+namespace {
+
+std::vector<double> sample_values() {
+    std::vector<double> values = {0.0, -0.0, 0.5, 1.5, 2.5, 0.125, 9.5, 99.5, 1234567.89, 0.1, 0.3, 1e-4,
+                                  9.999999999999999e15, 1e16, 1e17, 1e22, 123456789012345678.0,
+                                  std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::max(),
+                                  std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN()};
+    std::mt19937_64 random(2026);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    for (int power = -22; power <= 22; ++power) {
+        const double ten = std::pow(10.0, power);
+        values.insert(values.end(), {ten, std::nextafter(ten, 0.0), std::nextafter(ten, 1e300), -ten});
+        for (int i = 0; i < 40; ++i) {
+            const double value = mantissa(random) * ten;
+            // Halves and quarters of whole numbers are exact ties at low precisions.
+            values.insert(values.end(), {value, -value, std::floor(value) + 0.5, std::round(value * 4) / 4});
+        }
+    }
+    for (int i = 0; i < 400; ++i) {
+        const std::uint64_t bits = random();
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        values.push_back(value);
+    }
+    return values;
+}
+
+TEST(FormatScientific, WritesWhatPrintfWrites) {
+    int differences = 0;
+    for (const double value : sample_values()) {
+        for (int decimals = 0; decimals <= 17 && differences < 10; ++decimals) {
+            for (const std::size_t size : {std::size_t{32}, std::size_t{1}, std::size_t{4}, std::size_t{12}}) {
+                char expected[32];
+                char written[32];
+                std::memset(expected, 'x', sizeof expected);
+                std::memset(written, 'x', sizeof written);
+                std::snprintf(expected, size, "%.*e", decimals, value);
+                platform::format_scientific(written, size, decimals, value);
+                const bool same = std::memcmp(expected, written, sizeof expected) == 0;
+                EXPECT_TRUE(same) << "%." << decimals << "e of " << expected << " cut to " << size << ": " << written;
+                if (!same) ++differences;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace fcl::test
