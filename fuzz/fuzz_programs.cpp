@@ -2,8 +2,10 @@
 // handle, which runs it as a decoded program (kept in the handle across inputs, so programs are
 // decoded, found again and evicted), and through the generic walk alone on a second context.
 // The host answers the second run exactly as it answered the first. Both runs must ask the same
-// questions in the same order and end with the same status and the same result bytes; the two
-// contexts' value and result areas must hold the same bytes after the run.
+// questions in the same order and end with the same status and the same result bytes. In
+// double-number mode the two contexts' value and result areas must also hold the same bytes
+// after the run; in text-number mode a program writes a number's text only where it is read, so
+// there they may differ.
 //
 // Input: byte 0 picks the number encoding (bit 7) and the block: a formula of the list below
 // (bits 0-6 below the list's length) or the next bytes as a block (a length byte, then the
@@ -44,6 +46,8 @@ const char* const kFormulas[] = {
     "LEN([S1] + [S1] + [S1] + [S1] + [S1] + [S1] + [S1] + [S1]) + [N1]",
     "a + b - c * d / e + f - g * h + i - j / k + l * m - n + o - p * q + r - s + t - u",
     "STR([N1], 10, 2) + FORMAT([N1], \"ZZ,ZZ9.99\")",
+    // Numbers waiting for their text while long strings fill the value area.
+    "[N1] + [N2] * ([N1] - LEN([S1] + [S1] + [S1] + [S1] + [S1] + [S1] + [S1])) / ([N2] + [N1] * [N2])",
 };
 constexpr int kFormulaCount = static_cast<int>(sizeof kFormulas / sizeof kFormulas[0]);
 
@@ -193,6 +197,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (reaches_stateful_function(block, fcl::code_length(block), text_numbers)) return 0;
 
+    // Text-number runs leave the two areas apart; each run starts them equal.
+    auto& program_ctx = *static_cast<fcl::Context*>(g_program_handle);
+    std::memset(program_ctx.pool, 0, sizeof program_ctx.pool);
+    std::memset(program_ctx.result, 0, sizeof program_ctx.result);
+    std::memset(g_walk_context->pool, 0, sizeof g_walk_context->pool);
+    std::memset(g_walk_context->result, 0, sizeof g_walk_context->result);
+
     Host first;
     first.in = &in;
     std::uint8_t by_program[FCL_MAX_VALUE] = {};
@@ -203,7 +214,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(run_walk(block, by_walk, second) == status);
     FUZZ_CHECK(second.requests == first.requests);
     FUZZ_CHECK(std::memcmp(by_program, by_walk, sizeof by_walk) == 0);
-    const auto& program_ctx = *static_cast<const fcl::Context*>(g_program_handle);
+    if (text_numbers) return 0;
     FUZZ_CHECK(std::memcmp(program_ctx.pool, g_walk_context->pool, sizeof program_ctx.pool) == 0);
     FUZZ_CHECK(std::memcmp(program_ctx.result, g_walk_context->result, sizeof program_ctx.result) == 0);
     return 0;

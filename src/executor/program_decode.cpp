@@ -16,8 +16,8 @@ namespace fcl {
 
 namespace {
 
-// The operators a program does in place on double-number operands (and, in text-number mode,
-// the arithmetic on kept backend numbers).
+// The operators a program does in place: on double-number operands, on logicals, and in
+// text-number mode on kept backend numbers.
 struct InPlace {
     std::string_view name;
     Op op;
@@ -50,11 +50,9 @@ Instruction decode_item(const std::uint8_t* item, std::size_t pos, int depth, bo
     if (item[0] == kFunctionCall) {
         const FunctionRecord* record = function_record(item[1]);
         if (!record || record->argc > depth) return in;
-        // Number text is arithmetic's alone to keep as backend numbers; the other operators
-        // of text-number mode take their handlers.
+        // In text-number mode NEG multiplies by -1 through the backend: its handler's work.
         const Op op = kOpOfRecord[item[1]];
-        const bool arithmetic = op == Op::Add || op == Op::Sub || op == Op::Mul || op == Op::Div;
-        in.op = text_numbers && !arithmetic ? Op::Call : op;
+        in.op = text_numbers && op == Op::Neg ? Op::Call : op;
         in.index = item[1];
         in.argc = record->argc;
         return in;

@@ -54,11 +54,17 @@ double arithmetic(Op op, double a, double b) {
     }
 }
 
-// kKeepNumbers: text-number mode with a backend whose payload text reads back as the number
-// written, where each operand that is a number keeps its backend number beside its text, so
-// that arithmetic reads no text. (A separate instance, so that double-number runs pay nothing
-// for it.)
-template <bool kKeepNumbers>
+// How a run holds numbers: doubles; number text; or, in text-number mode with a backend whose
+// payload text reads back as the number written, kept backend numbers. There a number operand
+// keeps its backend number, so arithmetic and comparisons read no text, and the text of a
+// fetched field or of arithmetic's value is written only where it is read: by a handler, by the
+// walk after a hand-over, or into the result. Until then its place in the value area holds room
+// for the longest text; the texts are written, and the value area closed up to the walk's
+// layout, before anything else looks at it. Each way is an instance of its own, so that
+// double-number runs pay nothing for the others.
+enum class Numbers { Doubles, Text, KeptText };
+
+template <Numbers kNumbers>
 class ProgramRun {
 public:
     ProgramRun(Context& ctx, const ProgramHeader& program, std::uint8_t* result)
@@ -67,7 +73,20 @@ public:
     Status run();
 
 private:
+    static constexpr bool kText = kNumbers != Numbers::Doubles;
+    static constexpr bool kKeepNumbers = kNumbers == Numbers::KeptText;
+
     const std::uint8_t* operand(int below_top) const { return ctx_.stack[depth_ - below_top].value; }
+    // Keep mode: a pending operand is a number whose text is not there to look at.
+    bool is_number(int below_top) const { return pending_[depth_ - below_top] || operand(below_top)[0] == kNumber; }
+    // Whether one of the top count operands is a pending number.
+    bool has_pending(int count) const {
+        if constexpr (kKeepNumbers) {
+            for (int k = 0; k < count; ++k)
+                if (pending_[depth_ - k]) return true;
+        }
+        return false;
+    }
     const std::uint8_t* item_before(std::size_t i) const {
         return ctx_.code_copy + (i ? code_[i - 1].item : kCodeHeaderSize);
     }
@@ -75,8 +94,9 @@ private:
     Status fetch(std::size_t i);
     // Text-number arithmetic as its handler does it, on the operands' kept numbers.
     Status text_arithmetic(std::size_t i);
-    // The backend number of the operand below_top places under the top, into slot.
-    void load_number(int below_top, std::uint8_t* slot) const;
+    // The backend number of the operand below_top places under the top, read from its text
+    // when it is not kept yet.
+    std::uint8_t* number_of(int below_top);
     // The walk's call: argc in the result area, the handler, its operands popped, its value pushed.
     Status call(std::size_t i);
     // An operator's value, written where its handler writes it, then pushed in its operands' place.
@@ -87,6 +107,12 @@ private:
     // walk's push does; null when the stack or the value area is full.
     std::uint8_t* pop_for(int argc, std::uint16_t size);
     Status hand_over(std::size_t i);
+    // Writes every pending number's text where the walk would have written it, moving the
+    // values above down to their places.
+    void write_pending();
+
+    // The room a pending number holds: as much as write_number_backend ever writes.
+    static constexpr std::uint16_t kPendingBytes = kMaxStringText + 2;
 
     Context& ctx_;
     const Instruction* code_;
@@ -94,53 +120,93 @@ private:
     std::uint8_t* result_;
     std::uint16_t depth_ = 0;
     std::uint16_t used_ = 0;
-    // Which entries of numbers_ hold their operand's backend number.
+    // Which entries of numbers_ hold their operand's backend number, and which of those have
+    // no text written yet.
     bool known_[kMaxOperands + 1];
+    bool pending_[kMaxOperands + 1];
     alignas(4) std::uint8_t numbers_[kMaxOperands + 1][kNumberSize];
 };
 
-template <bool kKeepNumbers>
-Status ProgramRun<kKeepNumbers>::fetch(std::size_t i) {
+template <Numbers kNumbers>
+Status ProgramRun<kNumbers>::fetch(std::size_t i) {
     std::uint8_t* slot = ctx_.value_area + used_;
     std::uint16_t size = 0;
-    const Status status = fetch_field(ctx_, ctx_.code_copy + code_[i].item, slot, &size);
+    const std::uint8_t* item = ctx_.code_copy + code_[i].item;
+    if constexpr (kKeepNumbers) {
+        // The caller made sure of room for any value, which is more than a pending number holds.
+        const Status status = fetch_field_number(ctx_, item, slot, &size, numbers_[depth_ + 1]);
+        if (status != kOk) return status;
+        const bool pending = size == 0;
+        if (pending) size = kPendingBytes;
+        used_ = static_cast<std::uint16_t>(used_ + size);
+        ctx_.stack[++depth_] = OperandEntry{slot, size};
+        known_[depth_] = pending_[depth_] = pending;
+        return kOk;
+    }
+    const Status status = fetch_field(ctx_, item, slot, &size);
     if (status != kOk) return status;
     used_ = static_cast<std::uint16_t>(used_ + size);
     ctx_.stack[++depth_] = OperandEntry{slot, size};
-    // A number field's conversion leaves its backend number in the scratch.
-    if constexpr (kKeepNumbers) {
-        known_[depth_] = slot[0] == kNumber;
-        if (known_[depth_]) std::memcpy(numbers_[depth_], ctx_.number_scratch, kNumberSize);
+    return kOk;
+}
+
+template <Numbers kNumbers>
+void ProgramRun<kNumbers>::write_pending() {
+    std::uint16_t at = 0;
+    for (int d = 1; d <= depth_; ++d) {
+        OperandEntry& entry = ctx_.stack[d];
+        if (entry.bytes == 0) continue;  // a literal, read in the code
+        std::uint8_t* place = ctx_.value_area + at;
+        if (pending_[d]) {
+            // No further than the room held, which ends where the next value starts.
+            entry = OperandEntry{place, write_number_backend(place, numbers_[d])};
+            pending_[d] = false;
+        } else {
+            if (entry.value != place) std::memmove(place, entry.value, entry.bytes);
+            entry.value = place;
+        }
+        at = static_cast<std::uint16_t>(at + entry.bytes);
     }
-    return kOk;
+    used_ = at;
 }
 
-template <bool kKeepNumbers>
-void ProgramRun<kKeepNumbers>::load_number(int below_top, std::uint8_t* slot) const {
+template <Numbers kNumbers>
+std::uint8_t* ProgramRun<kNumbers>::number_of(int below_top) {
     const int at = depth_ - below_top;
-    if (known_[at]) std::memcpy(slot, numbers_[at], kNumberSize);
-    else backend().from_str(slot, payload_text(ctx_.stack[at].value));
+    if (!known_[at]) {
+        backend().from_str(numbers_[at], payload_text(ctx_.stack[at].value));
+        known_[at] = true;
+    }
+    return numbers_[at];
 }
 
-// The scratch slots end as the handler leaves them: the value in the first, the second
-// operand in the second. A zero divisor is the handler's to report.
-template <bool kKeepNumbers>
-Status ProgramRun<kKeepNumbers>::text_arithmetic(std::size_t i) {
+// The operation works in place on the kept numbers: the first operand's becomes the value's,
+// which takes the first operand's place on the stack. A zero divisor is the handler's to report.
+// Where the value area is nearly full the texts are written, and the walk's exact check of the
+// value's room applies.
+template <Numbers kNumbers>
+Status ProgramRun<kNumbers>::text_arithmetic(std::size_t i) {
     const Backend& n = backend();
-    load_number(0, ctx_.number_scratch2);
-    if (code_[i].op == Op::Div && n.is_zero(ctx_.number_scratch2)) return call(i);
-    load_number(1, ctx_.number_scratch);
-    backend_arithmetic(code_[i].op, n)(ctx_.number_scratch, ctx_.number_scratch2);
-    const std::uint16_t size = write_number_backend(ctx_.result, ctx_.number_scratch);
-    const Status status = push_result(2, size);
-    if (status != kOk) return status;
-    known_[depth_] = true;
-    std::memcpy(numbers_[depth_], ctx_.number_scratch, kNumberSize);
-    return kOk;
+    const std::uint8_t* divisor = number_of(0);
+    if (code_[i].op == Op::Div && n.is_zero(divisor)) return call(i);
+    const int below = used_ - ctx_.stack[depth_].bytes - ctx_.stack[depth_ - 1].bytes;
+    const bool hold = below + kPendingBytes < static_cast<int>(kNodePoolSize);
+    if (!hold) write_pending();
+    std::uint8_t* value = number_of(1);
+    backend_arithmetic(code_[i].op, n)(value, divisor);
+    if (hold) {
+        pop_for(2, kPendingBytes);
+        known_[depth_] = pending_[depth_] = true;
+        return kOk;
+    }
+    const Status status = push_result(2, write_number_backend(ctx_.result, value));
+    if (status == kOk) known_[depth_] = true;
+    return status;
 }
 
-template <bool kKeepNumbers>
-Status ProgramRun<kKeepNumbers>::call(std::size_t i) {
+template <Numbers kNumbers>
+Status ProgramRun<kNumbers>::call(std::size_t i) {
+    if constexpr (kKeepNumbers) write_pending();
     const Instruction& in = code_[i];
     const std::uint8_t* args[kMaxArgs];
     for (int k = 0; k < in.argc; ++k) args[k] = operand(in.argc - 1 - k);
@@ -154,8 +220,8 @@ Status ProgramRun<kKeepNumbers>::call(std::size_t i) {
 
 // The value is written from registers to both places: read back from the result area, the
 // type byte and payload written apart would stall the load.
-template <bool kKeepNumbers>
-Status ProgramRun<kKeepNumbers>::number_result(int argc, double value) {
+template <Numbers kNumbers>
+Status ProgramRun<kNumbers>::number_result(int argc, double value) {
     ctx_.result[0] = kNumber;
     std::memcpy(ctx_.result + 1, &value, sizeof value);
     std::uint8_t* slot = pop_for(argc, 9);
@@ -165,8 +231,8 @@ Status ProgramRun<kKeepNumbers>::number_result(int argc, double value) {
     return kOk;
 }
 
-template <bool kKeepNumbers>
-Status ProgramRun<kKeepNumbers>::logical_result(int argc, bool value) {
+template <Numbers kNumbers>
+Status ProgramRun<kNumbers>::logical_result(int argc, bool value) {
     ctx_.result[0] = kLogical;
     ctx_.result[1] = value ? 1 : 0;
     std::uint8_t* slot = pop_for(argc, 2);
@@ -176,20 +242,20 @@ Status ProgramRun<kKeepNumbers>::logical_result(int argc, bool value) {
     return kOk;
 }
 
-template <bool kKeepNumbers>
-std::uint8_t* ProgramRun<kKeepNumbers>::pop_for(int argc, std::uint16_t size) {
+template <Numbers kNumbers>
+std::uint8_t* ProgramRun<kNumbers>::pop_for(int argc, std::uint16_t size) {
     // The decoder made sure the operands are there.
     for (int k = 0; k < argc; ++k) used_ = static_cast<std::uint16_t>(used_ - ctx_.stack[depth_--].bytes);
     if (depth_ >= kMaxOperands || used_ + size >= kNodePoolSize) return nullptr;
     std::uint8_t* slot = ctx_.value_area + used_;
     used_ = static_cast<std::uint16_t>(used_ + size);
     ctx_.stack[++depth_] = OperandEntry{slot, size};
-    if constexpr (kKeepNumbers) known_[depth_] = false;
+    if constexpr (kKeepNumbers) known_[depth_] = pending_[depth_] = false;
     return slot;
 }
 
-template <bool kKeepNumbers>
-Status ProgramRun<kKeepNumbers>::push_result(int argc, std::uint16_t size) {
+template <Numbers kNumbers>
+Status ProgramRun<kNumbers>::push_result(int argc, std::uint16_t size) {
     if (size == 0) return kCodeError;
     std::uint8_t* slot = pop_for(argc, size);
     if (!slot) return kStackFull;
@@ -197,16 +263,17 @@ Status ProgramRun<kKeepNumbers>::push_result(int argc, std::uint16_t size) {
     return kOk;
 }
 
-template <bool kKeepNumbers>
-Status ProgramRun<kKeepNumbers>::hand_over(std::size_t i) {
+template <Numbers kNumbers>
+Status ProgramRun<kNumbers>::hand_over(std::size_t i) {
+    if constexpr (kKeepNumbers) write_pending();
     ctx_.stack_depth = depth_;
     ctx_.value_used = used_;
     ctx_.current_item = item_before(i);
     return finish_walk(ctx_, length_, code_[i].item, result_);
 }
 
-template <bool kKeepNumbers>
-Status ProgramRun<kKeepNumbers>::run() {
+template <Numbers kNumbers>
+Status ProgramRun<kNumbers>::run() {
     reset_operands(ctx_);
     for (std::size_t i = 0;; ++i) {
         const Instruction& in = code_[i];
@@ -214,11 +281,14 @@ Status ProgramRun<kKeepNumbers>::run() {
         switch (in.op) {
             case Op::Push:
                 ctx_.stack[++depth_] = OperandEntry{ctx_.code_copy + in.item, 0};
-                if constexpr (kKeepNumbers) known_[depth_] = false;
+                if constexpr (kKeepNumbers) known_[depth_] = pending_[depth_] = false;
                 continue;
             case Op::Fetch:
                 // The walk's room rule: a value of any size must fit, else it takes its slower route.
-                if (used_ + kCodeAreaSize >= kNodePoolSize) return hand_over(i);
+                if (used_ + kCodeAreaSize >= kNodePoolSize) {
+                    if constexpr (kKeepNumbers) write_pending();
+                    if (used_ + kCodeAreaSize >= kNodePoolSize) return hand_over(i);
+                }
                 status = fetch(i);
                 break;
             case Op::Add:
@@ -228,13 +298,13 @@ Status ProgramRun<kKeepNumbers>::run() {
                 const std::uint8_t* a = operand(1);
                 const std::uint8_t* b = operand(0);
                 if constexpr (kKeepNumbers) {
-                    if (a[0] == kNumber && b[0] == kNumber) {
+                    if (is_number(1) && is_number(0)) {
                         status = text_arithmetic(i);
                         break;
                     }
                 }
                 // Strings to join, other types and a division by zero are the handlers' to judge.
-                if (a[0] != kNumber || b[0] != kNumber || text_numbers() ||
+                if (a[0] != kNumber || b[0] != kNumber || kText ||
                     (in.op == Op::Div && payload_double(b) == 0.0)) {
                     status = call(i);
                     break;
@@ -263,26 +333,40 @@ Status ProgramRun<kKeepNumbers>::run() {
             case Op::Ge:
             case Op::Lt:
             case Op::Gt: {
+                if constexpr (kKeepNumbers) {
+                    if (is_number(1) && is_number(0)) {
+                        status = logical_result(2, holds(in.op, backend().comp(number_of(1), number_of(0))));
+                        break;
+                    }
+                }
                 const std::uint8_t* a = operand(1);
                 const std::uint8_t* b = operand(0);
-                if (a[0] != b[0] || (a[0] != kNumber && a[0] != kLogical)) {
+                if (has_pending(2) || a[0] != b[0] ||
+                    (a[0] != kLogical && (a[0] != kNumber || kText))) {
                     status = call(i);
                     break;
                 }
                 status = logical_result(2, holds(in.op, order(a, b)));
                 break;
             }
+            // AND and OR read the byte after each operand's type, whatever the type.
             case Op::And:
-                status = logical_result(2, operand(1)[1] != 0 && operand(0)[1] != 0);
+                status = has_pending(2) ? call(i) : logical_result(2, operand(1)[1] != 0 && operand(0)[1] != 0);
                 break;
             case Op::Or:
-                status = logical_result(2, operand(1)[1] != 0 || operand(0)[1] != 0);
+                status = has_pending(2) ? call(i) : logical_result(2, operand(1)[1] != 0 || operand(0)[1] != 0);
                 break;
             case Op::Not: {
+                if constexpr (kKeepNumbers) {
+                    if (is_number(0)) {
+                        status = logical_result(1, backend().is_zero(number_of(0)) != 0);
+                        break;
+                    }
+                }
                 const std::uint8_t* a = operand(0);
                 if (a[0] == kLogical) {
                     status = logical_result(1, a[1] == 0);
-                } else if (a[0] == kNumber) {
+                } else if (a[0] == kNumber && !kText) {
                     status = logical_result(1, payload_double(a) == 0.0);
                 } else {
                     status = call(i);
@@ -296,6 +380,12 @@ Status ProgramRun<kKeepNumbers>::run() {
                 ctx_.stack_depth = depth_;
                 ctx_.value_used = used_;
                 ctx_.current_item = item_before(i);
+                if constexpr (kKeepNumbers) {
+                    if (pending_[1]) {
+                        if (result_) write_number_backend(result_, numbers_[1]);
+                        return kOk;
+                    }
+                }
                 // A value the run produced has its size on record; a literal is measured.
                 if (result_ && ctx_.stack[1].bytes != 0) std::memcpy(result_, ctx_.stack[1].value, ctx_.stack[1].bytes);
                 else write_result(ctx_.stack[1].value, result_);
@@ -311,8 +401,9 @@ Status ProgramRun<kKeepNumbers>::run() {
 }  // namespace
 
 Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
-    if (text_numbers() && payload_round_trips()) return ProgramRun<true>(ctx, program, result).run();
-    return ProgramRun<false>(ctx, program, result).run();
+    if (!text_numbers()) return ProgramRun<Numbers::Doubles>(ctx, program, result).run();
+    if (payload_round_trips()) return ProgramRun<Numbers::KeptText>(ctx, program, result).run();
+    return ProgramRun<Numbers::Text>(ctx, program, result).run();
 }
 
 }  // namespace fcl

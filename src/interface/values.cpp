@@ -64,6 +64,15 @@ RawNumber read_raw_number(std::uint8_t format, const void* raw) {
 
 }  // namespace
 
+void raw_number_to_backend(std::uint8_t format, const void* raw, void* number) {
+    const RawNumber n = read_raw_number(format, raw);
+    const Backend& b = backend();
+    if (n.is_text) b.from_str(number, static_cast<const char*>(raw));
+    else if (n.is_double) b.from_dbl(number, n.value);
+    else if (n.is_i32) b.from_int(number, n.i32);
+    else b.from_str(number, IntegerText(n.integer).text);
+}
+
 std::uint16_t convert_raw_value(std::uint16_t type_word, const void* raw, std::uint8_t* out,
                                 std::size_t out_size, Context& ctx) {
     const std::uint8_t type = static_cast<std::uint8_t>(type_word & 0xFF);
@@ -94,21 +103,17 @@ std::uint16_t convert_raw_value(std::uint16_t type_word, const void* raw, std::u
             return 2;
         }
         case kNumber: {
-            const RawNumber n = read_raw_number(format, raw);
             if (!text_numbers()) {
                 if (out_size < 9) return 0;
+                const RawNumber n = read_raw_number(format, raw);
                 const double value = n.is_text ? std::strtod(text, nullptr) : n.value;
                 out[0] = kNumber;
                 std::memcpy(out + 1, &value, sizeof value);
                 return 9;
             }
-            const Backend& b = backend();
-            if (n.is_text) b.from_str(ctx.number_scratch, text);
-            else if (n.is_double) b.from_dbl(ctx.number_scratch, n.value);
-            else if (n.is_i32) b.from_int(ctx.number_scratch, n.i32);
-            else b.from_str(ctx.number_scratch, IntegerText(n.integer).text);
+            raw_number_to_backend(format, raw, ctx.number_scratch);
             char number_text[kNumberTextSize];
-            b.to_str(ctx.number_scratch, number_text, sizeof number_text, kStyleFull, -1);
+            backend().to_str(ctx.number_scratch, number_text, sizeof number_text, kStyleFull, -1);
             const std::size_t len = std::strlen(number_text);
             if (len + 2 > out_size) return 0;
             out[0] = kNumber;

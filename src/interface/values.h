@@ -27,6 +27,9 @@ inline std::uint16_t value_size(const std::uint8_t* value, std::size_t limit = k
 std::uint16_t convert_raw_value(std::uint16_t type_word, const void* raw, std::uint8_t* out,
                                 std::size_t out_size, Context& ctx);
 
+// The backend number of a raw number answer (any raw number format, or number text).
+void raw_number_to_backend(std::uint8_t format, const void* raw, void* number);
+
 // Writes the blank value of a result type mask (empty text, zero, false, "000000",
 // "00000000"); returns its size, 0 for masks that have no blank value.
 std::uint16_t write_blank_value(std::uint8_t type_mask, std::uint8_t* out);
