@@ -212,6 +212,7 @@ Status ProgramRun<kNumbers>::call(std::size_t i) {
     for (int k = 0; k < in.argc; ++k) args[k] = operand(in.argc - 1 - k);
     ctx_.result[0] = static_cast<std::uint8_t>(in.argc);
     ctx_.result[1] = 0;
+    end_value_area(ctx_, used_);
     ctx_.current_item = item_before(i);  // the aggregates look at the item before the call
     const Status status = function_record(in.index)->handler(args, ctx_.result, ctx_);
     if (status != kOk) return status;

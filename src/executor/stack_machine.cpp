@@ -42,6 +42,7 @@ Status call_function(Context& ctx, unsigned index) {
     }
     ctx.result[0] = static_cast<std::uint8_t>(argc & 0xFF);
     ctx.result[1] = static_cast<std::uint8_t>(argc >> 8);
+    end_value_area(ctx, ctx.value_used);
     const Status status = record->handler(args, ctx.result, ctx);
     if (status != kOk) return status;
     for (std::uint16_t k = 0; k < argc && ctx.stack_depth > 0; ++k)

@@ -21,6 +21,13 @@ inline bool is_item_kind(std::uint8_t byte) {
     }
 }
 
+// A handler handed a logical or a double where it reads text (a host may answer a field with
+// any type) reads on past the value; a NUL after the last value stops it there rather than in
+// whatever an earlier run left behind. Called before every handler.
+inline void end_value_area(Context& ctx, std::size_t used) {
+    if (used < kNodePoolSize) ctx.value_area[used] = 0;
+}
+
 // An empty operand stack and value area.
 void reset_operands(Context& ctx);
 
