@@ -223,6 +223,7 @@ Status ProgramRun<kNumbers>::call(std::size_t i) {
 // type byte and payload written apart would stall the load.
 template <Numbers kNumbers>
 Status ProgramRun<kNumbers>::number_result(int argc, double value) {
+    end_value_area(ctx_, used_);  // as the walk does before the operator's handler
     ctx_.result[0] = kNumber;
     std::memcpy(ctx_.result + 1, &value, sizeof value);
     std::uint8_t* slot = pop_for(argc, 9);
@@ -234,6 +235,7 @@ Status ProgramRun<kNumbers>::number_result(int argc, double value) {
 
 template <Numbers kNumbers>
 Status ProgramRun<kNumbers>::logical_result(int argc, bool value) {
+    end_value_area(ctx_, used_);
     ctx_.result[0] = kLogical;
     ctx_.result[1] = value ? 1 : 0;
     std::uint8_t* slot = pop_for(argc, 2);

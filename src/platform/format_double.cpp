@@ -104,12 +104,19 @@ void format_double(char* out, std::size_t out_size, const char* format, double v
 #pragma GCC diagnostic pop
 }
 
-// Outside the exact fast path, std::to_chars with a precision writes what printf writes in the
-// "C" locale, correctly rounded, including "inf", "-inf", "nan" and "-nan".
+// Outside the exact fast path, std::to_chars with a precision writes the digits printf writes,
+// correctly rounded. The C runtimes differ in how they write a NaN's sign, so the infinities and
+// NaNs are left to printf itself.
 void format_scientific(char* out, std::size_t out_size, int decimals, double value) {
     if (out_size == 0) return;
-    char text[32];  // sign, digit, point, 17 decimals, "e-308"
     const int precision = std::clamp(decimals, 0, 17);
+    if (!std::isfinite(value)) {
+        char format[8];
+        std::snprintf(format, sizeof format, "%%.%de", precision);
+        format_double(out, out_size, format, value);
+        return;
+    }
+    char text[32];  // sign, digit, point, 17 decimals, "e-308"
     std::uint64_t significand = 0;
     int exponent = 0;
     char* end = scientific_digits(value, precision + 1, significand, exponent)
