@@ -57,6 +57,15 @@ std::uint16_t word(std::uint8_t type, std::uint8_t format) {
 
 bool is_reference_kind(std::uint16_t type) { return type == FCL_T_FIELD || type == FCL_T_NAME; }
 
+// strcmp for the short names of a report, inline: no call for every fetch. It reads no further
+// into name than the first difference, its NUL at the latest.
+bool same_name(const std::string& known, const char* name) {
+    std::size_t i = 0;
+    for (; i < known.size(); ++i)
+        if (known[i] != name[i]) return false;
+    return name[i] == '\0';
+}
+
 }  // namespace
 
 // Fields of the data come before computed columns in the list, so a column named like a field
@@ -124,7 +133,7 @@ const RecordHost::Source* RecordHost::search(const char* name) const {
 const RecordHost::Source* RecordHost::find(const char* name) {
     if (!formula_names_) return search(name);
     for (const NameSlot& slot : formula_names_->slots)
-        if (slot.name == name && std::strcmp(slot.source->name.c_str(), name) == 0) return slot.source;
+        if (slot.name == name && same_name(slot.source->name, name)) return slot.source;
     const Source* source = search(name);
     if (source) {
         formula_names_->slots[formula_names_->next] = {name, source};
