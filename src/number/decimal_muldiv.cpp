@@ -26,6 +26,14 @@ void keep_highest(Number& a, const std::uint32_t* wide, int width) {
     a.exponent += low;
 }
 
+// Limbs 0 to 11 of x = a * B^shift (B = 10^8, shift 0 to 11). The reads go through a's limbs
+// set among zero limbs, so that x is written only at fixed places and can stay in registers.
+inline void spread(const Number& a, int shift, std::int64_t* x) {
+    std::uint32_t among_zeros[kWideLimbs + kLimbs + kWideLimbs] = {};
+    for (int i = 0; i < kLimbs; ++i) among_zeros[kWideLimbs + i] = i < a.count ? a.limb[i] : 0;
+    for (int j = 0; j < kWideLimbs; ++j) x[j] = among_zeros[kWideLimbs - shift + j];
+}
+
 // Division by a divisor fixed for a whole long division, done by multiplying with its
 // reciprocal: exact for dividends below 2^63 (the limb steps stay below 10^16), one
 // multiplication instead of a slow hardware division per step.
@@ -51,61 +59,117 @@ private:
     std::uint64_t inverse_;
 };
 
-// True when the window w of n + 1 limbs is at least the divisor d of n limbs.
-bool at_least(const std::uint32_t* w, const std::uint32_t* d, int n) {
-    if (w[n] != 0) return true;
-    for (int i = n - 1; i >= 0; --i)
-        if (w[i] != d[i]) return w[i] > d[i];
-    return true;
+// The six limbs of floor(x / d) for x = a * B^shift below d * B^6 and a divisor d of one
+// limb: x has six limbs, seven when shift leaves a limb above the sixth.
+void quotient_by_limb(const Number& a, int shift, std::uint32_t d, std::uint32_t* quotient) {
+    std::int64_t x[kWideLimbs];
+    spread(a, shift, x);
+    const Divisor by(d);
+    auto remainder = static_cast<std::uint64_t>(x[kLimbs]);
+    for (int k = kLimbs - 1; k >= 0; --k) {
+        remainder = remainder * kBase + static_cast<std::uint64_t>(x[k]);
+        quotient[k] = static_cast<std::uint32_t>(by.divide(remainder));
+    }
 }
 
-// w -= q * d over the n + 1 window limbs, for q below 10^8; the caller guarantees q * d <= w.
-// Each product q * d[i] is split into its two limbs on its own, so only a borrow of 0 to 2
+// Long division by several limbs estimates each quotient limb by multiplying with a
+// fixed-point reciprocal of the divisor, and keeps the remainder in wide signed limbs that
+// are never carried into one another: a step is two multiplications and independent
+// multiply-subtracts, with no division and no carry running from limb to limb.
+//
+// Taken off each estimate (1/16, in units of 2^-64) so that it never exceeds the true
+// quotient limb: otherwise the estimate is off by less than 0.03.
+constexpr __int128 kMargin = static_cast<__int128>(1) << 60;
+// A multiple of the base above any remainder limb, added so that a limb splits unsigned.
+constexpr std::int64_t kOffsetLimbs = std::int64_t{1} << 31;
+constexpr std::int64_t kOffset = kOffsetLimbs * kBase;
+// More than the remainder limbs below limb n - 2 can move the remainder, in units of it.
+constexpr std::int64_t kNear = std::int64_t{1} << 32;
+
+// The six limbs of floor(x / d) for x = a * B^shift below d * B^6 and a divisor d of n >= 2
+// limbs whose top limb is at least 1000. (n is fixed at compile time so that the
+// remainder lives in registers.)
+//
+// Step k estimates t = R / (d * B^k), R being the remainder so far, as (head * B + limb
+// k + n - 2) / (top + 1): `head`, exact, is the remainder from limb k + n - 1 up, and `top`
+// is d's two highest limbs, at least 10^11. The limbs left out, the rounding of the
+// reciprocals and the margin keep the limb taken in [floor(t) - 1, t], so R stays in
+// [0, 2d * B^k), each limb is below 2 * 10^8 and head below about 2 * 10^16. A remainder
+// limb takes at most four subtractions, so it stays above -8 * 10^16. A final remainder of
+// d or more adds one.
+template <int n>
+void quotient_limbs(const Number& a, int shift, const Number& d, std::uint32_t* quotient) {
+    std::int64_t r[kWideLimbs];
+    spread(a, shift, r);
+    const std::int64_t top = std::int64_t{d.limb[n - 1]} * kBase + d.limb[n - 2];
+    // 2^64 / (top + 1) and 2^64 * B / (top + 1), to within a few units.
+    const double reciprocal = 0x1p64 / static_cast<double>(top + 1);
+    const auto limb_factor = static_cast<std::int64_t>(reciprocal);
+    const auto head_factor = static_cast<std::uint64_t>(reciprocal * kBase);
+
+    std::int64_t head = r[kLimbs + n - 1] * kBase + r[kLimbs + n - 2];
+    std::uint64_t limbs[kLimbs];
+    for (int k = kLimbs - 1; k >= 0; --k) {
+        std::int64_t* window = r + k;
+        const __int128 estimate =
+            static_cast<__int128>(static_cast<unsigned __int128>(static_cast<std::uint64_t>(head)) * head_factor) +
+            static_cast<__int128>(window[n - 2]) * limb_factor - kMargin;
+        const auto high = static_cast<std::int64_t>(estimate >> 64);
+        const std::int64_t q = high > 0 ? high : 0;
+        for (int i = 0; i < n - 2; ++i) window[i] -= q * d.limb[i];
+        // The remainder's top, exact and small, but only after q * top is taken off: the
+        // sum before that may pass 2^63, so it is formed modulo 2^64.
+        head = static_cast<std::int64_t>(static_cast<std::uint64_t>(head) * kBase +
+                                         static_cast<std::uint64_t>(window[n - 2]) -
+                                         static_cast<std::uint64_t>(q) * static_cast<std::uint64_t>(top));
+        limbs[k] = static_cast<std::uint64_t>(q);
+    }
+
+    // Whether the final remainder is at least d. It is `head` units of limb n - 2 give or take
+    // less than kNear, so only a remainder that close to d is carried and compared in full.
+    bool over = head > top;
+    if (head - top < kNear && top - head < kNear) {
+        std::int64_t carry = 0;
+        std::uint32_t rest[kLimbs] = {};
+        for (int i = 0; i < n - 2; ++i) {
+            const auto u = static_cast<std::uint64_t>(r[i] + carry + kOffset);
+            rest[i] = static_cast<std::uint32_t>(u % kBase);
+            carry = static_cast<std::int64_t>(u / kBase) - kOffsetLimbs;
+        }
+        head += carry;
+        over = head >= top;
+        if (head == top)
+            for (int i = n - 3; i >= 0; --i)
+                if (rest[i] != d.limb[i]) {
+                    over = rest[i] > d.limb[i];
+                    break;
+                }
+    }
+    std::uint64_t up = over ? 1 : 0;
+    for (int k = 0; k < kLimbs; ++k) {
+        const std::uint64_t t = limbs[k] + up;
+        up = t >= kBase ? 1 : 0;
+        quotient[k] = static_cast<std::uint32_t>(t - up * kBase);
+    }
+}
+
+// Multiplying by 10000 moves half a limb: the upper four digits of each limb go to the lower
+// half of the next limb up and the lower four to the upper half of their own, so no carry
 // runs from limb to limb.
-void subtract_multiple(std::uint32_t* w, const std::uint32_t* d, int n, std::uint64_t q) {
-    constexpr auto kSignedBase = static_cast<std::int64_t>(kBase);
-    std::int64_t high = 0;  // upper limb of the previous product
-    std::int64_t borrow = 0;
-    for (int i = 0; i < n; ++i) {
-        const std::uint64_t product = q * d[i];
-        const std::int64_t difference =
-            static_cast<std::int64_t>(w[i]) - static_cast<std::int64_t>(product % kBase) - high - borrow;
-        high = static_cast<std::int64_t>(product / kBase);
-        borrow = difference >= 0 ? 0 : difference >= -kSignedBase ? 1 : 2;
-        w[i] = static_cast<std::uint32_t>(difference + borrow * kSignedBase);
-    }
-    w[n] -= static_cast<std::uint32_t>(high + borrow);
-}
+std::uint32_t scaled_limb(std::uint32_t limb, std::uint32_t below) { return limb % kScale * kScale + below / kScale; }
 
-// One quotient limb for a divisor d of n > 1 limbs: the window w (n + 1 limbs, at least d)
-// keeps its remainder. The trial quotient divides the top two window limbs by d's top limb
-// plus one (`by`), so it never exceeds the true limb and the step only ever subtracts. Once
-// it is 0 the window is below d plus one unit of d's top limb, so below twice d, and the
-// last loop runs at most once.
-std::uint32_t limb_step(std::uint32_t* w, const std::uint32_t* d, int n, const Divisor& by) {
-    std::uint64_t quotient = 0;
-    for (;;) {
-        std::uint64_t top = static_cast<std::uint64_t>(w[n]) * kBase + w[n - 1];
-        const std::uint64_t estimate = by.divide(top);
-        if (estimate == 0) break;
-        subtract_multiple(w, d, n, estimate);
-        quotient += estimate;
+// d becomes b * 10000, for b's top limb below 1000: the product needs no seventh limb.
+// (Field by field: a whole copy of b, just written in pieces, would wait for them.)
+void scale_divisor(const Number& b, Number& d) {
+    std::uint32_t below = 0;
+    for (int i = 0; i < kLimbs; ++i) {
+        const std::uint32_t limb = i < b.count ? b.limb[i] : 0;
+        d.limb[i] = scaled_limb(limb, below);
+        below = limb;
     }
-    while (at_least(w, d, n)) {
-        subtract_multiple(w, d, n, 1);
-        ++quotient;
-    }
-    return static_cast<std::uint32_t>(quotient);
-}
-
-// d becomes d * 10000. Its top limb is below 1000, so the product needs no seventh limb.
-void scale_divisor(Number& d) {
-    std::uint64_t carry = 0;
-    for (int i = 0; i < d.count; ++i) {
-        const std::uint64_t t = static_cast<std::uint64_t>(d.limb[i]) * kScale + carry;
-        d.limb[i] = static_cast<std::uint32_t>(t % kBase);
-        carry = t / kBase;
-    }
+    d.count = b.count;
+    d.exponent = b.exponent;
+    d.negative = b.negative;
     normalise(d);
 }
 
@@ -115,54 +179,16 @@ std::uint32_t extended_limb(const Number& x, int n, int i) {
     return j >= 0 ? x.limb[j] : 0;
 }
 
-// The remainder: a's limbs with room below them for the (at most six) times the window moves
-// up one limb, times 10^8, before a quotient limb. Moving up shifts nothing: the window, the
-// n + 1 limbs the limb steps see, starts one limb lower, where a zero limb is waiting.
-struct Remainder {
-    std::uint32_t limb[2 * kLimbs + 1] = {};
-    int window = kLimbs;  // index of the window's lowest limb
-
-    std::uint32_t* lowest() { return limb + window; }
-    void move_up() { --window; }
-};
-
-// Quotient limbs 5 down to 0 by a divisor of one limb: each limb step divides the remainder
-// and the next window limb by it, and the window moving up brings in its next lower limb. A
-// window below the divisor gives a zero limb and keeps its remainder, as the step would.
-void divide_by_limb(Remainder& r, int n, std::uint32_t divisor, std::uint32_t* quotient) {
-    const Divisor by(divisor);
-    std::uint64_t remainder = r.lowest()[n];
-    for (int k = kLimbs - 1; k >= 0; --k) {
-        if (k < kLimbs - 1) r.move_up();
-        remainder = remainder * kBase + r.lowest()[n - 1];
-        quotient[k] = static_cast<std::uint32_t>(by.divide(remainder));
-    }
-}
-
-// Quotient limbs 5 down to 0 by a divisor of several limbs, one limb step each while the
-// window is at least d. The zero limbs of the extended divisor take no part in a step: it
-// works on the window above them, and the window limbs below pass through unchanged.
-void long_divide(Remainder& r, int n, const Number& d, std::uint32_t* quotient) {
-    const int skip = n - d.count;
-    const Divisor by(std::uint64_t{d.limb[d.count - 1]} + 1);
-    for (int k = kLimbs - 1; k >= 0; --k) {
-        if (k < kLimbs - 1) r.move_up();
-        std::uint32_t* active = r.lowest() + skip;
-        quotient[k] = at_least(active, d.limb, d.count) ? limb_step(active, d.limb, d.count, by) : 0;
-    }
-}
-
 // The quotient of a scaled divisor multiplied by 10000 as Mul multiplies: the wide product
 // (seven limbs at most), normalised and cut to six limbs.
 void scale_back(Number& quotient) {
     std::uint32_t product[kLimbs + 1];
-    std::uint64_t carry = 0;
+    std::uint32_t below = 0;
     for (int i = 0; i < kLimbs; ++i) {
-        const std::uint64_t t = static_cast<std::uint64_t>(quotient.limb[i]) * kScale + carry;
-        product[i] = static_cast<std::uint32_t>(t % kBase);
-        carry = t / kBase;
+        product[i] = scaled_limb(quotient.limb[i], below);
+        below = quotient.limb[i];
     }
-    product[kLimbs] = static_cast<std::uint32_t>(carry);
+    product[kLimbs] = below / kScale;
     keep_highest(quotient, product, kLimbs + 1);
 }
 
@@ -201,35 +227,39 @@ void divide(Number& a, const Number& b) {
         return;
     }
     const bool scaled = b.limb[b.count - 1] < kSmallTopLimb;
-    Number d = b;
-    if (scaled) scale_divisor(d);
+    Number scaled_b;
+    if (scaled) scale_divisor(b, scaled_b);
+    const Number& d = scaled ? scaled_b : b;
 
-    // The remainder r starts as a. The shorter of r and d is extended with zero limbs at the
-    // bottom (its exponent falls) so both have n limbs; then an r below d moves down one
-    // more limb so the first quotient limb is not zero. The window is r's n + 1 lowest limbs.
+    // The quotient is found from the top, six limbs: the shorter of a and d is extended with
+    // zero limbs at the bottom (its exponent falls) so both have n limbs, and an a below d
+    // moves down one more limb so the first quotient limb is not zero. Its limbs are those of
+    // floor(a * B^shift / d).
     const int n = a.count > d.count ? a.count : d.count;
     int below = 0;
     for (int i = n - 1; i >= 0; --i) {
-        const std::uint32_t r_limb = extended_limb(a, n, i);
+        const std::uint32_t a_limb = extended_limb(a, n, i);
         const std::uint32_t d_limb = extended_limb(d, n, i);
-        if (r_limb == d_limb) continue;
-        below = r_limb < d_limb ? 1 : 0;
+        if (a_limb == d_limb) continue;
+        below = a_limb < d_limb ? 1 : 0;
         break;
     }
-    Remainder r;
-    if (below) r.move_up();
-    for (int i = 0; i < a.count; ++i) r.lowest()[i + n - a.count + below] = a.limb[i];
-    const int r_exponent = a.exponent - (n - a.count) - below;
+    const int shift = kLimbs - 1 + below + d.count - a.count;
+    const int a_exponent = a.exponent - (n - a.count) - below;
     const int d_exponent = d.exponent - (n - d.count);
-
-    // a becomes the quotient: six limbs, found from the top.
+    // The quotient limbs go straight into a: each function reads a's limbs before it
+    // writes any.
+    switch (d.count) {
+        case 1: quotient_by_limb(a, shift, d.limb[0], a.limb); break;
+        case 2: quotient_limbs<2>(a, shift, d, a.limb); break;
+        case 3: quotient_limbs<3>(a, shift, d, a.limb); break;
+        case 4: quotient_limbs<4>(a, shift, d, a.limb); break;
+        case 5: quotient_limbs<5>(a, shift, d, a.limb); break;
+        default: quotient_limbs<kLimbs>(a, shift, d, a.limb); break;
+    }
     a.count = kLimbs;
-    a.exponent = r_exponent - d_exponent - (kLimbs - 1);
+    a.exponent = a_exponent - d_exponent - (kLimbs - 1);
     a.negative = a.negative != b.negative;
-    if (d.count == 1)
-        divide_by_limb(r, n, d.limb[0], a.limb);
-    else
-        long_divide(r, n, d, a.limb);
     if (scaled) scale_back(a);
     normalise(a);
 }

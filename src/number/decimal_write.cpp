@@ -1,4 +1,5 @@
 // Decimal numbers to text: the plain, scientific and digit-string forms.
+#include <bit>
 #include <charconv>
 #include <cstring>
 
@@ -60,7 +61,7 @@ char* put_limb_short(char* p, std::uint32_t limb) {
 }
 
 // Every digit of the limbs, the highest limb without leading zeros.
-char* put_digits(char* p, const Number& x) {
+inline char* put_digits(char* p, const Number& x) {
     p = put_limb_short(p, x.limb[x.count - 1]);
     for (int i = x.count - 2; i >= 0; --i) p = put_limb(p, x.limb[i]);
     return p;
@@ -69,6 +70,56 @@ char* put_digits(char* p, const Number& x) {
 char* put_exponent(char* p, int exponent) {
     *p++ = 'e';
     return std::to_chars(p, p + 12, exponent).ptr;
+}
+
+// The text "e<8 * e>" of every stored limb exponent e (at most six characters), the first
+// character in the lowest byte, and its length in the top byte.
+struct LimbExponents {
+    std::uint64_t text[kHighestExponent - kLowestExponent + 1];
+};
+
+constexpr LimbExponents make_limb_exponents() {
+    LimbExponents exponents{};
+    for (int e = kLowestExponent; e <= kHighestExponent; ++e) {
+        char text[8] = {'e'};
+        int length = 1;
+        int magnitude = e < 0 ? -e * kLimbDigits : e * kLimbDigits;
+        if (e < 0) text[length++] = '-';
+        char digits[4];
+        int count = 0;
+        do {
+            digits[count++] = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        while (count > 0) text[length++] = digits[--count];
+        std::uint64_t word = static_cast<std::uint64_t>(length) << 56;
+        for (int i = 0; i < length; ++i) word |= static_cast<std::uint64_t>(static_cast<unsigned char>(text[i])) << (8 * i);
+        exponents.text[e - kLowestExponent] = word;
+    }
+    return exponents;
+}
+
+constexpr LimbExponents kLimbExponents = make_limb_exponents();
+
+// "e" and 8 * exponent, from the table for a stored number's exponents: two stores that
+// overlap in the middle, so that nothing is written beyond the text.
+static_assert(std::endian::native == std::endian::little);
+char* put_limb_exponent(char* p, int exponent) {
+    if (exponent < kLowestExponent || exponent > kHighestExponent) return put_exponent(p, exponent * kLimbDigits);
+    const std::uint64_t word = kLimbExponents.text[exponent - kLowestExponent];
+    const auto length = static_cast<int>(word >> 56);
+    if (length >= 4) {
+        const auto first = static_cast<std::uint32_t>(word);
+        const auto last = static_cast<std::uint32_t>(word >> (8 * (length - 4)));
+        std::memcpy(p, &first, sizeof first);
+        std::memcpy(p + length - 4, &last, sizeof last);
+    } else {
+        const auto first = static_cast<std::uint16_t>(word);
+        const auto last = static_cast<std::uint16_t>(word >> (8 * (length - 2)));
+        std::memcpy(p, &first, sizeof first);
+        std::memcpy(p + length - 2, &last, sizeof last);
+    }
+    return p + length;
 }
 
 char* put_zeros(char* p, int limbs) {
@@ -118,31 +169,18 @@ std::size_t write_scientific(const Number& x, char* text) {
     return static_cast<std::size_t>(p - text);
 }
 
-std::size_t write_digit_string(const Number& x, char* text) {
+inline std::size_t write_digit_string(const Number& x, char* text) {
     char* p = text;
     if (x.negative) *p++ = '-';
     p = put_digits(p, x);
-    if (x.exponent != 0) p = put_exponent(p, x.exponent * kLimbDigits);
+    if (x.exponent != 0) p = put_limb_exponent(p, x.exponent);
     return static_cast<std::size_t>(p - text);
 }
 
-}  // namespace
-
-// The digits argument of ToStr plays no part in this backend's forms. A plain form too long
-// for the caller's buffer (with the library's 720-byte text buffers, only magnitudes beyond
-// about 10^700 or below 10^-700) is written as the digit string instead, which keeps the
-// value exact; a buffer too small even for that gets the text cut to fit.
-void write_text(const Number& x, char* out, std::size_t out_size, std::int32_t style) {
+// The forms written through `text`, then cut to the caller's buffer: zero, the plain and
+// scientific forms, and a digit string too long for the buffer.
+void write_bounced(const Number& x, char* out, std::size_t out_size, std::int32_t style) {
     if (out_size == 0) return;
-    // The digit string (the payload form) stays below 64 bytes and writes no byte beyond
-    // its end: with room for it, it goes straight into the caller's buffer, without the
-    // bounce through `text`. (The scientific form trims digits it has already written, so
-    // it keeps the bounce and leaves the caller's bytes after the text untouched.)
-    if (x.count != 0 && style >= 1 && style != kStyleScientific && out_size > kShortTextMax) {
-        const std::size_t length = write_digit_string(x, out);
-        out[length] = '\0';
-        return;
-    }
     char text[kPlainTextMax];
     std::size_t length = 1;
     if (x.count == 0) {
@@ -158,6 +196,24 @@ void write_text(const Number& x, char* out, std::size_t out_size, std::int32_t s
     if (length >= out_size) length = out_size - 1;
     std::memcpy(out, text, length);
     out[length] = '\0';
+}
+
+}  // namespace
+
+// The digits argument of ToStr plays no part in this backend's forms. A plain form too long
+// for the caller's buffer (with the library's 720-byte text buffers, only magnitudes beyond
+// about 10^700 or below 10^-700) is written as the digit string instead, which keeps the
+// value exact; a buffer too small even for that gets the text cut to fit.
+void write_text(const Number& x, char* out, std::size_t out_size, std::int32_t style) {
+    // The digit string (the payload form) stays below 64 bytes and writes no byte beyond
+    // its end: with room for it, it goes straight into the caller's buffer, without the
+    // bounce through `text`. (The scientific form trims digits it has already written, so
+    // it keeps the bounce and leaves the caller's bytes after the text untouched.)
+    if (x.count != 0 && style >= 1 && style != kStyleScientific && out_size > kShortTextMax) {
+        out[write_digit_string(x, out)] = '\0';
+        return;
+    }
+    write_bounced(x, out, out_size, style);
 }
 
 }  // namespace fcl::decimal
