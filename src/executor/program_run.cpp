@@ -100,8 +100,9 @@ private:
     // The walk's call: argc in the result area, the handler, its operands popped, its value pushed.
     Status call(std::size_t i);
     // An operator's value, written where its handler writes it, then pushed in its operands' place.
-    Status number_result(int argc, double value);
-    Status logical_result(int argc, bool value);
+    // (Inlined: they are most of what an operator done in place costs.)
+    [[gnu::always_inline]] inline Status number_result(int argc, double value);
+    [[gnu::always_inline]] inline Status logical_result(int argc, bool value);
     Status push_result(int argc, std::uint16_t size);
     // Pops argc operands and claims the value area for a value of size bytes on top, as the
     // walk's push does; null when the stack or the value area is full.
