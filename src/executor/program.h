@@ -1,10 +1,11 @@
 // Decoded programs: a compiled formula decoded once into one instruction an item, so that a run
-// in double-number mode does not measure, classify and look up each item again. A program runs
-// on the generic walk's own operand stack and value area, item for item as the walk does (the
-// same values at the same places, the same handler calls, the same requests to the host), with
-// the arithmetic, comparison and logical operators done in place when their operands are
-// numbers (or logicals) and through their handlers otherwise. Where the walk would stop with a
-// failure at an item, the program hands the run to the walk at that item.
+// does not measure, classify and look up each item again. A program runs on the generic walk's
+// own operand stack and value area, item for item as the walk does (the same handler calls, the
+// same requests to the host, the same result), with the arithmetic, comparison and logical
+// operators done in place when their operands are numbers (or logicals) and through their
+// handlers otherwise. In double-number mode every value also lies at the walk's place; in
+// text-number mode a number's text may be written late (see program_run.cpp). Where the walk
+// would stop with a failure at an item, the program hands the run to the walk at that item.
 //
 // Programs live in the context's program banks (the parser stacks, idle while formulas run),
 // next to a copy of the block they were decoded from, which a run compares with its block.
