@@ -60,7 +60,7 @@ Status fetch_field_number(Context& ctx, const std::uint8_t* item, std::uint8_t* 
                           void* number) {
     std::uint16_t type_word = 0;
     if (const Status status = ask_for(ctx, item, &type_word); status != kOk) return status;
-    if ((type_word & 0xFF) == kNumber && text_numbers()) {
+    if ((type_word & 0xFF) == kNumber) {
         raw_number_to_backend(static_cast<std::uint8_t>(type_word >> 8), ctx.result + kRawBufferOffset, number);
         *size = 0;
         return kOk;

@@ -13,7 +13,7 @@ namespace fcl {
 // 1005 when the callback fails, 1007 when the answer converts to no value.
 Status fetch_field(Context& ctx, const std::uint8_t* item, std::uint8_t* out, std::uint16_t* size);
 
-// As fetch_field, except that a number answer in text-number mode is not written as text: its
+// As fetch_field in text-number mode, except that a number answer is not written as text: its
 // backend number goes to number and *size is 0.
 Status fetch_field_number(Context& ctx, const std::uint8_t* item, std::uint8_t* out, std::uint16_t* size,
                           void* number);

@@ -406,7 +406,7 @@ Status ProgramRun<kNumbers>::run() {
 
 Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
     if (!text_numbers()) return ProgramRun<Numbers::Doubles>(ctx, program, result).run();
-    if (payload_round_trips()) return ProgramRun<Numbers::KeptText>(ctx, program, result).run();
+    if (backend().payload_round_trips) return ProgramRun<Numbers::KeptText>(ctx, program, result).run();
     return ProgramRun<Numbers::Text>(ctx, program, result).run();
 }
 

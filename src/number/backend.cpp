@@ -25,8 +25,6 @@ void trim_fraction_zeros(char* text) {
 
 const Backend& backend() { return *g_backend.load(std::memory_order_relaxed); }
 
-bool payload_round_trips() { return &backend() == &kDecimalBackend; }
-
 void install_backend(std::int32_t type) {
     const Backend* chosen = type == kDecimalBackendType ? &kDecimalBackend : type == 1 ? &kDoubleBackendType1 : &kDoubleBackend;
     g_backend.store(chosen, std::memory_order_relaxed);

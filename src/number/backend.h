@@ -26,6 +26,11 @@ constexpr std::int32_t kStyleScientific = FCL_NUM_SCIENTIFIC;
 struct Backend {
     std::int32_t type;
     std::int32_t size;
+    // Whether from_str reads the payload text (to_str full form, digits -1) back as the very
+    // number it was written from, so that a run may keep the number instead of reading the
+    // text again. The decimal backend's digit string is exact; the double backend's 16 digits
+    // are not.
+    bool payload_round_trips;
     // Writes at most out_size bytes including the NUL.
     void (*to_str)(const void* number, char* out, std::size_t out_size, std::int32_t style, std::int32_t digits);
     void (*from_str)(void* number, const char* text);
@@ -46,11 +51,6 @@ struct Backend {
 
 // The current table. Callers never name a backend; they call its slots.
 const Backend& backend();
-
-// Whether the current backend reads its payload text (ToStr full form, digits -1) back as the
-// very number it was written from, so that a run may keep the number instead of reading the
-// text again. The decimal backend's digit string is exact; the double backend's 16 digits are not.
-bool payload_round_trips();
 
 // NumSetup: 5 installs the decimal backend, 1 the double backend with type code 1,
 // anything else the double backend with type code 0.

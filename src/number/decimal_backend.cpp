@@ -80,7 +80,7 @@ void div(void* a, const void* b) {
 
 }  // namespace
 
-extern constexpr Backend kDecimalBackend{kDecimalBackendType, static_cast<std::int32_t>(sizeof(decimal::Stored)), to_str, from_str,
+extern constexpr Backend kDecimalBackend{kDecimalBackendType, static_cast<std::int32_t>(sizeof(decimal::Stored)), true, to_str, from_str,
                                          from_int, from_dbl, comp, is_zero, zero, min, max, neg, int_part, add,
                                          sub, mul, div};
 

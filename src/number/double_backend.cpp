@@ -72,9 +72,9 @@ void div(void* a, const void* b) { store(a, load(a) / load(b)); }
 
 }  // namespace
 
-extern constexpr Backend kDoubleBackend{0, 8, to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
+extern constexpr Backend kDoubleBackend{0, 8, false, to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
                                         min, max, neg, int_part, add, sub, mul, div};
-extern constexpr Backend kDoubleBackendType1{1, 8, to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
+extern constexpr Backend kDoubleBackendType1{1, 8, false, to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
                                              min, max, neg, int_part, add, sub, mul, div};
 
 }  // namespace fcl
