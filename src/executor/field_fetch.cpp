@@ -21,30 +21,18 @@ std::uint16_t function_call_value(const std::uint8_t* raw, std::uint8_t* out) {
     return 2;
 }
 
-// Asks the host for the reference at item; its answer is in the raw buffer, its type in *type_word.
-Status ask_for(Context& ctx, const std::uint8_t* item, std::uint16_t* type_word) {
-    std::uint8_t* raw = ctx.result + kRawBufferOffset;
-    ctx.result[0] = 0;  // no valid value until the host answers
-    raw[0] = 0;
-    *type_word = item[0];
-    if (ask_host(ctx, ctx.callback_data, payload_text(item), raw, type_word) != 0) return kCallbackFailed;
-    // Texts the host left unterminated end at the raw buffer's last byte.
-    raw[kRawBufferSize - 1] = 0;
-    return kOk;
-}
+}  // namespace
 
-Status convert_answer(Context& ctx, std::uint16_t type_word, std::uint8_t* out, std::uint16_t* size) {
+Status convert_field_answer(Context& ctx, std::uint16_t type_word, std::uint8_t* out, std::uint16_t* size) {
     std::uint8_t* raw = ctx.result + kRawBufferOffset;
     *size = (type_word & 0xFF) == kFunctionCall ? function_call_value(raw, out)
                                                 : convert_raw_value(type_word, raw, out, kCodeAreaSize, ctx);
     return *size ? kOk : kCodeError;
 }
 
-}  // namespace
-
 Status fetch_field(Context& ctx, const std::uint8_t* item, std::uint8_t* out, std::uint16_t* size) {
     std::uint16_t type_word = 0;
-    if (const Status status = ask_for(ctx, item, &type_word); status != kOk) return status;
+    if (const Status status = ask_for_field(ctx, item, &type_word); status != kOk) return status;
     const std::uint8_t* raw = ctx.result + kRawBufferOffset;
     // The common answer of a number field: a raw double in double-number mode.
     if (type_word == ((FCL_RAW_DOUBLE << 8) | kNumber) && !text_numbers()) {
@@ -53,19 +41,19 @@ Status fetch_field(Context& ctx, const std::uint8_t* item, std::uint8_t* out, st
         *size = 9;
         return kOk;
     }
-    return convert_answer(ctx, type_word, out, size);
+    return convert_field_answer(ctx, type_word, out, size);
 }
 
 Status fetch_field_number(Context& ctx, const std::uint8_t* item, std::uint8_t* out, std::uint16_t* size,
                           void* number) {
     std::uint16_t type_word = 0;
-    if (const Status status = ask_for(ctx, item, &type_word); status != kOk) return status;
+    if (const Status status = ask_for_field(ctx, item, &type_word); status != kOk) return status;
     if ((type_word & 0xFF) == kNumber) {
         raw_number_to_backend(static_cast<std::uint8_t>(type_word >> 8), ctx.result + kRawBufferOffset, number);
         *size = 0;
         return kOk;
     }
-    return convert_answer(ctx, type_word, out, size);
+    return convert_field_answer(ctx, type_word, out, size);
 }
 
 }  // namespace fcl

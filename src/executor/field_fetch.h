@@ -8,6 +8,23 @@
 
 namespace fcl {
 
+// Asks the host for the reference at item; its answer is left in the raw buffer, its type in
+// *type_word. 1005 when the callback fails. (Inline: it is most of a fetch's own work.)
+inline Status ask_for_field(Context& ctx, const std::uint8_t* item, std::uint16_t* type_word) {
+    std::uint8_t* raw = ctx.result + kRawBufferOffset;
+    ctx.result[0] = 0;  // no valid value until the host answers
+    raw[0] = 0;
+    *type_word = item[0];
+    if (ask_host(ctx, ctx.callback_data, reinterpret_cast<const char*>(item + 1), raw, type_word) != 0)
+        return kCallbackFailed;
+    // Texts the host left unterminated end at the raw buffer's last byte.
+    raw[kRawBufferSize - 1] = 0;
+    return kOk;
+}
+
+// Converts the answer ask_for_field left into out (kCodeAreaSize bytes); 1007 when it is no value.
+Status convert_field_answer(Context& ctx, std::uint16_t type_word, std::uint8_t* out, std::uint16_t* size);
+
 // Asks the host for the value of the reference item at item (type byte 32 or 64, then the
 // name) and converts it into out (kCodeAreaSize bytes). On success *size is the value's size.
 // 1005 when the callback fails, 1007 when the answer converts to no value.

@@ -1,11 +1,13 @@
 // Decoded programs: a compiled formula decoded once into one instruction an item, so that a run
-// does not measure, classify and look up each item again. A program runs on the generic walk's
-// own operand stack and value area, item for item as the walk does (the same handler calls, the
-// same requests to the host, the same result), with the arithmetic, comparison and logical
-// operators done in place when their operands are numbers (or logicals) and through their
-// handlers otherwise. In double-number mode every value also lies at the walk's place; in
-// text-number mode a number's text may be written late (see program_run.cpp). Where the walk
-// would stop with a failure at an item, the program hands the run to the walk at that item.
+// does not measure, classify and look up each item again. A program runs item for item as the
+// walk does (the same handler calls, the same requests to the host, the same result), with the
+// arithmetic, comparison and logical operators done in place when their operands are numbers
+// (or logicals) and through their handlers otherwise. Its generic steps work on the walk's own
+// operand stack and value area; in text-number mode a number's text may be written late there
+// (see program_run.cpp). In double-number mode a run first holds its numbers and logicals apart
+// and writes them out only when a handler or the generic steps need them (program_doubles.cpp).
+// Where the walk would stop with a failure at an item, the program hands the run to the walk at
+// that item.
 //
 // Programs live in the context's program banks (the parser stacks, idle while formulas run),
 // next to a copy of the block they were decoded from, which a run compares with its block.
@@ -13,9 +15,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "interface/context.h"
 #include "interface/types.h"
+#include "number/nan_rule.h"
 
 namespace fcl {
 
@@ -51,6 +55,36 @@ struct Instruction {
 };
 static_assert(sizeof(Instruction) == 8);
 
+// What the operators done in place give on doubles, or on an order (-1, 0, 1) of two values.
+inline double double_arithmetic(Op op, double a, double b) {
+    switch (op) {
+        case Op::Add: return with_nan_rule(a, b, a + b);
+        case Op::Sub: return with_nan_rule(a, b, a - b);
+        case Op::Mul: return with_nan_rule(a, b, a * b);
+        default: return with_nan_rule(a, b, a / b);
+    }
+}
+
+inline bool order_holds(Op op, int order) {
+    switch (op) {
+        case Op::Eq: return order == 0;
+        case Op::Ne: return order != 0;
+        case Op::Le: return order <= 0;
+        case Op::Ge: return order >= 0;
+        case Op::Lt: return order < 0;
+        default: return order > 0;
+    }
+}
+
+// NEG: the sign bit alone changes, so NEG of 0 is -0.0.
+inline double negated(double value) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    bits ^= std::uint64_t{1} << 63;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
 struct ProgramHeader {
     std::uint16_t size;          // bytes of the entry: header, instructions, block copy
     std::uint16_t block_length;
@@ -64,14 +98,23 @@ struct ProgramHeader {
 };
 static_assert(sizeof(ProgramHeader) == 8);
 
+// Runs a program in double-number mode on values held apart from the operand stack and value
+// area; at the first instruction or value it does not cover, it writes them out where the walk
+// keeps them and goes on with resume_program. Results and failures as run_program.
+Status run_double_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result);
+
+// The generic steps of a double-number program from instruction `from` on, with the operand
+// stack and value area as they stand in ctx.
+Status resume_program(Context& ctx, const ProgramHeader& program, std::size_t from, std::uint8_t* result);
+
 // Decodes a block of length bytes, for the current number encoding, into an entry at out
 // (8-aligned) of at most room bytes. Returns the entry's size, 0 when not even a single Handover fits; *cut is
 // set when the program stops early for want of room.
 std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::uint8_t* out, std::size_t room,
                            bool* cut);
 
-// Runs a program of the block in ctx.code_copy from an empty operand stack. kOk writes the
-// value to result (when given); on a failure the result is left to the caller.
+// Runs a program of the block in ctx.code_copy in text-number mode from an empty operand stack.
+// kOk writes the value to result (when given); on a failure the result is left to the caller.
 Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result);
 
 // The program of the block in ctx.code_copy (length bytes), decoded into the context's

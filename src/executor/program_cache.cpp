@@ -12,11 +12,16 @@ namespace fcl {
 
 namespace {
 
-// At the start of each bank. `current`, kept in bank 0, is the bank new programs go to.
+// At the start of each bank. `current`, kept in bank 0, is the bank new programs go to; `last`
+// and `last_bank`, also kept in bank 0, say where the program found last starts (offset + 1 in
+// its bank's entries; 0 for none), as a host that runs one formula over and over asks for it
+// again. Entries are only appended, so the place stays good until its bank is emptied.
 struct BankHeader {
     std::uint16_t used;
     std::uint8_t current;
-    std::uint8_t unused[5];
+    std::uint8_t last_bank;
+    std::uint16_t last;
+    std::uint8_t unused[2];
 };
 static_assert(sizeof(BankHeader) == 8);
 constexpr std::size_t kEntryRoom = kProgramBankSize - sizeof(BankHeader);
@@ -32,16 +37,29 @@ BankHeader read_header(const std::uint8_t* bank) {
 
 void write_header(std::uint8_t* bank, const BankHeader& header) { std::memcpy(bank, &header, sizeof header); }
 
-const ProgramHeader* find_in(const std::uint8_t* bank, const std::uint8_t* block, std::size_t length) {
+const ProgramHeader* entry_at(const std::uint8_t* bank, std::size_t at) {
+    return std::launder(reinterpret_cast<const ProgramHeader*>(bank + sizeof(BankHeader) + at));
+}
+
+bool is_program_of(const ProgramHeader& program, const std::uint8_t* block, std::size_t length) {
+    return program.block_length == length && program.text_numbers == text_numbers() &&
+           std::memcmp(program.block(), block, length) == 0;
+}
+
+// The offset of the program of block in bank, or -1.
+std::ptrdiff_t find_in(const std::uint8_t* bank, const std::uint8_t* block, std::size_t length) {
     const std::size_t used = read_header(bank).used;
-    const bool text = text_numbers();
-    for (std::size_t at = 0; at < used;) {
-        const auto* program = std::launder(reinterpret_cast<const ProgramHeader*>(bank + sizeof(BankHeader) + at));
-        if (program->block_length == length && program->text_numbers == text &&
-            std::memcmp(program->block(), block, length) == 0) return program;
-        at += program->size;
-    }
-    return nullptr;
+    for (std::size_t at = 0; at < used; at += entry_at(bank, at)->size)
+        if (is_program_of(*entry_at(bank, at), block, length)) return static_cast<std::ptrdiff_t>(at);
+    return -1;
+}
+
+const ProgramHeader* remember(Context& ctx, unsigned which, std::size_t at) {
+    BankHeader first = read_header(ctx.program_bank0);
+    first.last_bank = static_cast<std::uint8_t>(which);
+    first.last = static_cast<std::uint16_t>(at + 1);
+    write_header(ctx.program_bank0, first);
+    return entry_at(bank(ctx, which), at);
 }
 
 // Decodes the block at the end of bank `which`; null when it does not fit there whole.
@@ -49,23 +67,32 @@ const ProgramHeader* append(Context& ctx, unsigned which, std::size_t length, bo
     std::uint8_t* target = bank(ctx, which);
     BankHeader header = read_header(target);
     bool cut = false;
-    std::uint8_t* out = target + sizeof(BankHeader) + header.used;
-    const std::size_t size = decode_program(ctx.code_copy, length, out, kEntryRoom - header.used, &cut);
+    const std::size_t at = header.used;
+    const std::size_t size = decode_program(ctx.code_copy, length, target + sizeof(BankHeader) + at,
+                                            kEntryRoom - at, &cut);
     if (size == 0 || (cut && !accept_cut)) return nullptr;
     header.used = static_cast<std::uint16_t>(header.used + size);
     write_header(target, header);
-    return std::launder(reinterpret_cast<const ProgramHeader*>(out));
+    return remember(ctx, which, at);
 }
 
 }  // namespace
 
 const ProgramHeader* find_program(Context& ctx, std::size_t length) {
-    for (unsigned which = 0; which < 2; ++which)
-        if (const ProgramHeader* program = find_in(bank(ctx, which), ctx.code_copy, length)) return program;
     BankHeader first = read_header(ctx.program_bank0);
+    if (first.last != 0) {
+        const ProgramHeader* program = entry_at(bank(ctx, first.last_bank), first.last - 1u);
+        if (is_program_of(*program, ctx.code_copy, length)) return program;
+    }
+    for (unsigned which = 0; which < 2; ++which) {
+        const std::ptrdiff_t at = find_in(bank(ctx, which), ctx.code_copy, length);
+        if (at >= 0) return remember(ctx, which, static_cast<std::size_t>(at));
+    }
     if (const ProgramHeader* program = append(ctx, first.current, length, false)) return program;
     // The current bank is full: the other one is emptied and becomes current.
+    first = read_header(ctx.program_bank0);
     first.current ^= 1;
+    first.last = 0;
     if (first.current == 0) first.used = 0;
     write_header(ctx.program_bank0, first);
     if (first.current == 1) write_header(ctx.program_bank1, BankHeader{});

@@ -23,17 +23,6 @@ int order(const std::uint8_t* a, const std::uint8_t* b) {
     return y > x ? -1 : (y < x ? 1 : 0);
 }
 
-bool holds(Op op, int order) {
-    switch (op) {
-        case Op::Eq: return order == 0;
-        case Op::Ne: return order != 0;
-        case Op::Le: return order <= 0;
-        case Op::Ge: return order >= 0;
-        case Op::Lt: return order < 0;
-        default: return order > 0;
-    }
-}
-
 using BackendOp = void (*)(void*, const void*);
 
 BackendOp backend_arithmetic(Op op, const Backend& n) {
@@ -42,15 +31,6 @@ BackendOp backend_arithmetic(Op op, const Backend& n) {
         case Op::Sub: return n.sub;
         case Op::Mul: return n.mul;
         default: return n.div;
-    }
-}
-
-double arithmetic(Op op, double a, double b) {
-    switch (op) {
-        case Op::Add: return a + b;
-        case Op::Sub: return a - b;
-        case Op::Mul: return a * b;
-        default: return a / b;
     }
 }
 
@@ -67,10 +47,15 @@ enum class Numbers { Doubles, Text, KeptText };
 template <Numbers kNumbers>
 class ProgramRun {
 public:
+    // Takes the operand stack as it stands in ctx.
     ProgramRun(Context& ctx, const ProgramHeader& program, std::uint8_t* result)
-        : ctx_(ctx), code_(program.instructions()), length_(program.block_length), result_(result) {}
+        : ctx_(ctx), code_(program.instructions()), length_(program.block_length), result_(result),
+          depth_(ctx.stack_depth), used_(ctx.value_used) {
+        for (int d = 0; d <= depth_; ++d) known_[d] = pending_[d] = false;
+    }
 
-    Status run();
+    // Runs the instructions from the one at `from`.
+    Status run(std::size_t from);
 
 private:
     static constexpr bool kText = kNumbers != Numbers::Doubles;
@@ -119,8 +104,8 @@ private:
     const Instruction* code_;
     std::size_t length_;
     std::uint8_t* result_;
-    std::uint16_t depth_ = 0;
-    std::uint16_t used_ = 0;
+    std::uint16_t depth_;
+    std::uint16_t used_;
     // Which entries of numbers_ hold their operand's backend number, and which of those have
     // no text written yet.
     bool known_[kMaxOperands + 1];
@@ -277,9 +262,8 @@ Status ProgramRun<kNumbers>::hand_over(std::size_t i) {
 }
 
 template <Numbers kNumbers>
-Status ProgramRun<kNumbers>::run() {
-    reset_operands(ctx_);
-    for (std::size_t i = 0;; ++i) {
+Status ProgramRun<kNumbers>::run(std::size_t from) {
+    for (std::size_t i = from;; ++i) {
         const Instruction& in = code_[i];
         Status status = kOk;
         switch (in.op) {
@@ -313,7 +297,7 @@ Status ProgramRun<kNumbers>::run() {
                     status = call(i);
                     break;
                 }
-                status = number_result(2, arithmetic(in.op, payload_double(a), payload_double(b)));
+                status = number_result(2, double_arithmetic(in.op, payload_double(a), payload_double(b)));
                 break;
             }
             case Op::Neg: {
@@ -322,13 +306,7 @@ Status ProgramRun<kNumbers>::run() {
                     status = call(i);
                     break;
                 }
-                // The sign bit only, as NEG of 0 is -0.0.
-                std::uint64_t bits;
-                std::memcpy(&bits, a + 1, sizeof bits);
-                bits ^= std::uint64_t{1} << 63;
-                double negated;
-                std::memcpy(&negated, &bits, sizeof negated);
-                status = number_result(1, negated);
+                status = number_result(1, negated(payload_double(a)));
                 break;
             }
             case Op::Eq:
@@ -339,7 +317,7 @@ Status ProgramRun<kNumbers>::run() {
             case Op::Gt: {
                 if constexpr (kKeepNumbers) {
                     if (is_number(1) && is_number(0)) {
-                        status = logical_result(2, holds(in.op, backend().comp(number_of(1), number_of(0))));
+                        status = logical_result(2, order_holds(in.op, backend().comp(number_of(1), number_of(0))));
                         break;
                     }
                 }
@@ -350,7 +328,7 @@ Status ProgramRun<kNumbers>::run() {
                     status = call(i);
                     break;
                 }
-                status = logical_result(2, holds(in.op, order(a, b)));
+                status = logical_result(2, order_holds(in.op, order(a, b)));
                 break;
             }
             // AND and OR read the byte after each operand's type, whatever the type.
@@ -405,9 +383,13 @@ Status ProgramRun<kNumbers>::run() {
 }  // namespace
 
 Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
-    if (!text_numbers()) return ProgramRun<Numbers::Doubles>(ctx, program, result).run();
-    if (backend().payload_round_trips) return ProgramRun<Numbers::KeptText>(ctx, program, result).run();
-    return ProgramRun<Numbers::Text>(ctx, program, result).run();
+    reset_operands(ctx);
+    if (backend().payload_round_trips) return ProgramRun<Numbers::KeptText>(ctx, program, result).run(0);
+    return ProgramRun<Numbers::Text>(ctx, program, result).run(0);
+}
+
+Status resume_program(Context& ctx, const ProgramHeader& program, std::size_t from, std::uint8_t* result) {
+    return ProgramRun<Numbers::Doubles>(ctx, program, result).run(from);
 }
 
 }  // namespace fcl

@@ -124,7 +124,9 @@ Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::u
     std::memcpy(ctx.code_copy, code, length);
     // A run takes the formula's decoded program; it decodes on first sight.
     const ProgramHeader* program = find_program(ctx, length);
-    const Status status = program ? run_program(ctx, *program, result) : run_walk(ctx, length, result);
+    const Status status = !program         ? run_walk(ctx, length, result)
+                          : text_numbers() ? run_program(ctx, *program, result)
+                                           : run_double_program(ctx, *program, result);
     if (status != kOk && result) write_blank_value(ctx.code_copy[0], result);
     return status;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "interface/context.h"
 #include "interface/types.h"
@@ -21,11 +22,14 @@ inline bool is_item_kind(std::uint8_t byte) {
     }
 }
 
-// A handler handed a logical or a double where it reads text (a host may answer a field with
-// any type) reads on past the value; a NUL after the last value stops it there rather than in
-// whatever an earlier run left behind. Called before every handler.
+// A handler handed a value of another type than it reads (a host may answer a field with any
+// type) reads on past the value: as text up to a NUL, as a double up to 7 bytes further. Zeros
+// after the last value stop it there, whatever an earlier run (or a run that held its values
+// elsewhere) left behind. Called before every handler.
 inline void end_value_area(Context& ctx, std::size_t used) {
-    if (used < kNodePoolSize) ctx.value_area[used] = 0;
+    constexpr std::size_t kReach = 8;
+    if (used + kReach <= kNodePoolSize) std::memset(ctx.value_area + used, 0, kReach);
+    else if (used < kNodePoolSize) std::memset(ctx.value_area + used, 0, kNodePoolSize - used);
 }
 
 // An empty operand stack and value area.

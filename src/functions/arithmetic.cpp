@@ -4,6 +4,7 @@
 
 #include "functions/handlers.h"
 #include "interface/code_format.h"
+#include "number/nan_rule.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
@@ -32,9 +33,9 @@ Status binary(const std::uint8_t* const* args, std::uint8_t* result, Context& ct
     return kOk;
 }
 
-double plus(double a, double b) { return a + b; }
-double minus(double a, double b) { return a - b; }
-double times(double a, double b) { return a * b; }
+double plus(double a, double b) { return with_nan_rule(a, b, a + b); }
+double minus(double a, double b) { return with_nan_rule(a, b, a - b); }
+double times(double a, double b) { return with_nan_rule(a, b, a * b); }
 
 Status join_strings(const std::uint8_t* const* args, std::uint8_t* result) {
     const std::size_t first = std::strlen(payload_text(args[0]));
@@ -83,7 +84,8 @@ Status div(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
             write_number_double(result, 0.0);
             return kDivideByZero;
         }
-        write_number_double(result, payload_double(args[0]) / divisor);
+        const double dividend = payload_double(args[0]);
+        write_number_double(result, with_nan_rule(dividend, divisor, dividend / divisor));
         return kOk;
     }
     load_operands(args, ctx);

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "number/backend.h"
+#include "number/nan_rule.h"
 #include "platform/format_double.h"
 
 namespace fcl {
@@ -65,10 +66,10 @@ void int_part(void* a) {
     store(a, x >= 0.0 ? std::floor(x) : std::ceil(x));
 }
 
-void add(void* a, const void* b) { store(a, load(a) + load(b)); }
-void sub(void* a, const void* b) { store(a, load(a) - load(b)); }
-void mul(void* a, const void* b) { store(a, load(a) * load(b)); }
-void div(void* a, const void* b) { store(a, load(a) / load(b)); }
+void add(void* a, const void* b) { store(a, with_nan_rule(load(a), load(b), load(a) + load(b))); }
+void sub(void* a, const void* b) { store(a, with_nan_rule(load(a), load(b), load(a) - load(b))); }
+void mul(void* a, const void* b) { store(a, with_nan_rule(load(a), load(b), load(a) * load(b))); }
+void div(void* a, const void* b) { store(a, with_nan_rule(load(a), load(b), load(a) / load(b))); }
 
 }  // namespace
 
