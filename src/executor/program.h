@@ -107,6 +107,11 @@ Status run_double_program(Context& ctx, const ProgramHeader& program, std::uint8
 // stack and value area as they stand in ctx.
 Status resume_program(Context& ctx, const ProgramHeader& program, std::size_t from, std::uint8_t* result);
 
+// Calls the handler of the call at instruction i as the walk does, its arguments the top ones
+// of an operand stack `depth` deep with `used` bytes of the value area in use. The handler's
+// value is left in ctx.result; popping the arguments and pushing it is the caller's.
+Status call_handler(Context& ctx, const Instruction* code, std::size_t i, int depth, std::size_t used);
+
 // Decodes a block of length bytes, for the current number encoding, into an entry at out
 // (8-aligned) of at most room bytes. Returns the entry's size, 0 when not even a single Handover fits; *cut is
 // set when the program stops early for want of room.
@@ -117,9 +122,9 @@ std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::u
 // kOk writes the value to result (when given); on a failure the result is left to the caller.
 Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result);
 
-// The program of the block in ctx.code_copy (length bytes), decoded into the context's
-// program banks on first sight; null when it cannot be kept there.
-const ProgramHeader* find_program(Context& ctx, std::size_t length);
+// Copies a run's block (length bytes) into ctx.code_copy and returns its program, decoded into
+// the context's program banks on first sight; null when it cannot be kept there.
+const ProgramHeader* take_program(Context& ctx, const std::uint8_t* block, std::size_t length);
 
 // Drops every program of the context: a compile has used the banks.
 void forget_programs(Context& ctx);

@@ -76,14 +76,31 @@ const ProgramHeader* append(Context& ctx, unsigned which, std::size_t length, bo
     return remember(ctx, which, at);
 }
 
-}  // namespace
+// Copies length bytes of block to out and tells whether they equal kept, in one pass: the copy
+// and the comparison of a run's block cost about what either costs alone. Eight bytes a step,
+// the last step overlapping the one before (a block has at least 5 bytes).
+bool copy_comparing(std::uint8_t* out, const std::uint8_t* block, const std::uint8_t* kept, std::size_t length) {
+    if (length < 8) {
+        std::memcpy(out, block, length);
+        return std::memcmp(block, kept, length) == 0;
+    }
+    std::uint64_t differ = 0;
+    const auto step = [&](std::size_t at) {
+        std::uint64_t word;
+        std::uint64_t other;
+        std::memcpy(&word, block + at, sizeof word);
+        std::memcpy(&other, kept + at, sizeof other);
+        std::memcpy(out + at, &word, sizeof word);
+        differ |= word ^ other;
+    };
+    for (std::size_t at = 0; at + 8 < length; at += 8) step(at);
+    step(length - 8);
+    return differ == 0;
+}
 
+// The program of the block already in ctx.code_copy, found in the banks or decoded there.
 const ProgramHeader* find_program(Context& ctx, std::size_t length) {
     BankHeader first = read_header(ctx.program_bank0);
-    if (first.last != 0) {
-        const ProgramHeader* program = entry_at(bank(ctx, first.last_bank), first.last - 1u);
-        if (is_program_of(*program, ctx.code_copy, length)) return program;
-    }
     for (unsigned which = 0; which < 2; ++which) {
         const std::ptrdiff_t at = find_in(bank(ctx, which), ctx.code_copy, length);
         if (at >= 0) return remember(ctx, which, static_cast<std::size_t>(at));
@@ -97,6 +114,21 @@ const ProgramHeader* find_program(Context& ctx, std::size_t length) {
     write_header(ctx.program_bank0, first);
     if (first.current == 1) write_header(ctx.program_bank1, BankHeader{});
     return append(ctx, first.current, length, true);
+}
+
+}  // namespace
+
+const ProgramHeader* take_program(Context& ctx, const std::uint8_t* block, std::size_t length) {
+    const BankHeader first = read_header(ctx.program_bank0);
+    if (first.last != 0) {
+        const ProgramHeader* program = entry_at(bank(ctx, first.last_bank), first.last - 1u);
+        if (program->block_length == length && program->text_numbers == text_numbers()) {
+            if (copy_comparing(ctx.code_copy, block, program->block(), length)) return program;
+            return find_program(ctx, length);
+        }
+    }
+    std::memcpy(ctx.code_copy, block, length);
+    return find_program(ctx, length);
 }
 
 void forget_programs(Context& ctx) {

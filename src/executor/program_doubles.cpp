@@ -1,9 +1,9 @@
 // Double-number programs run on values held in registers and a small local stack: numbers as
 // doubles, logicals as 0 or 1, literals by their place in the code copy. Nothing is written to
-// the operand stack or the value area until something needs them there: a handler, a field
-// answered with another type, an operand not done in place, or a failure. Then the held values
-// are written out exactly where the walk would have put them and the program's generic steps go
-// on from that instruction. At the end the formula's value is written out as the walk leaves
+// the operand stack or the value area until something needs them there. For a handler the held
+// values are written out exactly where the walk would have put them, and a number or logical it
+// gives is held again. At a field answered with another type, an operand not done in place or
+// a failure, they are written out and the program's generic steps go on from that instruction. At the end the formula's value is written out as the walk leaves
 // it; the scratch bytes above it in the value and result areas are not (nothing reads them:
 // every handler call first zeroes the bytes after the last value).
 #include <cstring>
@@ -67,6 +67,16 @@ void write_out(Context& ctx, const Held& held, int depth) {
     ctx.value_used = at;
 }
 
+// Holds a handler's value when write_out would write it back as it is: a number, or a logical
+// of 0 or 1.
+bool hold_value(const std::uint8_t* value, Held& held, int depth) {
+    if (value[0] == kNumber) held.number[depth] = payload_double(value);
+    else if (value[0] == kLogical && value[1] <= 1) held.number[depth] = value[1];
+    else return false;
+    held.kind[depth] = value[0];
+    return true;
+}
+
 // The generic steps from instruction i on, the held values written out first.
 [[gnu::noinline]] Status resume(Context& ctx, const ProgramHeader& program, const Held& held, int depth,
                                 std::size_t i, std::uint8_t* result) {
@@ -85,6 +95,15 @@ void write_out(Context& ctx, const Held& held, int depth) {
     ctx.value_used = static_cast<std::uint16_t>(ctx.value_used + size);
     ctx.stack[++ctx.stack_depth] = OperandEntry{slot, size};
     return resume_program(ctx, program, i + 1, result);
+}
+
+// As resume, once the call at instruction i has left a value of another kind in the result area
+// and its arguments are popped: the value is pushed as the walk pushes it.
+[[gnu::noinline]] Status resume_with_value(Context& ctx, const ProgramHeader& program, const Held& held,
+                                           int depth, std::size_t i, std::uint8_t* result) {
+    write_out(ctx, held, depth);
+    const Status status = push_value(ctx, ctx.result, value_size(ctx.result, kCodeAreaSize));
+    return status == kOk ? resume_program(ctx, program, i + 1, result) : status;
 }
 
 // The formula's value alone on the held stack: written out as the walk leaves it, and to result.
@@ -186,7 +205,19 @@ Status run_double_program(Context& ctx, const ProgramHeader& program, std::uint8
             }
             case Op::End:
                 return finish(ctx, code, held, i, result);
-            case Op::Call:
+            case Op::Call: {
+                // The handler reads its arguments where the walk keeps them; the values below
+                // them stay held, and so does a number or a logical it gives.
+                write_out(ctx, held, depth);
+                if (const Status status = call_handler(ctx, code, i, depth, ctx.value_used); status != kOk)
+                    return status;
+                depth -= in.argc;
+                if (hold_value(ctx.result, held, depth + 1)) {
+                    ++depth;
+                    break;
+                }
+                return resume_with_value(ctx, program, held, depth, i, result);
+            }
             case Op::Handover:
             case Op::None:
                 return resume(ctx, program, held, depth, i, result);

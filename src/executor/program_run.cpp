@@ -193,16 +193,9 @@ Status ProgramRun<kNumbers>::text_arithmetic(std::size_t i) {
 template <Numbers kNumbers>
 Status ProgramRun<kNumbers>::call(std::size_t i) {
     if constexpr (kKeepNumbers) write_pending();
-    const Instruction& in = code_[i];
-    const std::uint8_t* args[kMaxArgs];
-    for (int k = 0; k < in.argc; ++k) args[k] = operand(in.argc - 1 - k);
-    ctx_.result[0] = static_cast<std::uint8_t>(in.argc);
-    ctx_.result[1] = 0;
-    end_value_area(ctx_, used_);
-    ctx_.current_item = item_before(i);  // the aggregates look at the item before the call
-    const Status status = function_record(in.index)->handler(args, ctx_.result, ctx_);
+    const Status status = call_handler(ctx_, code_, i, depth_, used_);
     if (status != kOk) return status;
-    return push_result(in.argc, value_size(ctx_.result, kCodeAreaSize));
+    return push_result(code_[i].argc, value_size(ctx_.result, kCodeAreaSize));
 }
 
 // The value is written from registers to both places: read back from the result area, the
@@ -382,6 +375,18 @@ Status ProgramRun<kNumbers>::run(std::size_t from) {
 
 }  // namespace
 
+Status call_handler(Context& ctx, const Instruction* code, std::size_t i, int depth, std::size_t used) {
+    const Instruction& in = code[i];
+    const std::uint8_t* args[kMaxArgs];
+    for (int k = 0; k < in.argc; ++k) args[k] = ctx.stack[depth - in.argc + 1 + k].value;
+    ctx.result[0] = static_cast<std::uint8_t>(in.argc);
+    ctx.result[1] = 0;
+    end_value_area(ctx, used);
+    // The aggregates look at the item before the call.
+    ctx.current_item = ctx.code_copy + (i ? code[i - 1].item : kCodeHeaderSize);
+    return function_record(in.index)->handler(args, ctx.result, ctx);
+}
+
 Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
     reset_operands(ctx);
     if (backend().payload_round_trips) return ProgramRun<Numbers::KeptText>(ctx, program, result).run(0);
@@ -391,5 +396,6 @@ Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* res
 Status resume_program(Context& ctx, const ProgramHeader& program, std::size_t from, std::uint8_t* result) {
     return ProgramRun<Numbers::Doubles>(ctx, program, result).run(from);
 }
+
 
 }  // namespace fcl

@@ -121,9 +121,8 @@ Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::u
         if (result) write_blank_value(code[0], result);
         return kCodeError;
     }
-    std::memcpy(ctx.code_copy, code, length);
     // A run takes the formula's decoded program; it decodes on first sight.
-    const ProgramHeader* program = find_program(ctx, length);
+    const ProgramHeader* program = take_program(ctx, code, length);
     const Status status = !program         ? run_walk(ctx, length, result)
                           : text_numbers() ? run_program(ctx, *program, result)
                                            : run_double_program(ctx, *program, result);

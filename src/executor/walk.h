@@ -27,8 +27,8 @@ inline bool is_item_kind(std::uint8_t byte) {
 // after the last value stop it there, whatever an earlier run (or a run that held its values
 // elsewhere) left behind. Called before every handler.
 inline void end_value_area(Context& ctx, std::size_t used) {
-    constexpr std::size_t kReach = 8;
-    if (used + kReach <= kNodePoolSize) std::memset(ctx.value_area + used, 0, kReach);
+    constexpr std::uint64_t kZeros = 0;
+    if (used + sizeof kZeros <= kNodePoolSize) std::memcpy(ctx.value_area + used, &kZeros, sizeof kZeros);
     else if (used < kNodePoolSize) std::memset(ctx.value_area + used, 0, kNodePoolSize - used);
 }
 
