@@ -14,8 +14,8 @@ namespace {
 
 // At the start of each bank. `current`, kept in bank 0, is the bank new programs go to; `last`
 // and `last_bank`, also kept in bank 0, say where the program found last starts (offset + 1 in
-// its bank's entries; 0 for none), as a host that runs one formula over and over asks for it
-// again. Entries are only appended, so the place stays good until its bank is emptied.
+// its bank's entries; 0 for none). Entries are only appended, so the place stays good until
+// its bank is emptied.
 struct BankHeader {
     std::uint16_t used;
     std::uint8_t current;
@@ -118,13 +118,21 @@ const ProgramHeader* find_program(Context& ctx, std::size_t length) {
 
 }  // namespace
 
+// First guesses: the program found last, for a host that runs one formula over and over, and
+// the one after it in its bank, for a host that runs several in turn.
 const ProgramHeader* take_program(Context& ctx, const std::uint8_t* block, std::size_t length) {
     const BankHeader first = read_header(ctx.program_bank0);
     if (first.last != 0) {
-        const ProgramHeader* program = entry_at(bank(ctx, first.last_bank), first.last - 1u);
-        if (program->block_length == length && program->text_numbers == text_numbers()) {
-            if (copy_comparing(ctx.code_copy, block, program->block(), length)) return program;
-            return find_program(ctx, length);
+        const std::uint8_t* home = bank(ctx, first.last_bank);
+        std::size_t at = first.last - 1u;
+        for (int guess = 0; guess < 2; ++guess) {
+            const ProgramHeader* program = entry_at(home, at);
+            if (program->block_length == length && program->text_numbers == text_numbers()) {
+                if (!copy_comparing(ctx.code_copy, block, program->block(), length)) return find_program(ctx, length);
+                return guess == 0 ? program : remember(ctx, first.last_bank, at);
+            }
+            at += program->size;
+            if (at >= read_header(home).used) break;
         }
     }
     std::memcpy(ctx.code_copy, block, length);

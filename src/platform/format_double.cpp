@@ -32,6 +32,43 @@ constexpr PowersOfTen make_powers() {
 
 constexpr PowersOfTen kPowers = make_powers();
 
+constexpr int kMaxFivePower = 27;  // the largest power of five in 64 bits
+
+struct PowersOfFive {
+    std::uint64_t value[kMaxFivePower + 1];
+};
+
+constexpr PowersOfFive make_fives() {
+    PowersOfFive powers{};
+    std::uint64_t value = 1;
+    for (int n = 0; n <= kMaxFivePower; ++n, value *= 5) powers.value[n] = value;
+    return powers;
+}
+
+constexpr PowersOfFive kFives = make_fives();
+
+// Values whose whole decimal expansion has at most `digits` significant digits (whole numbers,
+// halves, quarters and the like, the usual field values) need no rounding: m * 2^k is
+// m * 5^-k / 10^-k, so the digits are one multiplication away. False for the others.
+bool exact_digits(std::uint64_t m, int k, int digits, std::uint64_t& significand, int& exponent) {
+    const int zeros = std::countr_zero(m);
+    m >>= zeros;
+    k += zeros;
+    if (k > 10 || k < -kMaxFivePower) return false;
+    // value = whole / 10^scale exactly, with m below 2^53 so that a whole number fits in 64 bits.
+    const unsigned __int128 whole = k >= 0 ? static_cast<unsigned __int128>(m) << k
+                                           : static_cast<unsigned __int128>(m) * kFives.value[-k];
+    const int scale = k >= 0 ? 0 : -k;
+    if (whole >= kPowers.value[digits]) return false;
+    const auto n = static_cast<std::uint64_t>(whole);
+    // Its digit count: the estimate from the bit length is the true one or one above it.
+    int count = (std::bit_width(n) * 1233 >> 12) + 1;
+    if (n < kPowers.value[count - 1]) --count;
+    significand = n * kPowers.value[digits - count];
+    exponent = count - 1 - scale;
+    return true;
+}
+
 }  // namespace
 
 // Computed exactly in 128 bits: value = m * 2^k, scaled by 10^p so that `digits` digits stand
@@ -43,6 +80,7 @@ bool scientific_digits(double value, int digits, std::uint64_t& significand, int
     if (biased == 0 || biased == 0x7FF) return false;
     const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
     const int k = biased - 1075;
+    if (exact_digits(m, k, digits, significand, exponent)) return true;
     // 10^exponent <= |value| < 10^(exponent + 1): the estimate from the binary exponent is the
     // true one or one below it (78913 / 2^18 is just under log10(2)).
     exponent = ((k + 52) * 78913) >> 18;
