@@ -4,8 +4,8 @@
 // arithmetic, comparison and logical operators done in place when their operands are numbers
 // (or logicals) and through their handlers otherwise. Its generic steps work on the walk's own
 // operand stack and value area; in text-number mode a number's text may be written late there
-// (see program_run.cpp). In double-number mode a run first holds its numbers and logicals apart
-// and writes them out only when a handler or the generic steps need them (program_doubles.cpp).
+// (see program_run.cpp). A run first holds its numbers and logicals apart and writes them out
+// only when a handler or the generic steps need them (program_held.cpp).
 // Where the walk would stop with a failure at an item, the program hands the run to the walk at
 // that item.
 //
@@ -51,7 +51,7 @@ struct Instruction {
     Op op;
     std::uint8_t index;  // operators and calls: the function index
     std::uint16_t argc;  // operands an operator or call takes
-    std::uint16_t unused;
+    std::uint16_t kept;  // a number literal's backend number: 1 + its place among the kept ones; 0 for none
 };
 static_assert(sizeof(Instruction) == 8);
 
@@ -86,25 +86,34 @@ inline double negated(double value) {
 }
 
 struct ProgramHeader {
-    std::uint16_t size;          // bytes of the entry: header, instructions, block copy
+    std::uint16_t size;          // bytes of the entry: header, instructions, block copy, kept numbers
     std::uint16_t block_length;
     std::uint16_t count;         // instructions, the last one End or Handover
-    std::uint16_t text_numbers;  // the number encoding it was decoded for (item sizes depend on it)
+    std::uint16_t numbers;       // the numbers it was decoded for: numbers_key()
 
     const Instruction* instructions() const { return reinterpret_cast<const Instruction*>(this + 1); }
     const std::uint8_t* block() const {
         return reinterpret_cast<const std::uint8_t*>(instructions() + count);
     }
+    // The backend numbers of number literals, kept where the run holds backend numbers.
+    const std::uint8_t* kept_number(std::uint16_t kept) const {
+        return block() + ((block_length + 7u) & ~7u) + (kept - 1u) * kNumberSize;
+    }
 };
+
+// What a program depends on besides its block: the number encoding (item sizes depend on it)
+// and, in text-number mode, the backend (its kept numbers are that backend's).
+std::uint16_t numbers_key();
 static_assert(sizeof(ProgramHeader) == 8);
 
-// Runs a program in double-number mode on values held apart from the operand stack and value
-// area; at the first instruction or value it does not cover, it writes them out where the walk
-// keeps them and goes on with resume_program. Results and failures as run_program.
-Status run_double_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result);
+// Runs a program on numbers and logicals held apart from the operand stack and value area, in
+// double-number mode and in text-number mode with a backend whose payload text reads back as
+// the number written; at the first instruction or value it does not cover, it writes them out
+// where the walk keeps them and goes on with resume_program. Results and failures as run_program.
+Status run_held_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result);
 
-// The generic steps of a double-number program from instruction `from` on, with the operand
-// stack and value area as they stand in ctx.
+// The generic steps of a program from instruction `from` on, with the operand stack and value
+// area as they stand in ctx.
 Status resume_program(Context& ctx, const ProgramHeader& program, std::size_t from, std::uint8_t* result);
 
 // Calls the handler of the call at instruction i as the walk does, its arguments the top ones
@@ -118,7 +127,8 @@ Status call_handler(Context& ctx, const Instruction* code, std::size_t i, int de
 std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::uint8_t* out, std::size_t room,
                            bool* cut);
 
-// Runs a program of the block in ctx.code_copy in text-number mode from an empty operand stack.
+// Runs a program of the block in ctx.code_copy from an empty operand stack, in text-number mode
+// with a backend whose payload text must be read back at every step.
 // kOk writes the value to result (when given); on a failure the result is left to the caller.
 Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result);
 

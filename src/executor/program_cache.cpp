@@ -42,7 +42,7 @@ const ProgramHeader* entry_at(const std::uint8_t* bank, std::size_t at) {
 }
 
 bool is_program_of(const ProgramHeader& program, const std::uint8_t* block, std::size_t length) {
-    return program.block_length == length && program.text_numbers == text_numbers() &&
+    return program.block_length == length && program.numbers == numbers_key() &&
            std::memcmp(program.block(), block, length) == 0;
 }
 
@@ -127,7 +127,7 @@ const ProgramHeader* take_program(Context& ctx, const std::uint8_t* block, std::
         std::size_t at = first.last - 1u;
         for (int guess = 0; guess < 2; ++guess) {
             const ProgramHeader* program = entry_at(home, at);
-            if (program->block_length == length && program->text_numbers == text_numbers()) {
+            if (program->block_length == length && program->numbers == numbers_key()) {
                 if (!copy_comparing(ctx.code_copy, block, program->block(), length)) return find_program(ctx, length);
                 return guess == 0 ? program : remember(ctx, first.last_bank, at);
             }

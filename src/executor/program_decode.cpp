@@ -11,6 +11,7 @@
 #include "interface/code_format.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
+#include "number/backend.h"
 
 namespace fcl {
 
@@ -63,26 +64,37 @@ Instruction decode_item(const std::uint8_t* item, std::size_t pos, int depth, bo
 
 }  // namespace
 
+std::uint16_t numbers_key() { return text_numbers() ? static_cast<std::uint16_t>(1 + backend().type) : 0; }
+
 std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::uint8_t* out, std::size_t room,
                            bool* cut) {
     *cut = false;
-    const std::size_t fixed = sizeof(ProgramHeader) + round_up8(length);
-    if (room < fixed + sizeof(Instruction)) return 0;
-    const std::size_t capacity = (room - fixed) / sizeof(Instruction);
     const bool text = text_numbers();
+    // Where the run holds backend numbers, number literals are read once, here: every number
+    // literal's Push keeps its number (a program without room for it is cut before it).
+    const bool keep_literals = text && backend().payload_round_trips;
+    const std::size_t fixed = sizeof(ProgramHeader) + round_up8(length);
+    // Room for `count` instructions and `kept` numbers.
+    const auto fits = [&](std::size_t count, std::size_t kept) {
+        return fixed + count * sizeof(Instruction) + round_up8(kept * kNumberSize) <= room;
+    };
+    if (!fits(1, 0)) return 0;
     auto* code = reinterpret_cast<Instruction*>(out + sizeof(ProgramHeader));
     std::size_t count = 0;
+    std::size_t kept = 0;
     std::size_t pos = kCodeHeaderSize;
     int depth = 0;
     bool whole = true;
     while (pos < length && is_item_kind(block[pos])) {
         const std::uint16_t size = value_size(block + pos, length - pos);
-        const Instruction in = size ? decode_item(block + pos, pos, depth, text) : Instruction{};
-        if (in.op == Op::None || count + 1 == capacity) {
+        Instruction in = size ? decode_item(block + pos, pos, depth, text) : Instruction{};
+        const bool keeps = keep_literals && in.op == Op::Push && block[pos] == kNumber;
+        if (in.op == Op::None || !fits(count + 2, kept + keeps)) {
             *cut = in.op != Op::None;
             whole = false;
             break;
         }
+        if (keeps) in.kept = static_cast<std::uint16_t>(++kept);
         new (code + count++) Instruction(in);
         depth += in.op == Op::Push || in.op == Op::Fetch ? 1 : 1 - in.argc;
         pos += size;
@@ -91,10 +103,14 @@ std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::u
     last.item = static_cast<std::uint16_t>(pos);
     last.op = whole && depth == 1 ? Op::End : Op::Handover;
     new (code + count++) Instruction(last);
-    const std::size_t size = fixed + count * sizeof(Instruction);
+    const std::size_t size = fixed + count * sizeof(Instruction) + round_up8(kept * kNumberSize);
     new (out) ProgramHeader{static_cast<std::uint16_t>(size), static_cast<std::uint16_t>(length),
-                            static_cast<std::uint16_t>(count), text};
-    std::memcpy(out + sizeof(ProgramHeader) + count * sizeof(Instruction), block, length);
+                            static_cast<std::uint16_t>(count), numbers_key()};
+    std::uint8_t* copy = out + sizeof(ProgramHeader) + count * sizeof(Instruction);
+    std::memcpy(copy, block, length);
+    std::uint8_t* numbers = copy + round_up8(length);  // where ProgramHeader::kept_number looks
+    for (std::size_t i = 0; i < count; ++i)
+        if (code[i].kept) backend().from_str(numbers + (code[i].kept - 1u) * kNumberSize, payload_text(block + code[i].item));
     return size;
 }
 

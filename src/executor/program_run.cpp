@@ -389,12 +389,12 @@ Status call_handler(Context& ctx, const Instruction* code, std::size_t i, int de
 
 Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
     reset_operands(ctx);
-    if (backend().payload_round_trips) return ProgramRun<Numbers::KeptText>(ctx, program, result).run(0);
     return ProgramRun<Numbers::Text>(ctx, program, result).run(0);
 }
 
 Status resume_program(Context& ctx, const ProgramHeader& program, std::size_t from, std::uint8_t* result) {
-    return ProgramRun<Numbers::Doubles>(ctx, program, result).run(from);
+    if (!text_numbers()) return ProgramRun<Numbers::Doubles>(ctx, program, result).run(from);
+    return ProgramRun<Numbers::KeptText>(ctx, program, result).run(from);
 }
 
 
