@@ -18,7 +18,9 @@
 #include <cstring>
 
 #include "interface/context.h"
+#include "interface/number_mode.h"
 #include "interface/types.h"
+#include "number/backend.h"
 #include "number/nan_rule.h"
 
 namespace fcl {
@@ -103,7 +105,9 @@ struct ProgramHeader {
 
 // What a program depends on besides its block: the number encoding (item sizes depend on it)
 // and, in text-number mode, the backend (its kept numbers are that backend's).
-std::uint16_t numbers_key();
+inline std::uint16_t numbers_key() {
+    return text_numbers() ? static_cast<std::uint16_t>(1 + backend().type) : 0;
+}
 static_assert(sizeof(ProgramHeader) == 8);
 
 // Runs a program on numbers and logicals held apart from the operand stack and value area, in

@@ -64,8 +64,6 @@ Instruction decode_item(const std::uint8_t* item, std::size_t pos, int depth, bo
 
 }  // namespace
 
-std::uint16_t numbers_key() { return text_numbers() ? static_cast<std::uint16_t>(1 + backend().type) : 0; }
-
 std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::uint8_t* out, std::size_t room,
                            bool* cut) {
     *cut = false;

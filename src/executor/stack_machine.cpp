@@ -53,12 +53,6 @@ Status call_function(Context& ctx, unsigned index) {
 
 }  // namespace
 
-void reset_operands(Context& ctx) {
-    ctx.stack_depth = 0;
-    ctx.value_used = 0;
-    ctx.value_area = ctx.pool;
-}
-
 Status push_value(Context& ctx, const std::uint8_t* value, std::uint16_t size) {
     if (size == 0) return kCodeError;
     if (ctx.stack_depth >= kMaxOperands || ctx.value_used + size >= kNodePoolSize) return kStackFull;

@@ -33,7 +33,11 @@ inline void end_value_area(Context& ctx, std::size_t used) {
 }
 
 // An empty operand stack and value area.
-void reset_operands(Context& ctx);
+inline void reset_operands(Context& ctx) {
+    ctx.stack_depth = 0;
+    ctx.value_used = 0;
+    ctx.value_area = ctx.pool;
+}
 
 // Pushes a produced value (size already measured) onto the operand stack via the value area.
 Status push_value(Context& ctx, const std::uint8_t* value, std::uint16_t size);

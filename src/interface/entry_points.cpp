@@ -9,6 +9,7 @@
 #include "interface/code_format.h"
 #include "interface/context.h"
 #include "interface/number_mode.h"
+#include "interface/process_state.h"
 #include "interface/settings.h"
 #include "interface/types.h"
 #include "interface/values.h"
@@ -111,7 +112,7 @@ FCL_API uint16_t FCLCOMPILE2(FCLFIELDPROC callback, void* data, const char* text
 FCL_API uint16_t FCLEXECUTE(FCLFIELDPROC callback, void* data, const unsigned char* code, unsigned char* result) {
     fcl::ensure_loaded();
     if (!code) return fcl::kCodeError;
-    return execute_in(fcl::global_context(), callback, data, code, result);
+    return execute_in(fcl::state::global_context, callback, data, code, result);
 }
 
 FCL_API uint16_t FCLEXECUTE2(FCLFIELDPROC callback, void* data, const unsigned char* code, unsigned char* result,
