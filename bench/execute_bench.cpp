@@ -53,13 +53,13 @@ void BM_Compile(benchmark::State& state) {
     state.SetLabel(formula.text);
 }
 
-void execute_in_mode(benchmark::State& state, int32_t mode) {
+// One formula run over and over.
+void execute_repeatedly(benchmark::State& state, const char* text, const char* logical_field, int32_t mode) {
     FCLSETMODE(mode);
-    const Formula& formula = kFormulas[state.range(0)];
-    void* data = const_cast<char*>(formula.logical_field);
+    void* data = const_cast<char*>(logical_field);
     unsigned char code[FCL_MAX_CODE];
     uint16_t length = 0;
-    if (FCLCOMPILE(number_fields, data, formula.text, code, &length) != 0) {
+    if (FCLCOMPILE(number_fields, data, text, code, &length) != 0) {
         state.SkipWithError("formula does not compile");
         return;
     }
@@ -69,8 +69,13 @@ void execute_in_mode(benchmark::State& state, int32_t mode) {
         benchmark::DoNotOptimize(status);
         benchmark::DoNotOptimize(result);
     }
-    state.SetLabel(formula.text);
+    state.SetLabel(text);
     FCLSETMODE(0);
+}
+
+void execute_in_mode(benchmark::State& state, int32_t mode) {
+    const Formula& formula = kFormulas[state.range(0)];
+    execute_repeatedly(state, formula.text, formula.logical_field, mode);
 }
 
 void BM_Execute(benchmark::State& state) { execute_in_mode(state, 0); }
@@ -105,22 +110,9 @@ void BM_ExecuteRoundRobin(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kCount);
 }
 
-// One formula of the round-robin set run over and over.
+// One formula of the round-robin set alone.
 void BM_ExecuteOneOfRoundRobin(benchmark::State& state) {
-    FCLSETMODE(0);
-    const char* text = kRoundRobin[state.range(0)];
-    unsigned char code[FCL_MAX_CODE];
-    if (FCLCOMPILE(number_fields, nullptr, text, code, nullptr) != 0) {
-        state.SkipWithError("formula does not compile");
-        return;
-    }
-    unsigned char result[FCL_MAX_VALUE];
-    for (auto _ : state) {
-        const uint16_t status = FCLEXECUTE(number_fields, nullptr, code, result);
-        benchmark::DoNotOptimize(status);
-        benchmark::DoNotOptimize(result);
-    }
-    state.SetLabel(text);
+    execute_repeatedly(state, kRoundRobin[state.range(0)], nullptr, 0);
 }
 
 // The first execution right after a compile, as a host that compiles on demand sees it.
