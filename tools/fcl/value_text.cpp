@@ -1,5 +1,6 @@
 #include "value_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -84,16 +85,69 @@ std::string plain_decimal(std::string_view payload) {
 
 namespace {
 
+// "%.15g" of a finite double. Where the shortest text that reads back as a normal double has at
+// most fifteen digits, those are the digits the fifteen-digit rounding gives (the double lies
+// within 1.2e-16 of that text, relative, and fifteen-digit values lie at least 5e-16 apart),
+// and the shortest text costs a fraction of the rounded one. Longer texts and subnormal
+// doubles (which lie further from their shortest text) take the long way.
+void append_fifteen_digits(std::string& out, double number) {
+    constexpr int kPrecision = 15;
+    char text[64];
+    // Whole numbers of up to fifteen digits, most report values, are written as integers.
+    if (std::abs(number) < 1e15 && std::trunc(number) == number) {
+        if (std::signbit(number)) out += '-';
+        const auto whole = static_cast<long long>(std::abs(number));
+        return static_cast<void>(out.append(text, std::to_chars(text, text + sizeof text, whole).ptr));
+    }
+    char* end = std::to_chars(text, text + sizeof text, number, std::chars_format::scientific).ptr;
+    // [-]d[.ddd]e(+|-)xx
+    const char* p = text;
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    char digits[20];
+    int count = 0;
+    for (; *p != 'e'; ++p)
+        if (*p != '.' && count < kPrecision + 1) digits[count++] = *p;
+    int exponent = 0;
+    std::from_chars(p + (p[1] == '+' ? 2 : 1), end, exponent);
+    if (count > kPrecision || (number != 0.0 && !std::isnormal(number))) {
+        end = std::to_chars(text, text + sizeof text, number, std::chars_format::general, kPrecision).ptr;
+        return static_cast<void>(out.append(text, end));
+    }
+    if (negative) out += '-';
+    if (exponent < -4 || exponent >= kPrecision) {
+        out += digits[0];
+        if (count > 1) {
+            out += '.';
+            out.append(digits + 1, static_cast<std::size_t>(count - 1));
+        }
+        out += exponent < 0 ? "e-" : "e+";
+        const int magnitude = exponent < 0 ? -exponent : exponent;
+        if (magnitude < 10) out += '0';
+        end = std::to_chars(text, text + sizeof text, magnitude).ptr;
+        return static_cast<void>(out.append(text, end));
+    }
+    if (exponent < 0) {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-exponent - 1), '0');
+        return static_cast<void>(out.append(digits, static_cast<std::size_t>(count)));
+    }
+    const int whole = exponent + 1;
+    out.append(digits, static_cast<std::size_t>(std::min(count, whole)));
+    if (count <= whole) return static_cast<void>(out.append(static_cast<std::size_t>(whole - count), '0'));
+    out += '.';
+    out.append(digits + whole, static_cast<std::size_t>(count - whole));
+}
+
 void append_number_text(std::string& out, const std::uint8_t* value, bool text_numbers, bool exact) {
     if (text_numbers) return append_plain_decimal(out, payload_text(value));
     double number;
     std::memcpy(&number, value + 1, sizeof number);
     if (std::isnan(number)) return static_cast<void>(out += "nan");
     if (std::isinf(number)) return static_cast<void>(out += number < 0 ? "-inf" : "inf");
+    if (!exact) return append_fifteen_digits(out, number);
     char text[64];
-    const auto result = exact ? std::to_chars(text, text + sizeof text, number)
-                              : std::to_chars(text, text + sizeof text, number, std::chars_format::general, 15);
-    out.append(text, result.ptr);
+    out.append(text, std::to_chars(text, text + sizeof text, number).ptr);
 }
 
 // yyyymmdd as yyyy-mm-dd (hhmmss as hh:mm:ss with `mark` ':' and groups 2, 2, 2).
