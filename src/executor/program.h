@@ -5,9 +5,8 @@
 // (or logicals) and through their handlers otherwise. Its generic steps work on the walk's own
 // operand stack and value area; in text-number mode a number's text may be written late there
 // (see program_run.cpp). A run first holds its numbers and logicals apart and writes them out
-// only when a handler or the generic steps need them (program_held.cpp).
-// Where the walk would stop with a failure at an item, the program hands the run to the walk at
-// that item.
+// only when a handler or the generic steps need them (program_held.cpp). Where the walk would
+// stop with a failure at an item, the program hands the run to the walk at that item.
 //
 // Programs live in the context's program banks (the parser stacks, idle while formulas run),
 // next to a copy of the block they were decoded from, which a run compares with its block.
@@ -102,13 +101,13 @@ struct ProgramHeader {
         return block() + ((block_length + 7u) & ~7u) + (kept - 1u) * kNumberSize;
     }
 };
+static_assert(sizeof(ProgramHeader) == 8);
 
 // What a program depends on besides its block: the number encoding (item sizes depend on it)
 // and, in text-number mode, the backend (its kept numbers are that backend's).
 inline std::uint16_t numbers_key() {
     return text_numbers() ? static_cast<std::uint16_t>(1 + backend().type) : 0;
 }
-static_assert(sizeof(ProgramHeader) == 8);
 
 // Runs a program on numbers and logicals held apart from the operand stack and value area, in
 // double-number mode and in text-number mode with a backend whose payload text reads back as
