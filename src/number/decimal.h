@@ -85,29 +85,51 @@ void repair(Number& x);
 // Brings an exponent outside the stored range back into it.
 void settle(Number& x);
 
-// The largest value each limb may hold for each count: 99999999 below the count, 0 above.
-struct LimbLimits {
-    std::uint32_t limit[kLimbs + 1][kLimbs];
+// The bounds of each limb for each count, checked two limbs at a time in the 32-bit lanes of
+// a 64-bit word: a lane holds limb - floor, and adding its offset sets the lane's top bit
+// exactly when that is beyond the lane's room. Limbs below the count lie in [0, 99999999],
+// the lowest and the highest of them in [1, 99999999]; limbs above it are 0; count 0 fails
+// whatever the limbs.
+struct LimbBounds {
+    std::uint32_t floor[kLimbs + 1][kLimbs];
+    std::uint32_t offset[kLimbs + 1][kLimbs];
 };
 
-constexpr LimbLimits make_limb_limits() {
-    LimbLimits limits{};
-    for (int count = 0; count <= kLimbs; ++count)
-        for (int i = 0; i < count; ++i) limits.limit[count][i] = kLargestLimb;
-    return limits;
+constexpr LimbBounds make_limb_bounds() {
+    LimbBounds bounds{};
+    for (int count = 0; count <= kLimbs; ++count) {
+        for (int i = 0; i < kLimbs; ++i) {
+            const std::uint32_t floor = i < count && (i == 0 || i == count - 1) ? 1 : 0;
+            const std::uint32_t room = i < count ? kLargestLimb - floor : 0;
+            bounds.floor[count][i] = floor;
+            bounds.offset[count][i] = count == 0 ? 0x80000000u : 0x7FFFFFFFu - room;
+        }
+    }
+    return bounds;
 }
 
-inline constexpr LimbLimits kLimbLimits = make_limb_limits();
+inline constexpr LimbBounds kLimbBounds = make_limb_bounds();
+
+// Two neighbouring 32-bit lanes as one word.
+inline std::uint64_t lane_pair(const std::uint32_t* lanes) {
+    std::uint64_t pair;
+    std::memcpy(&pair, lanes, sizeof pair);
+    return pair;
+}
 
 // Every limb valid, zero limbs above the count, a non-zero limb at either end: the form
-// this backend writes. Almost every number passes, so the limbs are checked all at once
-// rather than one branch at a time.
+// this backend writes. Almost every number passes, so the limbs are checked in lanes rather
+// than one branch at a time. A lane whose limb is below its floor wraps to a set top bit, and
+// so does one already at 2^31 or beyond; the borrow or carry such a lane passes to its
+// neighbour can only add failures, never hide one.
 inline bool well_formed(const Number& x) {
-    if (x.count < 1 || x.count > kLimbs) return false;
-    const std::uint32_t* limit = kLimbLimits.limit[x.count];
-    std::uint32_t beyond = 0;
-    for (int i = 0; i < kLimbs; ++i) beyond |= x.limb[i] > limit[i] ? 1 : 0;
-    return beyond == 0 && x.limb[0] != 0 && x.limb[x.count - 1] != 0;
+    if (static_cast<unsigned>(x.count) > kLimbs) return false;
+    std::uint64_t beyond = 0;
+    for (int i = 0; i < kLimbs; i += 2) {
+        const std::uint64_t lanes = lane_pair(x.limb + i) - lane_pair(kLimbBounds.floor[x.count] + i);
+        beyond |= (lanes + lane_pair(kLimbBounds.offset[x.count] + i)) | lanes;
+    }
+    return (beyond & 0x8000000080000000ull) == 0;
 }
 
 // The stored bytes of a normalised number whose exponent fits its byte: the header, then

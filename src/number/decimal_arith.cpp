@@ -1,4 +1,7 @@
 // Decimal comparison, addition (and so subtraction) and truncation.
+#include <bit>
+#include <cstring>
+
 #include "number/decimal.h"
 
 namespace fcl::decimal {
@@ -33,21 +36,64 @@ void align(Number& a, Number& b) {
     rescale(low, high.exponent);
 }
 
-void add_magnitudes(Number& a, const Number& b) {
-    const int used = a.count > b.count ? a.count : b.count;
-    std::uint32_t carry = 0;
-    for (int i = 0; i < used; ++i) {
-        const std::uint32_t sum = a.limb[i] + b.limb[i] + carry;
-        carry = sum >= kBase ? 1 : 0;
-        a.limb[i] = sum - carry * kBase;
+// Addition and subtraction work on the limbs as three words of two 32-bit lanes, limb 2j in
+// the low lane of word j, and let plain binary arithmetic carry between the lanes. A sum lane
+// starts 2^32 - 10^8 high, so that it carries into the next lane exactly when the limb sum
+// reaches 10^8 and is then left holding the right limb; a difference lane wraps and borrows
+// from the next lane exactly when the limb difference is negative. Either way a lane left
+// with its top bit set (at least 2^32 - 10^8, where a right limb is below 10^8 < 2^31) is
+// 2^32 - 10^8 above its limb, and one subtraction per lane settles it. A word holds limbs
+// below 10^8, so adding the bias, a carry or a borrow to one never overflows.
+constexpr int kWords = kLimbs / 2;
+constexpr std::uint32_t kLaneBias = 0u - kBase;  // 2^32 - 10^8
+constexpr std::uint64_t kBiasedLanes = static_cast<std::uint64_t>(kLaneBias) << 32 | kLaneBias;
+
+struct Words {
+    std::uint64_t word[kWords];
+};
+
+// (Limb 2j is the low lane of word j on a little-endian machine.)
+static_assert(std::endian::native == std::endian::little);
+
+Words words_of(const Number& x) {
+    Words w;
+    for (int j = 0; j < kWords; ++j) std::memcpy(&w.word[j], x.limb + 2 * j, sizeof w.word[j]);
+    return w;
+}
+
+// Takes the bias out of the lanes that still carry it and puts the limbs into x: settled in
+// a copy and put in one piece, which keeps the later reads of x served straight from the
+// stores that wrote it.
+void put_words(Number& x, const Words& w) {
+    std::uint32_t limb[kLimbs];
+    std::memcpy(limb, w.word, sizeof limb);
+    for (std::uint32_t& lane : limb) lane -= static_cast<std::uint32_t>(static_cast<std::int32_t>(lane) >> 31) & kLaneBias;
+    std::memcpy(x.limb, limb, sizeof limb);
+}
+
+// Whether |x| < |y| for operands at one exponent: the words compare as the limbs do.
+bool below(const Words& x, const Words& y) {
+    for (int j = kWords - 1; j > 0; --j)
+        if (x.word[j] != y.word[j]) return x.word[j] < y.word[j];
+    return x.word[0] < y.word[0];
+}
+
+// (add_magnitudes() and subtract_magnitudes() are inlined into combine(), so that the common
+// case makes no call.)
+[[gnu::always_inline]] inline void add_magnitudes(Number& a, const Number& b) {
+    const Words x = words_of(a);
+    const Words y = words_of(b);
+    Words sum;
+    std::uint64_t carry = 0;
+    for (int j = 0; j < kWords; ++j) {
+        const std::uint64_t biased = y.word[j] + kBiasedLanes;
+        sum.word[j] = x.word[j] + carry + biased;
+        carry = sum.word[j] < biased ? 1 : 0;
     }
-    a.count = used;
+    put_words(a, sum);
+    a.count = a.count > b.count ? a.count : b.count;
+    if (a.count < kLimbs && a.limb[a.count] != 0) ++a.count;
     if (carry == 0) return;
-    if (used < kLimbs) {
-        a.limb[used] = 1;
-        a.count = used + 1;
-        return;
-    }
     // A carry out of the top limb: the lowest limb makes room for it.
     rescale(a, a.exponent + 1);
     a.limb[kLimbs - 1] = 1;
@@ -55,22 +101,21 @@ void add_magnitudes(Number& a, const Number& b) {
 }
 
 // a becomes |larger| - |smaller| with the larger's sign; on equal magnitudes a is the larger.
-void subtract_magnitudes(Number& a, const Number& b) {
-    const int used = a.count > b.count ? a.count : b.count;
-    int order = 0;
-    for (int i = used - 1; i >= 0 && order == 0; --i)
-        if (a.limb[i] != b.limb[i]) order = a.limb[i] > b.limb[i] ? 1 : -1;
-    const Number& larger = order >= 0 ? a : b;
-    const Number& smaller = order >= 0 ? b : a;
-    std::uint32_t borrow = 0;
-    for (int i = 0; i < used; ++i) {
-        const std::uint32_t take = smaller.limb[i] + borrow;
-        const std::uint32_t have = larger.limb[i];
-        borrow = have < take ? 1 : 0;
-        a.limb[i] = have + borrow * kBase - take;
+[[gnu::always_inline]] inline void subtract_magnitudes(Number& a, const Number& b) {
+    const Words x = words_of(a);
+    const Words y = words_of(b);
+    const bool b_larger = below(x, y);
+    Words difference;
+    std::uint64_t borrow = 0;
+    for (int j = 0; j < kWords; ++j) {
+        const std::uint64_t larger = b_larger ? y.word[j] : x.word[j];
+        const std::uint64_t take = (b_larger ? x.word[j] : y.word[j]) + borrow;
+        borrow = larger < take ? 1 : 0;
+        difference.word[j] = larger - take;
     }
-    a.count = used;
-    a.negative = larger.negative;
+    put_words(a, difference);
+    a.count = a.count > b.count ? a.count : b.count;
+    a.negative = a.negative != b_larger;
 }
 
 // a becomes a + b for operands at one exponent. Alignment only ever truncates the operand
@@ -80,7 +125,17 @@ void combine(Number& a, const Number& b) {
         add_magnitudes(a, b);
     else
         subtract_magnitudes(a, b);
+    // Usually there is no zero limb at either end to take off.
+    if (a.limb[0] != 0 && a.limb[a.count - 1] != 0) return;
     normalise(a);
+}
+
+// add() for operands at different exponents, kept apart so that the common case of one
+// exponent needs no copy of b.
+[[gnu::noinline]] void add_aligned(Number& a, const Number& b) {
+    Number aligned = b;
+    align(a, aligned);
+    combine(a, aligned);
 }
 
 }  // namespace
@@ -99,13 +154,10 @@ void add(Number& a, const Number& b) {
         a = b;
         return;
     }
-    if (a.exponent == b.exponent) {
+    if (a.exponent == b.exponent)
         combine(a, b);
-        return;
-    }
-    Number aligned = b;
-    align(a, aligned);
-    combine(a, aligned);
+    else
+        add_aligned(a, b);
 }
 
 void truncate(Number& a) {

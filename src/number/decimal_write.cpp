@@ -31,9 +31,18 @@ constexpr DigitPairs make_pairs() {
 
 constexpr DigitPairs kPairs = make_pairs();
 
-char* put_pair(char* p, std::uint32_t value) {
+// (A pair's place in the table is worked out in 64 bits, so that it folds into the load's
+// address.)
+char* put_pair(char* p, std::size_t value) {
     std::memcpy(p, &kPairs.text[2 * value], 2);
     return p + 2;
+}
+
+// The two characters of a pair as the low bytes of a word.
+std::uint64_t pair_text(std::size_t value) {
+    std::uint16_t pair;
+    std::memcpy(&pair, &kPairs.text[2 * value], sizeof pair);
+    return pair;
 }
 
 // A limb as exactly eight digits.
@@ -46,25 +55,56 @@ char* put_limb(char* p, std::uint32_t limb) {
     return put_pair(p, low % 100);
 }
 
-// A limb without leading zeros, written from its last digit back.
-char* put_limb_short(char* p, std::uint32_t limb) {
-    int digits = 1;
-    while (digits < kLimbDigits && limb >= kPowersOfTen[digits]) ++digits;
-    char* const end = p + digits;
-    char* q = end;
-    for (; limb >= 100; limb /= 100) put_pair(q -= 2, limb % 100);
-    if (limb >= 10)
-        put_pair(q - 2, limb);
-    else
-        q[-1] = static_cast<char>('0' + limb);
-    return end;
+// The low `length` bytes of `word` (1 to 8), in two stores that overlap in the middle, so
+// that nothing is written beyond them.
+static_assert(std::endian::native == std::endian::little);
+char* put_bytes(char* p, std::uint64_t word, int length) {
+    if (length >= 4) {
+        const auto first = static_cast<std::uint32_t>(word);
+        const auto last = static_cast<std::uint32_t>(word >> (8 * (length - 4)));
+        std::memcpy(p, &first, sizeof first);
+        std::memcpy(p + length - 4, &last, sizeof last);
+    } else if (length >= 2) {
+        const auto first = static_cast<std::uint16_t>(word);
+        const auto last = static_cast<std::uint16_t>(word >> (8 * (length - 2)));
+        std::memcpy(p, &first, sizeof first);
+        std::memcpy(p + length - 2, &last, sizeof last);
+    } else {
+        *p = static_cast<char>(word);
+    }
+    return p + length;
 }
 
-// Every digit of the limbs, the highest limb without leading zeros.
+// The eight digits of a limb as one word, the first in the lowest byte.
+std::uint64_t limb_text(std::uint32_t limb) {
+    const std::uint32_t high = limb / 10000;
+    const std::uint32_t low = limb % 10000;
+    return pair_text(high / 100) | pair_text(high % 100) << 16 | pair_text(low / 100) << 32 |
+           pair_text(low % 100) << 48;
+}
+
+// The digits of a limb without its leading zeros (at least one digit). The count comes from
+// comparisons rather than from the digits, so the places of everything written after the
+// limb do not wait for its conversion; they count down from eight, the most common count.
+int digit_count(std::uint32_t limb) {
+    int digits = kLimbDigits;
+    while (digits > 1 && limb < kPowersOfTen[digits - 1]) --digits;
+    return digits;
+}
+
+// A limb without leading zeros: its eight digits, less the leading ones.
+inline char* put_limb_short(char* p, std::uint32_t limb) {
+    const int digits = digit_count(limb);
+    return put_bytes(p, limb_text(limb) >> (8 * (kLimbDigits - digits)), digits);
+}
+
+// Every digit of the limbs, the highest limb without leading zeros. The lower limbs are
+// placed back from the end, so that reading them waits for neither the count nor the highest
+// limb.
 inline char* put_digits(char* p, const Number& x) {
-    p = put_limb_short(p, x.limb[x.count - 1]);
-    for (int i = x.count - 2; i >= 0; --i) p = put_limb(p, x.limb[i]);
-    return p;
+    char* const end = put_limb_short(p, x.limb[x.count - 1]) + kLimbDigits * (x.count - 1);
+    for (int i = 0; i < x.count - 1; ++i) put_limb(end - kLimbDigits * (i + 1), x.limb[i]);
+    return end;
 }
 
 char* put_exponent(char* p, int exponent) {
@@ -72,8 +112,9 @@ char* put_exponent(char* p, int exponent) {
     return std::to_chars(p, p + 12, exponent).ptr;
 }
 
-// The text "e<8 * e>" of every stored limb exponent e (at most six characters), the first
-// character in the lowest byte, and its length in the top byte.
+// The end of the digit string for every stored limb exponent e: "e<8 * e>" (at most six
+// characters, none for exponent 0) and the NUL, the first character in the lowest byte, and
+// the length without the NUL in the top byte.
 struct LimbExponents {
     std::uint64_t text[kHighestExponent - kLowestExponent + 1];
 };
@@ -81,16 +122,14 @@ struct LimbExponents {
 constexpr LimbExponents make_limb_exponents() {
     LimbExponents exponents{};
     for (int e = kLowestExponent; e <= kHighestExponent; ++e) {
-        char text[8] = {'e'};
-        int length = 1;
-        int magnitude = e < 0 ? -e * kLimbDigits : e * kLimbDigits;
+        char text[8] = {};
+        int length = 0;
+        if (e != 0) text[length++] = 'e';
         if (e < 0) text[length++] = '-';
+        int magnitude = e < 0 ? -e * kLimbDigits : e * kLimbDigits;
         char digits[4];
         int count = 0;
-        do {
-            digits[count++] = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
+        for (; magnitude != 0; magnitude /= 10) digits[count++] = static_cast<char>('0' + magnitude % 10);
         while (count > 0) text[length++] = digits[--count];
         std::uint64_t word = static_cast<std::uint64_t>(length) << 56;
         for (int i = 0; i < length; ++i) word |= static_cast<std::uint64_t>(static_cast<unsigned char>(text[i])) << (8 * i);
@@ -101,24 +140,17 @@ constexpr LimbExponents make_limb_exponents() {
 
 constexpr LimbExponents kLimbExponents = make_limb_exponents();
 
-// "e" and 8 * exponent, from the table for a stored number's exponents: two stores that
-// overlap in the middle, so that nothing is written beyond the text.
-static_assert(std::endian::native == std::endian::little);
-char* put_limb_exponent(char* p, int exponent) {
-    if (exponent < kLowestExponent || exponent > kHighestExponent) return put_exponent(p, exponent * kLimbDigits);
+// The exponent of the digit string (none for exponent 0) and the NUL, from the table for a
+// stored number's exponents; returns the place of the NUL.
+char* end_digit_string(char* p, int exponent) {
+    if (exponent < kLowestExponent || exponent > kHighestExponent) {
+        p = put_exponent(p, exponent * kLimbDigits);
+        *p = '\0';
+        return p;
+    }
     const std::uint64_t word = kLimbExponents.text[exponent - kLowestExponent];
     const auto length = static_cast<int>(word >> 56);
-    if (length >= 4) {
-        const auto first = static_cast<std::uint32_t>(word);
-        const auto last = static_cast<std::uint32_t>(word >> (8 * (length - 4)));
-        std::memcpy(p, &first, sizeof first);
-        std::memcpy(p + length - 4, &last, sizeof last);
-    } else {
-        const auto first = static_cast<std::uint16_t>(word);
-        const auto last = static_cast<std::uint16_t>(word >> (8 * (length - 2)));
-        std::memcpy(p, &first, sizeof first);
-        std::memcpy(p + length - 2, &last, sizeof last);
-    }
+    put_bytes(p, word, length + 1);
     return p + length;
 }
 
@@ -169,11 +201,12 @@ std::size_t write_scientific(const Number& x, char* text) {
     return static_cast<std::size_t>(p - text);
 }
 
+// The digit string and its NUL; returns the length without the NUL.
 inline std::size_t write_digit_string(const Number& x, char* text) {
     char* p = text;
     if (x.negative) *p++ = '-';
     p = put_digits(p, x);
-    if (x.exponent != 0) p = put_limb_exponent(p, x.exponent);
+    p = end_digit_string(p, x.exponent);
     return static_cast<std::size_t>(p - text);
 }
 
@@ -210,7 +243,7 @@ void write_text(const Number& x, char* out, std::size_t out_size, std::int32_t s
     // bounce through `text`. (The scientific form trims digits it has already written, so
     // it keeps the bounce and leaves the caller's bytes after the text untouched.)
     if (x.count != 0 && style >= 1 && style != kStyleScientific && out_size > kShortTextMax) {
-        out[write_digit_string(x, out)] = '\0';
+        write_digit_string(x, out);
         return;
     }
     write_bounced(x, out, out_size, style);
