@@ -83,10 +83,7 @@ void RecordHost::add_column(std::string name, std::uint8_t type, std::string lab
     sources_.push_back({std::move(name), type, std::move(label), true, column});
     names_.clear();
     formula_names_ = nullptr;
-    if (column_values_.size() <= column) {
-        column_values_.resize(column + 1);
-        column_ok_.resize(column + 1, false);
-    }
+    if (columns_.size() <= column) columns_.resize(column + 1);
 }
 
 void RecordHost::begin_record(const std::vector<std::string_view>* cells, std::uint16_t pass_key,
@@ -95,12 +92,12 @@ void RecordHost::begin_record(const std::vector<std::string_view>* cells, std::u
     ++record_;
     pass_key_ = pass_key;
     group_last_ = group_last;
-    for (std::size_t i = 0; i < column_ok_.size(); ++i) column_ok_[i] = false;
+    for (ColumnResult& column : columns_) column.ok = false;
 }
 
 void RecordHost::set_column_result(std::size_t column, const std::uint8_t* value, bool ok) {
-    if (column >= column_values_.size()) return;
-    column_ok_[column] = ok;
+    if (column >= columns_.size()) return;
+    columns_[column].ok = ok;
     if (!ok) return;
     std::size_t size = 2;  // a logical: the type byte and 0 or 1
     if (value[0] == FCL_T_NUMBER && !text_numbers_) {
@@ -108,7 +105,7 @@ void RecordHost::set_column_result(std::size_t column, const std::uint8_t* value
     } else if (value[0] != FCL_T_LOGICAL) {
         size = 2 + strnlen(reinterpret_cast<const char*>(value + 1), FCL_MAX_VALUE - 2);
     }
-    std::memcpy(column_values_[column].data(), value, size);
+    std::memcpy(columns_[column].value.data(), value, size);
 }
 
 void RecordHost::begin_execution(std::size_t formula) {
@@ -234,11 +231,11 @@ bool RecordHost::write_cell(const Source& source, std::string_view text, std::ui
 }
 
 bool RecordHost::write_column(const Source& source, std::uint8_t* raw, std::uint16_t* type) {
-    if (!column_ok_[source.index]) {
+    if (!columns_[source.index].ok) {
         note(source, "the column has no value in this row");
         return false;
     }
-    const std::uint8_t* value = column_values_[source.index].data();
+    const std::uint8_t* value = columns_[source.index].value.data();
     const char* text = reinterpret_cast<const char*>(value + 1);
     switch (value[0]) {
         case FCL_T_NUMBER:

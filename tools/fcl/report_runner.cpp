@@ -155,7 +155,8 @@ struct ReportRunner::Chunk {
     bool ready = false;  // guarded by the pool's mutex
 };
 
-struct ReportRunner::Worker {
+// Whole cache lines, so that no worker's host shares one with another's.
+struct alignas(64) ReportRunner::Worker {
     Worker(bool text_numbers, bool raw_codec) : host(text_numbers), codec(raw_codec) {}
     ~Worker() { FCLRELEASEHANDLE(handle); }
     Worker(const Worker&) = delete;
