@@ -56,8 +56,12 @@ const bool kToolTakesProfileDir = false;
 
 ToolRun run_fcl(const std::vector<std::string>& args, const std::string& input) {
     const ScopedProfile sample(read_file(FCL_SAMPLE_PROFILE));
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("fcl-golden-" + std::to_string(GetCurrentProcessId()));
+    // A directory of its own for every run: under Wine a directory removed by the run before
+    // can still be on its way out when the next run creates files in one of the same name.
+    static unsigned runs = 0;
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("fcl-golden-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                       std::to_string(++runs));
     std::filesystem::create_directories(dir);
     const std::string out_path = (dir / "out").string();
     const std::string err_path = (dir / "err").string();
