@@ -1,6 +1,8 @@
 // Decimal numbers from text, from 32-bit integers and from doubles.
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "number/decimal.h"
 #include "platform/format_double.h"
@@ -16,8 +18,24 @@ constexpr std::int64_t kFarExponent = 1 << 20;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// Eight digits as a number, all at once in the bytes of one word: neighbouring digits are
+// paired into two-digit values, then those into four- and eight-digit ones. (The first
+// digit is the lowest byte on a little-endian machine.)
+std::uint32_t eight_digits_value(const char* digits) {
+    static_assert(std::endian::native == std::endian::little);
+    std::uint64_t word;
+    std::memcpy(&word, digits, sizeof word);
+    word -= 0x3030303030303030ull;
+    word = word * 10 + (word >> 8);
+    constexpr std::uint64_t kLowBytes = 0x000000FF000000FFull;
+    constexpr std::uint64_t kHundreds = 100 + (std::uint64_t{1000000} << 32);
+    constexpr std::uint64_t kUnits = 1 + (std::uint64_t{10000} << 32);
+    return static_cast<std::uint32_t>(((word & kLowBytes) * kHundreds + (word >> 16 & kLowBytes) * kUnits) >> 32);
+}
+
 // The digits text[begin, end), at most eight, as a number.
 std::uint32_t digits_value(const char* text, std::size_t begin, std::size_t end) {
+    if (end - begin == kLimbDigits) return eight_digits_value(text + begin);
     std::uint32_t value = 0;
     for (std::size_t i = begin; i < end; ++i) value = value * 10 + static_cast<std::uint32_t>(text[i] - '0');
     return value;
