@@ -111,26 +111,36 @@ constexpr LimbBounds make_limb_bounds() {
 inline constexpr LimbBounds kLimbBounds = make_limb_bounds();
 
 // Two neighbouring 32-bit lanes as one word.
-inline std::uint64_t lane_pair(const std::uint32_t* lanes) {
+inline std::uint64_t lane_pair(const void* lanes) {
     std::uint64_t pair;
     std::memcpy(&pair, lanes, sizeof pair);
     return pair;
 }
 
+// Addition and subtraction on lanes (decimal_arith.cpp, and the decimal backend's Sub on stored
+// bytes): a sum lane starts kLaneBias high, so that it carries into the next lane exactly where
+// the limb sum reaches 10^8; a lane left with its top bit set still carries the bias.
+inline constexpr std::uint32_t kLaneBias = 0u - kBase;  // 2^32 - 10^8
+inline constexpr std::uint64_t kBiasedLanes = static_cast<std::uint64_t>(kLaneBias) << 32 | kLaneBias;
+
 // Every limb valid, zero limbs above the count, a non-zero limb at either end: the form
 // this backend writes. Almost every number passes, so the limbs are checked in lanes rather
 // than one branch at a time. A lane whose limb is below its floor wraps to a set top bit, and
 // so does one already at 2^31 or beyond; the borrow or carry such a lane passes to its
-// neighbour can only add failures, never hide one.
-inline bool well_formed(const Number& x) {
-    if (static_cast<unsigned>(x.count) > kLimbs) return false;
+// neighbour can only add failures, never hide one. `limbs` are kLimbs 32-bit limbs at any
+// address (a Number's or a stored number's).
+inline bool limbs_well_formed(const void* limbs, unsigned count) {
+    if (count > kLimbs) return false;
+    const auto* bytes = static_cast<const std::uint8_t*>(limbs);
     std::uint64_t beyond = 0;
     for (int i = 0; i < kLimbs; i += 2) {
-        const std::uint64_t lanes = lane_pair(x.limb + i) - lane_pair(kLimbBounds.floor[x.count] + i);
-        beyond |= (lanes + lane_pair(kLimbBounds.offset[x.count] + i)) | lanes;
+        const std::uint64_t lanes = lane_pair(bytes + 4 * i) - lane_pair(kLimbBounds.floor[count] + i);
+        beyond |= (lanes + lane_pair(kLimbBounds.offset[count] + i)) | lanes;
     }
     return (beyond & 0x8000000080000000ull) == 0;
 }
+
+inline bool well_formed(const Number& x) { return limbs_well_formed(x.limb, static_cast<unsigned>(x.count)); }
 
 // The stored bytes of a normalised number whose exponent fits its byte: the header, then
 // the limbs, in the same pieces load() reads, so a load that follows a store is served

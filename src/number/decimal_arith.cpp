@@ -45,8 +45,6 @@ void align(Number& a, Number& b) {
 // 2^32 - 10^8 above its limb, and one subtraction per lane settles it. A word holds limbs
 // below 10^8, so adding the bias, a carry or a borrow to one never overflows.
 constexpr int kWords = kLimbs / 2;
-constexpr std::uint32_t kLaneBias = 0u - kBase;  // 2^32 - 10^8
-constexpr std::uint64_t kBiasedLanes = static_cast<std::uint64_t>(kLaneBias) << 32 | kLaneBias;
 
 struct Words {
     std::uint64_t word[kWords];

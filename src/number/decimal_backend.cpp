@@ -112,8 +112,8 @@ void add(void* a, const void* b) {
 // three words of two 32-bit lanes, limb 2j in the low lane of word j, and combined with the
 // lane arithmetic of decimal_arith.cpp. The words are held in plain variables, never in an
 // array, so they stay in registers from the reads to the store.
-constexpr std::uint32_t kLaneBias = 0u - decimal::kBase;  // 2^32 - 10^8
-constexpr std::uint64_t kBiasedLanes = static_cast<std::uint64_t>(kLaneBias) << 32 | kLaneBias;
+using decimal::kBiasedLanes;
+using decimal::kLaneBias;
 constexpr std::uint64_t kLaneOnes = std::uint64_t{1} << 32 | 1;
 constexpr std::size_t kLimbsAt = offsetof(decimal::Stored, limb);
 
@@ -133,15 +133,8 @@ std::uint64_t word_of(const void* source, int j) {
     return word;
 }
 
-// decimal::well_formed() for stored bytes.
 bool stored_well_formed(const void* source, std::uint32_t count) {
-    if (count > decimal::kLimbs) return false;
-    std::uint64_t beyond = 0;
-    for (int j = 0; j < decimal::kLimbs / 2; ++j) {
-        const std::uint64_t lanes = word_of(source, j) - decimal::lane_pair(decimal::kLimbBounds.floor[count] + 2 * j);
-        beyond |= (lanes + decimal::lane_pair(decimal::kLimbBounds.offset[count] + 2 * j)) | lanes;
-    }
-    return (beyond & 0x8000000080000000ull) == 0;
+    return decimal::limbs_well_formed(static_cast<const std::uint8_t*>(source) + kLimbsAt, count);
 }
 
 // A word with the bias taken off the lanes that still carry it. Such a lane has its top bit
