@@ -43,7 +43,8 @@ struct DoubleNumbers {
         return true;
     }
     // A division by zero is the handler's to report.
-    static bool arithmetic(Op op, Number& a, const Number& b) {
+    template <Op op>
+    static bool arithmetic(Number& a, const Number& b) {
         if (op == Op::Div && b == 0.0) return false;
         a = double_arithmetic(op, a, b);
         return true;
@@ -83,15 +84,14 @@ struct BackendNumbers {
         raw_number_to_backend(static_cast<std::uint8_t>(type_word >> 8), raw, n.bytes);
         return true;
     }
-    static bool arithmetic(Op op, Number& a, const Number& b) {
+    template <Op op>
+    static bool arithmetic(Number& a, const Number& b) {
         const Backend& n = backend();
-        if (op == Op::Div && n.is_zero(b.bytes)) return false;
-        switch (op) {
-            case Op::Add: n.add(a.bytes, b.bytes); break;
-            case Op::Sub: n.sub(a.bytes, b.bytes); break;
-            case Op::Mul: n.mul(a.bytes, b.bytes); break;
-            default: n.div(a.bytes, b.bytes); break;
-        }
+        if constexpr (op == Op::Add) n.add(a.bytes, b.bytes);
+        else if constexpr (op == Op::Sub) n.sub(a.bytes, b.bytes);
+        else if constexpr (op == Op::Mul) n.mul(a.bytes, b.bytes);
+        else if (n.is_zero(b.bytes)) return false;
+        else n.div(a.bytes, b.bytes);
         return true;
     }
     // NEG multiplies by -1 through the backend: the decoder leaves it to its handler.
@@ -116,6 +116,17 @@ struct Held {
     std::uint16_t literal[kMaxOperands + 1];
 
     bool both_are(int depth, std::uint8_t type) const { return ((kind[depth - 1] | kind[depth]) & ~kLiteral) == type; }
+
+    // An arithmetic operator on the top two numbers; false, with nothing changed, when it is not
+    // done here (strings to join and other types are the handlers' to judge).
+    template <Op op>
+    bool arithmetic(int& depth) {
+        if (!both_are(depth, kNumber) || !room_for(depth - 2, Numbers::kMostBytes) ||
+            !Numbers::template arithmetic<op>(number[depth - 1], number[depth]))
+            return false;
+        kind[--depth] = kNumber;
+        return true;
+    }
 
     // Whether the walk surely finds room for a value of `bytes` on the `depth` values below: held
     // values may stand for more than the value area holds only where texts are written out.
@@ -252,15 +263,18 @@ Status run_held(Context& ctx, const ProgramHeader& program, std::uint8_t* result
                 }
                 break;
             }
+            // One case an operator, so that each is its own short path.
             case Op::Add:
+                if (!held.template arithmetic<Op::Add>(depth)) return resume(ctx, program, held, depth, i, result);
+                break;
             case Op::Sub:
+                if (!held.template arithmetic<Op::Sub>(depth)) return resume(ctx, program, held, depth, i, result);
+                break;
             case Op::Mul:
+                if (!held.template arithmetic<Op::Mul>(depth)) return resume(ctx, program, held, depth, i, result);
+                break;
             case Op::Div:
-                // Strings to join and other types are the handlers' to judge.
-                if (!held.both_are(depth, kNumber) || !held.room_for(depth - 2, Numbers::kMostBytes) ||
-                    !Numbers::arithmetic(in.op, held.number[depth - 1], held.number[depth]))
-                    return resume(ctx, program, held, depth, i, result);
-                held.kind[--depth] = kNumber;
+                if (!held.template arithmetic<Op::Div>(depth)) return resume(ctx, program, held, depth, i, result);
                 break;
             case Op::Neg:
                 if ((held.kind[depth] & ~kLiteral) != kNumber || !Numbers::negate(held.number[depth]))
