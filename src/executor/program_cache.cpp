@@ -77,26 +77,32 @@ const ProgramHeader* append(Context& ctx, unsigned which, std::size_t length, bo
 }
 
 // Copies length bytes of block to out and tells whether they equal kept, in one pass: the copy
-// and the comparison of a run's block cost about what either costs alone. Sixteen bytes a step,
-// the last step overlapping the one before.
-bool copy_comparing(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
-                    const std::uint8_t* __restrict kept, std::size_t length) {
-    if (length < 16) {
-        std::memcpy(out, block, length);
-        return std::memcmp(block, kept, length) == 0;
-    }
+// and the comparison of a run's block cost about what either costs alone. Sixteen bytes a step
+// (eight for a block shorter than that), the last step overlapping the one before.
+template <std::size_t kWords>
+bool copy_comparing_by(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
+                       const std::uint8_t* __restrict kept, std::size_t length) {
+    constexpr std::size_t kStep = kWords * sizeof(std::uint64_t);
     std::uint64_t differ = 0;
     const auto step = [&](std::size_t at) {
-        std::uint64_t word[2];
-        std::uint64_t other[2];
+        std::uint64_t word[kWords];
+        std::uint64_t other[kWords];
         std::memcpy(word, block + at, sizeof word);
         std::memcpy(other, kept + at, sizeof other);
         std::memcpy(out + at, word, sizeof word);
-        differ |= (word[0] ^ other[0]) | (word[1] ^ other[1]);
+        for (std::size_t k = 0; k < kWords; ++k) differ |= word[k] ^ other[k];
     };
-    for (std::size_t at = 0; at + 16 < length; at += 16) step(at);
-    step(length - 16);
+    for (std::size_t at = 0; at + kStep < length; at += kStep) step(at);
+    step(length - kStep);
     return differ == 0;
+}
+
+bool copy_comparing(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
+                    const std::uint8_t* __restrict kept, std::size_t length) {
+    if (length >= 16) return copy_comparing_by<2>(out, block, kept, length);
+    if (length >= 8) return copy_comparing_by<1>(out, block, kept, length);
+    std::memcpy(out, block, length);
+    return std::memcmp(block, kept, length) == 0;
 }
 
 // The program of the block already in ctx.code_copy, found in the banks or decoded there.
