@@ -65,8 +65,13 @@ RawNumber read_raw_number(std::uint8_t format, const void* raw) {
 }  // namespace
 
 void raw_number_to_backend(std::uint8_t format, const void* raw, void* number) {
-    const RawNumber n = read_raw_number(format, raw);
     const Backend& b = backend();
+    // Most hosts answer numbers as doubles: those skip the general decoding.
+    if (format == FCL_RAW_DOUBLE) {
+        b.from_dbl(number, read_raw<double>(raw));
+        return;
+    }
+    const RawNumber n = read_raw_number(format, raw);
     if (n.is_text) b.from_str(number, static_cast<const char*>(raw));
     else if (n.is_double) b.from_dbl(number, n.value);
     else if (n.is_i32) b.from_int(number, n.i32);
