@@ -55,9 +55,31 @@ Wide reciprocal(Wide x) {
     return normalised(q1, remainder / x.hi);
 }
 
+// 10^0 to 10^22 are exact doubles, so they and their reciprocals (one correctly rounded
+// division each) are the nearest doubles: the common scales of ROUND and FORMAT need no work.
+constexpr int kExactPowers = 22;
+
+struct ExactPowers {
+    double value[2 * kExactPowers + 1];  // 10^n at value[n + kExactPowers]
+};
+
+constexpr ExactPowers make_exact_powers() {
+    ExactPowers powers{};
+    double power = 1.0;
+    for (int n = 0; n <= kExactPowers; ++n) {
+        powers.value[kExactPowers + n] = power;
+        powers.value[kExactPowers - n] = 1.0 / power;
+        power *= 10.0;
+    }
+    return powers;
+}
+
+constexpr ExactPowers kExact = make_exact_powers();
+
 }  // namespace
 
 double power_of_ten(int n) {
+    if (n >= -kExactPowers && n <= kExactPowers) return kExact.value[n + kExactPowers];
     if (n > 308) return HUGE_VAL;
     if (n < -343) return 0.0;
     // 10^n = 5^n * 2^n: the power of five to about 106 bits, rounded once to a double, then
