@@ -123,21 +123,29 @@ inline std::uint64_t lane_pair(const void* lanes) {
 inline constexpr std::uint32_t kLaneBias = 0u - kBase;  // 2^32 - 10^8
 inline constexpr std::uint64_t kBiasedLanes = static_cast<std::uint64_t>(kLaneBias) << 32 | kLaneBias;
 
+// The top bit of either lane of a word.
+inline constexpr std::uint64_t kLaneTops = 0x8000000080000000ull;
+
+// For limbs i and i + 1 (i even) of a number of `count` limbs (at most 6), held as the lanes
+// of `pair`: a word whose lane tops (kLaneTops) are clear when both limbs are within their
+// bounds. A lane whose limb is below its floor wraps to a set top bit, and so does one
+// already at 2^31 or beyond; the borrow or carry such a lane passes to its neighbour can only
+// add failures, never hide one.
+inline std::uint64_t lanes_beyond(std::uint64_t pair, unsigned count, int i) {
+    const std::uint64_t lanes = pair - lane_pair(kLimbBounds.floor[count] + i);
+    return (lanes + lane_pair(kLimbBounds.offset[count] + i)) | lanes;
+}
+
 // Every limb valid, zero limbs above the count, a non-zero limb at either end: the form
 // this backend writes. Almost every number passes, so the limbs are checked in lanes rather
-// than one branch at a time. A lane whose limb is below its floor wraps to a set top bit, and
-// so does one already at 2^31 or beyond; the borrow or carry such a lane passes to its
-// neighbour can only add failures, never hide one. `limbs` are kLimbs 32-bit limbs at any
-// address (a Number's or a stored number's).
+// than one branch at a time. `limbs` are kLimbs 32-bit limbs at any address (a Number's or a
+// stored number's).
 inline bool limbs_well_formed(const void* limbs, unsigned count) {
     if (count > kLimbs) return false;
     const auto* bytes = static_cast<const std::uint8_t*>(limbs);
     std::uint64_t beyond = 0;
-    for (int i = 0; i < kLimbs; i += 2) {
-        const std::uint64_t lanes = lane_pair(bytes + 4 * i) - lane_pair(kLimbBounds.floor[count] + i);
-        beyond |= (lanes + lane_pair(kLimbBounds.offset[count] + i)) | lanes;
-    }
-    return (beyond & 0x8000000080000000ull) == 0;
+    for (int i = 0; i < kLimbs; i += 2) beyond |= lanes_beyond(lane_pair(bytes + 4 * i), count, i);
+    return (beyond & kLaneTops) == 0;
 }
 
 inline bool well_formed(const Number& x) { return limbs_well_formed(x.limb, static_cast<unsigned>(x.count)); }

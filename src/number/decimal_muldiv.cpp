@@ -205,7 +205,6 @@ void multiply(Number& a, const Number& b) {
     std::uint64_t column[kWideLimbs] = {};
     for (int i = 0; i < b.count; ++i) {
         const std::uint64_t factor = b.limb[i];
-        if (factor == 0) continue;
         for (int j = 0; j < a.count; ++j) column[i + j] += factor * a.limb[j];
     }
     const int width = a.count + b.count;

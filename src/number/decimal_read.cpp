@@ -180,11 +180,61 @@ void from_integer(Number& x, std::int32_t value) {
     x.negative = value < 0;
 }
 
-// The double's "%.15e" text read as number text: 16 significant digits. NaN and the
-// infinities have no digits and read as zero. Where the digits are known without the text,
-// the number is built from them: 16 digits times 10^power hold exactly in three limbs, and
-// the normal form of an exact value is the one the text reads as.
-void from_double(Number& x, double value) {
+namespace {
+
+// A double whose whole decimal expansion has at most 16 significant digits and at most
+// eight binary fraction digits (whole numbers below 10^16, halves, quarters and the like, the
+// values hosts mostly pass): its 16 rounded digits are its exact value, so the number is built
+// from that value without generating digits, straight into its normal form. Scaled by 2^8,
+// such a double is a whole number t (exactly: the scaling only moves the binary point, and t
+// stays below 2^62), of which t >> 8 is the whole part and (t mod 2^8) / 2^8, which is
+// (t mod 2^8) * 390625 / 10^8, the fraction. False for every other value, having written
+// nothing.
+inline bool from_short_double(Number& x, double value) {
+    const double magnitude = std::fabs(value);
+    if (!(magnitude < 1e16)) return false;  // also the infinities and NaNs
+    const double scaled = magnitude * 256;
+    const auto t = static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled));
+    if (static_cast<double>(t) != scaled) return false;
+    if (t == 0) {  // either zero: "%.15e" writes no non-zero digit
+        x = kZero;
+        return true;
+    }
+    const std::uint64_t whole = t >> 8;
+    const auto fraction = static_cast<std::uint32_t>(t & 0xFF);
+    const auto low = static_cast<std::uint32_t>(whole % kBase);
+    const auto high = static_cast<std::uint32_t>(whole / kBase);
+    x = kZero;
+    x.negative = std::signbit(value);
+    if (fraction == 0) {
+        // One or two limbs, or a limb with exponent 1 when the low eight digits are zeros.
+        if (low == 0) {
+            x.limb[0] = high;
+            x.count = 1;
+            x.exponent = 1;
+        } else {
+            x.limb[0] = low;
+            x.limb[1] = high;
+            x.count = high != 0 ? 2 : 1;
+        }
+        return true;
+    }
+    // The fraction has 8 - z digits, the last not zero, for the z trailing zero bits of
+    // `fraction`, which leaves the whole part 8 + z of the 16: its high limb is below 10^z.
+    // The fraction limb, the lowest, is not zero.
+    if (high >= kPowersOfTen[std::countr_zero(fraction)]) return false;
+    x.limb[0] = fraction * (kBase >> 8);
+    x.limb[1] = low;
+    x.limb[2] = high;
+    x.count = high != 0 ? 3 : low != 0 ? 2 : 1;
+    x.exponent = -1;
+    return true;
+}
+
+// The other doubles: their 16 digits rounded as "%.15e" rounds them. Where the digits are
+// known without the text, the number is built from them: 16 digits times 10^power hold
+// exactly in three limbs, and the normal form of an exact value is the one the text reads as.
+[[gnu::noinline]] void from_rounded_double(Number& x, double value) {
     constexpr int kDigits = 16;
     std::uint64_t significand = 0;
     int exponent = 0;
@@ -208,6 +258,14 @@ void from_double(Number& x, double value) {
     char text[48];
     platform::format_scientific(text, sizeof text, 15, value);
     read_text(x, text);
+}
+
+}  // namespace
+
+// The double's "%.15e" text read as number text: 16 significant digits. NaN and the
+// infinities have no digits and read as zero.
+void from_double(Number& x, double value) {
+    if (!from_short_double(x, value)) from_rounded_double(x, value);
 }
 
 }  // namespace fcl::decimal

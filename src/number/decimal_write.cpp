@@ -38,14 +38,9 @@ char* put_pair(char* p, std::size_t value) {
     return p + 2;
 }
 
-// The two characters of a pair as the low bytes of a word.
-std::uint64_t pair_text(std::size_t value) {
-    std::uint16_t pair;
-    std::memcpy(&pair, &kPairs.text[2 * value], sizeof pair);
-    return pair;
-}
-
-// A limb as exactly eight digits.
+// A limb as exactly eight digits, pair by pair from the table. (A run of whole limbs goes
+// quicker this way than through the split in a word below, which serves the highest limb,
+// whose digits are written in one piece however many there are.)
 char* put_limb(char* p, std::uint32_t limb) {
     const std::uint32_t high = limb / 10000;
     const std::uint32_t low = limb % 10000;
@@ -55,9 +50,39 @@ char* put_limb(char* p, std::uint32_t limb) {
     return put_pair(p, low % 100);
 }
 
+// Digits in words, the first in the lowest byte. A number is split into pairs of digits
+// (hundreds and the rest, in 16-bit lanes), and each pair into two digits (tens and units, in
+// bytes), every split done in all lanes at once by a multiplication. The quotients are exact
+// over the lanes' ranges: x * 5243 >> 19 is x / 100 for x below 43699, and x * 103 >> 10 is
+// x / 10 for x below 179; the products stay inside their lanes. A split puts quotient q and
+// rest x - q * d side by side as (x << w) - q * ((d << w) - 1), which is q + ((x - q * d) << w)
+// with the rest's lane never negative, so nothing borrows across lanes.
+static_assert(std::endian::native == std::endian::little);
+
+// Pairs in 16-bit lanes as their digits; lanes with no pair give '0's.
+std::uint64_t pair_digits(std::uint64_t pairs) {
+    const std::uint64_t tens = (pairs * 103) >> 10 & 0x000F000F000F000Full;
+    return (pairs << 8) - tens * ((10 << 8) - 1) + 0x3030303030303030ull;
+}
+
+// Numbers below 10000 in 32-bit lanes as their pairs.
+std::uint64_t quarter_pairs(std::uint64_t quarters) {
+    const std::uint64_t hundreds = (quarters * 5243) >> 19 & 0x0000007F0000007Full;
+    return (quarters << 16) - hundreds * ((100 << 16) - 1);
+}
+
+// The eight digits of a limb: its two halves of four digits go to the two 32-bit lanes of a
+// word.
+std::uint64_t limb_text(std::uint32_t limb) {
+    const std::uint64_t high = limb / 10000;
+    return pair_digits(quarter_pairs((std::uint64_t{limb} << 32) - high * ((std::uint64_t{10000} << 32) - 1)));
+}
+
+// The four digits of a number below 10000, in the low half of the word.
+std::uint64_t quarter_text(std::uint32_t value) { return pair_digits(quarter_pairs(value)); }
+
 // The low `length` bytes of `word` (1 to 8), in two stores that overlap in the middle, so
 // that nothing is written beyond them.
-static_assert(std::endian::native == std::endian::little);
 char* put_bytes(char* p, std::uint64_t word, int length) {
     if (length >= 4) {
         const auto first = static_cast<std::uint32_t>(word);
@@ -75,14 +100,6 @@ char* put_bytes(char* p, std::uint64_t word, int length) {
     return p + length;
 }
 
-// The eight digits of a limb as one word, the first in the lowest byte.
-std::uint64_t limb_text(std::uint32_t limb) {
-    const std::uint32_t high = limb / 10000;
-    const std::uint32_t low = limb % 10000;
-    return pair_text(high / 100) | pair_text(high % 100) << 16 | pair_text(low / 100) << 32 |
-           pair_text(low % 100) << 48;
-}
-
 // The digits of a limb without its leading zeros (at least one digit). The count comes from
 // comparisons rather than from the digits, so the places of everything written after the
 // limb do not wait for its conversion; they count down from eight, the most common count.
@@ -92,17 +109,32 @@ int digit_count(std::uint32_t limb) {
     return digits;
 }
 
-// A limb without leading zeros: its eight digits, less the leading ones.
+// The digits of a limb without leading zeros, `digits` of them (from digit_count()), in the
+// low bytes of a word; the bytes above them are no part of the text.
+inline std::uint64_t short_limb_text(std::uint32_t limb, int digits) {
+    // A highest limb is often short, and then needs only its last pair or its low half.
+    if (digits <= 2) return pair_digits(limb) >> (8 * (2 - digits));
+    if (digits <= 4) return quarter_text(limb) >> (8 * (4 - digits));
+    return limb_text(limb) >> (8 * (kLimbDigits - digits));
+}
+
+// A limb without leading zeros.
 inline char* put_limb_short(char* p, std::uint32_t limb) {
     const int digits = digit_count(limb);
-    return put_bytes(p, limb_text(limb) >> (8 * (kLimbDigits - digits)), digits);
+    return put_bytes(p, short_limb_text(limb, digits), digits);
 }
 
 // Every digit of the limbs, the highest limb without leading zeros. The lower limbs are
 // placed back from the end, so that reading them waits for neither the count nor the highest
-// limb.
+// limb. When a limb follows the highest, its eight digits cover whatever of the highest
+// limb's word is not the highest limb's own, so that word is stored whole.
 inline char* put_digits(char* p, const Number& x) {
-    char* const end = put_limb_short(p, x.limb[x.count - 1]) + kLimbDigits * (x.count - 1);
+    const std::uint32_t highest = x.limb[x.count - 1];
+    const int digits = digit_count(highest);
+    const std::uint64_t text = short_limb_text(highest, digits);
+    char* const end = p + digits + kLimbDigits * (x.count - 1);
+    if (x.count == 1) return put_bytes(p, text, digits);
+    std::memcpy(p, &text, sizeof text);
     for (int i = 0; i < x.count - 1; ++i) put_limb(end - kLimbDigits * (i + 1), x.limb[i]);
     return end;
 }
