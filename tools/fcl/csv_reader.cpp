@@ -1,5 +1,8 @@
 #include "csv_reader.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace fcltool {
 
 namespace {
@@ -24,6 +27,20 @@ void CsvReader::skip_bom() {
     if (size_ - pos_ >= 3 && static_cast<unsigned char>(buffer_[pos_ + 1]) == 0xBB &&
         static_cast<unsigned char>(buffer_[pos_ + 2]) == 0xBF)
         pos_ += 3;
+}
+
+std::size_t CsvReader::read_raw(char* out, std::size_t size) {
+    if (pos_ == size_) {
+        consumed_ += size_;
+        pos_ = size_ = 0;
+        const std::size_t got = std::fread(out, 1, size, file_);
+        consumed_ += got;
+        return got;
+    }
+    const std::size_t count = std::min(size, size_ - pos_);
+    std::memcpy(out, buffer_.data() + pos_, count);
+    pos_ += count;
+    return count;
 }
 
 bool CsvReader::rewind() {

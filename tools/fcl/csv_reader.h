@@ -26,6 +26,13 @@ public:
     // Input bytes consumed so far.
     std::uint64_t bytes_consumed() const { return consumed_ + pos_; }
 
+    // Line number at which the input not read yet starts.
+    std::uint64_t line() const { return line_; }
+
+    // Hands over the input after the last record read, as it is: up to `size` bytes, the ones
+    // buffered first; 0 at the end of the input.
+    std::size_t read_raw(char* out, std::size_t size);
+
     // Back to the start of a seekable file (for a second pass); false if it cannot seek.
     bool rewind();
 

@@ -6,39 +6,55 @@ namespace fcltool {
 
 namespace {
 
-class CsvWriter : public ReportWriter {
+void append_field(std::size_t index, std::string_view text, std::string& out) {
+    if (index > 0) out += ',';
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += text;
+        return;
+    }
+    out += '"';
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+class CsvWriter : public ReportWriter, public RowFormat {
 public:
     explicit CsvWriter(OutputSink& sink) : sink_(sink) {}
 
     void begin(const std::vector<ReportColumn>& columns) override {
-        for (std::size_t i = 0; i < columns.size(); ++i) field(i, columns[i].label);
-        sink_.put('\n');
+        line_.clear();
+        for (std::size_t i = 0; i < columns.size(); ++i) append_field(i, columns[i].label, line_);
+        line_ += '\n';
+        sink_.write(line_);
     }
     void group_begin(const std::string*) override {}
     void row(const std::vector<ReportCell>& cells) override {
-        for (std::size_t i = 0; i < cells.size(); ++i)
-            field(i, cells[i].kind == ReportCell::Kind::Error ? error_cell_text(cells[i].status) : cells[i].text);
-        sink_.put('\n');
+        line_.clear();
+        append_row(cells, line_);
+        sink_.write(line_);
     }
     void group_end(const std::string&, const std::vector<ReportCell>&) override {}
     void end() override {}
+    RowFormat* row_format() override { return this; }
+
+    void append_row(const std::vector<ReportCell>& cells, std::string& out) const override {
+        for (std::size_t i = 0; i < cells.size(); ++i) {
+            if (cells[i].kind == ReportCell::Kind::Error) {
+                append_field(i, error_cell_text(cells[i].status), out);
+            } else {
+                append_field(i, cells[i].text, out);
+            }
+        }
+        out += '\n';
+    }
+    void write_rows(std::string_view text, std::size_t) override { sink_.write(text); }
 
 private:
-    void field(std::size_t index, const std::string& text) {
-        if (index > 0) sink_.put(',');
-        if (text.find_first_of(",\"\r\n") == std::string::npos) {
-            sink_.write(text);
-            return;
-        }
-        sink_.put('"');
-        for (char c : text) {
-            if (c == '"') sink_.put('"');
-            sink_.put(c);
-        }
-        sink_.put('"');
-    }
-
     OutputSink& sink_;
+    std::string line_;  // the row being written, reused from row to row
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 // JSON output: the column names, then the groups in input order, each with its key, its rows
 // (one object per record, keyed by column name) and its subtotal (the aggregate columns).
 #include <cstdio>
+#include <string_view>
 
 #include "report_writer.h"
 
@@ -9,7 +10,7 @@ namespace fcltool {
 namespace {
 
 // True when text is a JSON number as written (no NaN, no infinities, no plus sign).
-bool is_json_number(const std::string& text) {
+bool is_json_number(std::string_view text) {
     std::size_t pos = 0;
     auto digits = [&] {
         const std::size_t start = pos;
@@ -32,108 +33,128 @@ bool is_json_number(const std::string& text) {
     return pos == text.size();
 }
 
-class JsonWriter : public ReportWriter {
+void append_string(std::string_view text, std::string& out) {
+    out += '"';
+    for (char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+                    out += escaped;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    out += '"';
+}
+
+void append_value(const ReportCell& cell, std::string& out) {
+    switch (cell.kind) {
+        case ReportCell::Kind::Empty: out += "null"; return;
+        case ReportCell::Kind::Logical: out += cell.text; return;
+        case ReportCell::Kind::Number: out += is_json_number(cell.text) ? std::string_view(cell.text) : "null"; return;
+        case ReportCell::Kind::Error:
+            out += "{\"error\": ";
+            out += cell.status == kSlotLimitStatus ? std::string("\"limit\"") : std::to_string(cell.status);
+            out += ", \"message\": ";
+            append_string(cell.text, out);
+            out += '}';
+            return;
+        default: append_string(cell.text, out); return;
+    }
+}
+
+// Each row is written as it follows another row of its group, after a comma; the group's first
+// row goes without it.
+constexpr std::string_view kRowStart = ",\n        ";
+
+class JsonWriter : public ReportWriter, public RowFormat {
 public:
     explicit JsonWriter(OutputSink& sink) : sink_(sink) {}
 
     void begin(const std::vector<ReportColumn>& columns) override {
         columns_ = columns;
-        sink_.write("{\n  \"columns\": [");
+        line_.assign("{\n  \"columns\": [");
         for (std::size_t i = 0; i < columns.size(); ++i) {
-            if (i) sink_.write(", ");
-            string(columns[i].label);
+            if (i) line_ += ", ";
+            append_string(columns[i].label, line_);
         }
-        sink_.write("],\n  \"groups\": [");
+        line_ += "],\n  \"groups\": [";
+        sink_.write(line_);
     }
 
     void group_begin(const std::string* key) override {
-        sink_.write(groups_++ ? ",\n    {\n      \"group\": " : "\n    {\n      \"group\": ");
+        line_.assign(groups_++ ? ",\n    {\n      \"group\": " : "\n    {\n      \"group\": ");
         if (key) {
-            string(*key);
+            append_string(*key, line_);
         } else {
-            sink_.write("null");
+            line_ += "null";
         }
-        sink_.write(",\n      \"rows\": [");
+        line_ += ",\n      \"rows\": [";
+        sink_.write(line_);
         rows_ = 0;
     }
 
     void row(const std::vector<ReportCell>& cells) override {
-        sink_.write(rows_++ ? ",\n        " : "\n        ");
-        object(cells, false);
+        line_.clear();
+        append_row(cells, line_);
+        write_rows(line_, 1);
     }
 
     void group_end(const std::string&, const std::vector<ReportCell>& subtotal) override {
-        sink_.write("\n      ]");
+        line_.assign("\n      ]");
         bool any = false;
         for (const auto& column : columns_) any = any || column.aggregate;
         if (any) {
-            sink_.write(",\n      \"subtotal\": ");
-            object(subtotal, true);
+            line_ += ",\n      \"subtotal\": ";
+            append_object(subtotal, true, line_);
         }
-        sink_.write("\n    }");
+        line_ += "\n    }";
+        sink_.write(line_);
     }
 
     void end() override { sink_.write(groups_ ? "\n  ]\n}\n" : "]\n}\n"); }
 
+    RowFormat* row_format() override { return this; }
+
+    void append_row(const std::vector<ReportCell>& cells, std::string& out) const override {
+        out += kRowStart;
+        append_object(cells, false, out);
+    }
+
+    void write_rows(std::string_view text, std::size_t count) override {
+        if (count == 0) return;
+        sink_.write(rows_ ? text : text.substr(1));
+        rows_ += count;
+    }
+
 private:
-    void object(const std::vector<ReportCell>& cells, bool aggregates_only) {
-        sink_.put('{');
+    void append_object(const std::vector<ReportCell>& cells, bool aggregates_only, std::string& out) const {
+        out += '{';
         bool first = true;
         for (std::size_t i = 0; i < cells.size() && i < columns_.size(); ++i) {
             if (aggregates_only && !columns_[i].aggregate) continue;
-            if (!first) sink_.write(", ");
+            if (!first) out += ", ";
             first = false;
-            string(columns_[i].label);
-            sink_.write(": ");
-            value(cells[i]);
+            append_string(columns_[i].label, out);
+            out += ": ";
+            append_value(cells[i], out);
         }
-        sink_.put('}');
-    }
-
-    void value(const ReportCell& cell) {
-        switch (cell.kind) {
-            case ReportCell::Kind::Empty: sink_.write("null"); return;
-            case ReportCell::Kind::Logical: sink_.write(cell.text); return;
-            case ReportCell::Kind::Number:
-                sink_.write(is_json_number(cell.text) ? cell.text : std::string("null"));
-                return;
-            case ReportCell::Kind::Error:
-                sink_.write("{\"error\": ");
-                sink_.write(cell.status == kSlotLimitStatus ? std::string("\"limit\"") : std::to_string(cell.status));
-                sink_.write(", \"message\": ");
-                string(cell.text);
-                sink_.put('}');
-                return;
-            default: string(cell.text); return;
-        }
-    }
-
-    void string(const std::string& text) {
-        sink_.put('"');
-        for (char c : text) {
-            switch (c) {
-                case '"': sink_.write("\\\""); break;
-                case '\\': sink_.write("\\\\"); break;
-                case '\n': sink_.write("\\n"); break;
-                case '\r': sink_.write("\\r"); break;
-                case '\t': sink_.write("\\t"); break;
-                default:
-                    if (static_cast<unsigned char>(c) < 0x20) {
-                        char escaped[8];
-                        std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-                        sink_.write(escaped);
-                    } else {
-                        sink_.put(c);
-                    }
-            }
-        }
-        sink_.put('"');
+        out += '}';
     }
 
     OutputSink& sink_;
     std::vector<ReportColumn> columns_;
     std::size_t groups_ = 0;
     std::size_t rows_ = 0;
+    std::string line_;  // the text being written, reused
 };
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "report_runner.h"
 
+#include <algorithm>
 #include <array>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -22,11 +24,25 @@ constexpr std::size_t kFirstChunk = 16;
 constexpr std::size_t kLargestChunk = 1024;
 // Chunks in flight per thread: being filled, run, or waiting to be written.
 constexpr std::size_t kChunksPerThread = 4;
+// Input bytes per block, in the same way: small first blocks, then blocks of some thousand
+// records, small enough that the threads finish close together at the input's end.
+constexpr std::size_t kFirstBlock = 1 << 12;
+constexpr std::size_t kLargestBlock = 1 << 18;
+constexpr std::size_t kBlocksPerThread = 4;
 
 // Pass keys change with every record so that the library restarts its slot numbering; they stay
 // within 2..1000, clear of the library's status codes, so a key returned as a status (the slot
 // limit) is recognisable.
 std::uint16_t pass_key(std::uint64_t record) { return static_cast<std::uint16_t>(2 + record % 999); }
+
+void view(const std::vector<std::string>& record, std::vector<std::string_view>& views) {
+    views.resize(record.size());
+    for (std::size_t i = 0; i < record.size(); ++i) views[i] = record[i];
+}
+
+std::string unterminated_message(std::uint64_t line) {
+    return "line " + std::to_string(line) + ": a quoted cell runs to the end of the input";
+}
 
 const std::string& cell_of(const std::vector<std::string>& record, int index) {
     static const std::string kEmpty;
@@ -68,23 +84,28 @@ RecordEvaluator::RecordEvaluator(const std::vector<InputField>& fields, const st
       cache_(codec),
       settings_(settings) {}
 
-bool RecordEvaluator::evaluate(const std::vector<std::string>& record, std::uint64_t number, std::uint64_t line,
-                               bool group_last, std::vector<ReportCell>& cells, std::vector<std::string>& messages,
-                               std::string& error) {
+std::string RecordMessage::full(std::uint64_t first_number, std::uint64_t first_line) const {
+    return "row " + std::to_string(number + first_number) + " (line " + std::to_string(line + first_line) + ")" +
+           text;
+}
+
+bool RecordEvaluator::evaluate(const std::vector<std::string_view>& record, std::uint64_t number,
+                               std::uint64_t line, bool group_last, std::vector<ReportCell>& cells,
+                               std::vector<RecordMessage>& messages, RecordMessage& error) {
     number_ = number;
     line_ = line;
     converted_.resize(record.size());
     for (std::size_t i = 0; i < record.size(); ++i) {
         if (!cache_.to_cp932(i, record[i], converted_[i])) {
-            error = where() + ", field " + (i < fields_.size() ? fields_[i].label : std::to_string(i + 1)) +
-                    ": text that is not UTF-8 or that code page 932 cannot hold";
+            error = message(", field " + (i < fields_.size() ? fields_[i].label : std::to_string(i + 1)) +
+                            ": text that is not UTF-8 or that code page 932 cannot hold");
             return false;
         }
     }
     if (record.size() != fields_.size())
-        messages.push_back(where() + ": " + std::to_string(record.size()) + " cells where the header has " +
-                           std::to_string(fields_.size()));
-    host_.begin_record(&converted_, pass_key(number), group_last);
+        messages.push_back(message(": " + std::to_string(record.size()) + " cells where the header has " +
+                                   std::to_string(fields_.size())));
+    host_.begin_record(&converted_, pass_key(++runs_), group_last);
     unsigned char result[FCL_MAX_VALUE];
     cells.resize(formulas_.size());
     for (std::size_t column = 0; column < formulas_.size(); ++column) {
@@ -99,13 +120,9 @@ bool RecordEvaluator::evaluate(const std::vector<std::string>& record, std::uint
     return true;
 }
 
-std::string RecordEvaluator::where() const {
-    return "row " + std::to_string(number_) + " (line " + std::to_string(line_) + ")";
-}
-
 void RecordEvaluator::fill_cell(ReportCell& cell, const unsigned char* result, std::uint16_t status,
-                                std::size_t column, std::vector<std::string>& messages) {
-    const auto place = [&] { return where() + ", column \"" + formulas_[column].text.header + "\": "; };
+                                std::size_t column, std::vector<RecordMessage>& messages) {
+    const auto place = [&] { return ", column \"" + formulas_[column].text.header + "\": "; };
     std::string detail;
     if (host_.has_problem()) codec_.to_outside(host_.take_problem(), detail);
     if (status != FCL_OK) {
@@ -118,11 +135,11 @@ void RecordEvaluator::fill_cell(ReportCell& cell, const unsigned char* result, s
             cell.status = status;
             cell.text = status_meaning(status);
         }
-        messages.push_back(place() + (cell.status == kSlotLimitStatus ? cell.text : status_line(status)) +
-                           (detail.empty() ? "" : " (" + detail + ")"));
+        messages.push_back(message(place() + (cell.status == kSlotLimitStatus ? cell.text : status_line(status)) +
+                                   (detail.empty() ? "" : " (" + detail + ")")));
         return;
     }
-    if (!detail.empty()) messages.push_back(place() + detail);
+    if (!detail.empty()) messages.push_back(message(place() + detail));
     cell.kind = kind_of(result[0]);
     cell.status = 0;
     cell.text.clear();
@@ -132,7 +149,8 @@ void RecordEvaluator::fill_cell(ReportCell& cell, const unsigned char* result, s
     }
     scratch_.clear();
     append_value_text(scratch_, result, settings_.text_numbers, settings_.exact);
-    if (!cache_.to_outside(column, scratch_, cell.text)) messages.push_back(place() + "bytes with no character, shown as \\xNN");
+    if (!cache_.to_outside(column, scratch_, cell.text))
+        messages.push_back(message(place() + "bytes with no character, shown as \\xNN"));
 }
 
 // ---- The threads ------------------------------------------------------------------------
@@ -147,12 +165,38 @@ struct ReportRunner::Chunk {
     std::uint64_t first = 0;  // number of the first record, 1-based
     // Filled by the worker:
     std::vector<std::vector<ReportCell>> cells;
-    std::vector<std::string> messages;
+    std::vector<RecordMessage> messages;
     std::vector<std::size_t> message_end;  // per record: messages.size() after it
     std::size_t done = 0;                  // records run; fewer than count after `error`
     std::uint64_t failures = 0;
     std::string error;
     bool ready = false;  // guarded by the pool's mutex
+};
+
+// Whole records of the input, cut by the main thread, with the rows that a worker formatted of
+// them. Records and lines count from 0 at the block's start; the main thread adds the numbers
+// before the block. Its storage is reused from block to block. Whole cache lines, as two
+// workers fill neighbouring blocks at once.
+struct alignas(64) ReportRunner::Block {
+    enum class Stop { None, Fails, Unterminated };
+
+    std::vector<char> bytes;
+    std::size_t size = 0;     // bytes of whole records in `bytes`
+    std::uint64_t offset = 0;  // input offset of the first byte
+    // Filled by the worker:
+    std::string rows;
+    std::vector<std::size_t> row_end;     // per record: rows.size() after it
+    std::vector<std::size_t> record_end;  // per record: offset of its end in the block
+    std::vector<RecordMessage> messages;
+    std::uint64_t lines = 0;  // lines that the block ends
+    std::uint64_t failures = 0;
+    // The record that stops the report: one whose text cannot be converted (the record after
+    // it, if any, follows it unrun, as the look-ahead), or a quoted cell that runs to the end
+    // of the input (no record follows it).
+    Stop stop = Stop::None;
+    std::size_t stop_at = 0;
+    RecordMessage error;  // the stopping record's message (Fails) or line (Unterminated)
+    bool ready = false;   // guarded by the pool's mutex
 };
 
 // Whole cache lines, so that no worker's host shares one with another's.
@@ -167,14 +211,21 @@ struct alignas(64) ReportRunner::Worker {
     TextCodec codec;
     std::vector<std::array<unsigned char, FCL_MAX_CODE>> codes;
     std::unique_ptr<RecordEvaluator> evaluator;
+    // The record being run, reused from record to record:
+    RecordSplitter splitter;
+    std::vector<std::string_view> views;
+    std::vector<ReportCell> cells;
     std::thread thread;
 };
 
-// The ring of chunks: the main thread fills chunk `submitted_ % size`, the workers take them in
-// order, the main thread writes chunk `written_ % size` once it is ready.
+// The ring of jobs (chunks or blocks): the main thread fills job `submitted_ % size`, the
+// workers take them in order, the main thread writes job `written_ % size` once it is ready.
+template <class Job>
 class ReportRunner::Pool {
 public:
-    explicit Pool(std::size_t chunks) : ring_(chunks) {}
+    using Run = std::function<void(Worker&, Job&)>;
+
+    explicit Pool(std::size_t jobs) : ring_(jobs) {}
 
     ~Pool() {
         {
@@ -186,12 +237,11 @@ public:
             if (worker->thread.joinable()) worker->thread.join();
     }
 
-    // The next chunk to fill; null while every chunk is in flight (write one first).
-    Chunk* free_chunk() { return submitted_ - written_ < ring_.size() ? &ring_[submitted_ % ring_.size()] : nullptr; }
+    // The next job to fill; null while every job is in flight (write one first).
+    Job* free_job() { return submitted_ - written_ < ring_.size() ? &ring_[submitted_ % ring_.size()] : nullptr; }
 
-    void submit(Chunk& chunk) {
-        chunk.first = next_record_;
-        next_record_ += chunk.count;
+    // The job that free_job() gave is filled.
+    void submit() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             ++submitted_;
@@ -201,80 +251,118 @@ public:
 
     bool pending() const { return written_ < submitted_; }
 
-    // The oldest chunk not yet written: waits until it is ready when `wait`, else null when it
+    // The oldest job not yet written: waits until it is ready when `wait`, else null when it
     // is not ready yet.
-    Chunk* oldest(bool wait) {
+    Job* oldest(bool wait) {
         if (!pending()) return nullptr;
-        Chunk& chunk = ring_[written_ % ring_.size()];
+        Job& job = ring_[written_ % ring_.size()];
         std::unique_lock<std::mutex> lock(mutex_);
-        if (wait) ready_.wait(lock, [&] { return chunk.ready; });
-        return chunk.ready ? &chunk : nullptr;
+        if (wait) ready_.wait(lock, [&] { return job.ready; });
+        return job.ready ? &job : nullptr;
     }
 
-    void written(Chunk& chunk) {
+    void written(Job& job) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            chunk.ready = false;
+            job.ready = false;
         }
-        chunk.count = 0;
         ++written_;
     }
 
     std::vector<std::unique_ptr<Worker>>& workers() { return workers_; }
 
-    void start(std::size_t formulas) {
+    void start(Run run) {
+        run_ = std::move(run);
         for (auto& worker : workers_) {
             Worker* self = worker.get();
-            worker->thread = std::thread([this, self, formulas] { work(*self, formulas); });
+            worker->thread = std::thread([this, self] { work(*self); });
         }
     }
 
 private:
-    void work(Worker& worker, std::size_t formulas) {
+    void work(Worker& worker) {
         worker.host.activate();
         for (;;) {
             std::unique_lock<std::mutex> lock(mutex_);
             work_.wait(lock, [&] { return stop_ || taken_ < submitted_; });
             if (stop_) return;
-            Chunk& chunk = ring_[taken_++ % ring_.size()];
+            Job& job = ring_[taken_++ % ring_.size()];
             lock.unlock();
-            run_chunk(worker, chunk, formulas);
+            run_(worker, job);
             lock.lock();
-            chunk.ready = true;
+            job.ready = true;
             lock.unlock();
             ready_.notify_one();
         }
     }
 
-    static void run_chunk(Worker& worker, Chunk& chunk, std::size_t formulas) {
-        chunk.messages.clear();
-        chunk.error.clear();
-        if (chunk.cells.size() < chunk.count) chunk.cells.resize(chunk.count);
-        if (chunk.message_end.size() < chunk.count) chunk.message_end.resize(chunk.count);
-        const std::uint64_t failures = worker.evaluator->failures();
-        chunk.done = 0;
-        for (; chunk.done < chunk.count; ++chunk.done) {
-            const std::size_t i = chunk.done;
-            chunk.cells[i].resize(formulas);
-            if (!worker.evaluator->evaluate(chunk.records[i], chunk.first + i, chunk.lines[i], chunk.group_last[i] != 0,
-                                            chunk.cells[i], chunk.messages, chunk.error))
-                break;
-            chunk.message_end[i] = chunk.messages.size();
-        }
-        chunk.failures = worker.evaluator->failures() - failures;
-    }
-
-    std::vector<Chunk> ring_;
+    std::vector<Job> ring_;
     std::vector<std::unique_ptr<Worker>> workers_;
+    Run run_;
     std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable ready_;
     std::size_t submitted_ = 0;  // written by the main thread under the mutex
     std::size_t taken_ = 0;      // guarded by the mutex
     std::size_t written_ = 0;    // the main thread's own
-    std::uint64_t next_record_ = 1;
     bool stop_ = false;
 };
+
+void ReportRunner::run_chunk(Worker& worker, Chunk& chunk, std::size_t formulas) {
+    chunk.messages.clear();
+    chunk.error.clear();
+    if (chunk.cells.size() < chunk.count) chunk.cells.resize(chunk.count);
+    if (chunk.message_end.size() < chunk.count) chunk.message_end.resize(chunk.count);
+    const std::uint64_t failures = worker.evaluator->failures();
+    RecordMessage error;
+    chunk.done = 0;
+    for (; chunk.done < chunk.count; ++chunk.done) {
+        const std::size_t i = chunk.done;
+        chunk.cells[i].resize(formulas);
+        view(chunk.records[i], worker.views);
+        if (!worker.evaluator->evaluate(worker.views, chunk.first + i, chunk.lines[i], chunk.group_last[i] != 0,
+                                        chunk.cells[i], chunk.messages, error)) {
+            chunk.error = error.full();
+            break;
+        }
+        chunk.message_end[i] = chunk.messages.size();
+    }
+    chunk.failures = worker.evaluator->failures() - failures;
+}
+
+// Formulas here have no aggregates (those keep one thread), so no record needs to know whether
+// it ends its group.
+void ReportRunner::run_block(Worker& worker, Block& block, const RowFormat& format) {
+    block.rows.clear();
+    block.row_end.clear();
+    block.record_end.clear();
+    block.messages.clear();
+    block.stop = Block::Stop::None;
+    const std::uint64_t failures = worker.evaluator->failures();
+    RecordSplitter& splitter = worker.splitter;
+    splitter.reset(std::string_view(block.bytes.data(), block.size));
+    bool run = true;
+    while (run && splitter.next(worker.views)) {
+        const std::size_t index = block.record_end.size();
+        block.record_end.push_back(splitter.position());
+        // The record after one that fails is not run: it only shows that there is one.
+        run = block.stop == Block::Stop::None;
+        if (splitter.unterminated()) {
+            block.stop = Block::Stop::Unterminated;
+            block.stop_at = index;
+            block.error = {index, splitter.record_line(), {}};
+        } else if (run && !worker.evaluator->evaluate(worker.views, index, splitter.record_line(), false,
+                                                      worker.cells, block.messages, block.error)) {
+            block.stop = Block::Stop::Fails;
+            block.stop_at = index;
+        } else if (run) {
+            format.append_row(worker.cells, block.rows);
+        }
+        block.row_end.push_back(block.rows.size());
+    }
+    block.lines = splitter.lines();
+    block.failures = worker.evaluator->failures() - failures;
+}
 
 // ---- The loop ---------------------------------------------------------------------------
 
@@ -293,14 +381,15 @@ ReportRunner::ReportRunner(ReportInput& input, std::vector<ReportFormula>& formu
 ReportRunner::~ReportRunner() = default;
 
 bool ReportRunner::run(std::string& error) {
-    return settings_.threads > 1 && !sync_ ? run_threaded(error) : run_sequential(error);
+    if (settings_.threads <= 1 || sync_) return run_sequential(error);
+    RowFormat* format = writer_.row_format();
+    return format && settings_.group_field < 0 ? run_blocks(*format, error) : run_threaded(error);
 }
 
 bool ReportRunner::read(std::vector<std::string>& record, std::string& error) {
     CsvReader& reader = input_.reader();
     const bool got = reader.next(record);
-    if (reader.unterminated())
-        error = "line " + std::to_string(reader.record_line()) + ": a quoted cell runs to the end of the input";
+    if (reader.unterminated()) error = unterminated_message(reader.record_line());
     return got;
 }
 
@@ -310,12 +399,21 @@ void ReportRunner::open_group(const std::vector<std::string>& record) {
     group_open_ = true;
 }
 
+void ReportRunner::open_report_group() {
+    if (group_open_) return;
+    writer_.group_begin(nullptr);
+    group_open_ = true;
+}
+
 void ReportRunner::write_record(const std::vector<std::string>& record, const std::vector<ReportCell>& cells,
-                                bool group_last, const std::vector<std::string>& messages, std::size_t first_message,
-                                std::size_t end_message) {
-    for (std::size_t i = first_message; i < end_message; ++i) messages_.add(messages[i]);
+                                bool group_last, const std::vector<RecordMessage>& messages,
+                                std::size_t first_message, std::size_t end_message) {
+    for (std::size_t i = first_message; i < end_message; ++i) messages_.add(messages[i].full());
     writer_.row(cells);
-    if (!group_last) return;
+    if (group_last) close_group(record, cells);
+}
+
+void ReportRunner::close_group(const std::vector<std::string>& record, const std::vector<ReportCell>& cells) {
     for (std::size_t column = 0; column < formulas_.size(); ++column) {
         if (formulas_[column].aggregates.empty()) {
             subtotal_[column].kind = ReportCell::Kind::Empty;
@@ -344,6 +442,7 @@ bool ReportRunner::run_sequential(std::string& error) {
     bool have = read(current, error);
     std::uint64_t line = reader.record_line();
     const bool grouped = settings_.group_field >= 0;
+    RecordMessage failure;
     while (have && error.empty()) {
         const bool have_next = read(next, error);
         const std::uint64_t next_line = reader.record_line();
@@ -353,40 +452,24 @@ bool ReportRunner::run_sequential(std::string& error) {
         open_group(current);
         ++records_;
         record_messages_.clear();
-        const bool ran = evaluator.evaluate(current, records_, line, group_last, cells_, record_messages_, error);
+        view(current, views_);
+        const bool ran = evaluator.evaluate(views_, records_, line, group_last, cells_, record_messages_, failure);
         failures_ = evaluator.failures();
         if (!ran) {
-            for (const auto& message : record_messages_) messages_.add(message);
+            for (const auto& message : record_messages_) messages_.add(message.full());
+            error = failure.full();
             break;
         }
         write_record(current, cells_, group_last, record_messages_, 0, record_messages_.size());
         current.swap(next);
         line = next_line;
         have = have_next;
-        if (records_ % kProgressStep == 0) progress();
+        if (records_ % kProgressStep == 0) progress(reader.bytes_consumed());
     }
     return error.empty();
 }
 
-bool ReportRunner::write_chunk(const Chunk& chunk, std::string& error) {
-    failures_ += chunk.failures;
-    for (std::size_t i = 0; i < chunk.count; ++i) {
-        open_group(chunk.records[i]);
-        ++records_;
-        if (i == chunk.done) {  // the record that stops the report (no message comes before it)
-            error = chunk.error;
-            return false;
-        }
-        write_record(chunk.records[i], chunk.cells[i], chunk.group_last[i] != 0, chunk.messages,
-                     i ? chunk.message_end[i - 1] : 0, chunk.message_end[i]);
-        if (records_ % kProgressStep == 0) progress();
-    }
-    return true;
-}
-
-bool ReportRunner::run_threaded(std::string& error) {
-    CsvReader& reader = input_.reader();
-    Pool pool(settings_.threads * kChunksPerThread);
+bool ReportRunner::add_workers(std::vector<std::unique_ptr<Worker>>& workers, std::string& error) {
     // Each thread compiles the formulas again on its own handle, with its own host.
     for (unsigned i = 0; i < settings_.threads; ++i) {
         auto worker = std::make_unique<Worker>(settings_.text_numbers, codec_.raw());
@@ -418,18 +501,46 @@ bool ReportRunner::run_threaded(std::string& error) {
         }
         worker->evaluator = std::make_unique<RecordEvaluator>(input_.fields(), formulas_, std::move(codes), worker->host,
                                                               worker->handle, nullptr, worker->codec, settings_);
-        pool.workers().push_back(std::move(worker));
+        worker->cells.resize(formulas_.size());
+        workers.push_back(std::move(worker));
     }
     host_.activate();
-    pool.start(formulas_.size());
+    return true;
+}
+
+bool ReportRunner::write_chunk(const Chunk& chunk, std::string& error) {
+    failures_ += chunk.failures;
+    for (std::size_t i = 0; i < chunk.count; ++i) {
+        open_group(chunk.records[i]);
+        ++records_;
+        if (i == chunk.done) {  // the record that stops the report (no message comes before it)
+            error = chunk.error;
+            return false;
+        }
+        write_record(chunk.records[i], chunk.cells[i], chunk.group_last[i] != 0, chunk.messages,
+                     i ? chunk.message_end[i - 1] : 0, chunk.message_end[i]);
+        if (records_ % kProgressStep == 0) progress(input_.reader().bytes_consumed());
+    }
+    return true;
+}
+
+bool ReportRunner::run_threaded(std::string& error) {
+    CsvReader& reader = input_.reader();
+    Pool<Chunk> pool(settings_.threads * kChunksPerThread);
+    if (!add_workers(pool.workers(), error)) return false;
+    const std::size_t formulas = formulas_.size();
+    pool.start([formulas](Worker& worker, Chunk& chunk) { run_chunk(worker, chunk, formulas); });
 
     const bool grouped = settings_.group_field >= 0;
     std::size_t chunk_size = kFirstChunk;
+    std::uint64_t next_record = 1;
     Chunk* chunk = nullptr;
     bool stopped = false;  // a written record stopped the report
     const auto submit = [&] {
         if (!chunk || chunk->count == 0) return;
-        pool.submit(*chunk);
+        chunk->first = next_record;
+        next_record += chunk->count;
+        pool.submit();
         chunk = nullptr;
         if (chunk_size < kLargestChunk) chunk_size *= 2;
     };
@@ -439,6 +550,7 @@ bool ReportRunner::run_threaded(std::string& error) {
             Chunk* done = pool.oldest(wait && first);
             if (!done) return;
             stopped = !write_chunk(*done, error);
+            done->count = 0;
             pool.written(*done);
         }
     };
@@ -454,7 +566,7 @@ bool ReportRunner::run_threaded(std::string& error) {
         const bool group_last = !have_next || (grouped && cell_of(current, settings_.group_field) !=
                                                               cell_of(next, settings_.group_field));
         while (!chunk && !stopped) {
-            chunk = pool.free_chunk();
+            chunk = pool.free_job();
             if (!chunk) write_ready(true);
         }
         if (stopped) break;
@@ -486,11 +598,121 @@ bool ReportRunner::run_threaded(std::string& error) {
     return error.empty();
 }
 
-void ReportRunner::progress() {
+// ---- Blocks -----------------------------------------------------------------------------
+
+bool ReportRunner::write_held(std::uint64_t next_end, bool last, RowFormat& format, std::string& error) {
+    if (!held_.present) return true;
+    held_.present = false;
+    open_report_group();
+    ++records_;
+    if (held_.fails) {
+        error = held_.error;
+        return false;
+    }
+    for (const auto& message : held_.messages) messages_.add(message);
+    format.write_rows(held_.row, 1);
+    if (last) close_group({}, cells_);
+    if (records_ % kProgressStep == 0) progress(next_end);
+    return true;
+}
+
+void ReportRunner::hold(const Block& block, std::size_t index) {
+    const std::size_t row_start = index ? block.row_end[index - 1] : 0;
+    held_.present = true;
+    held_.fails = block.stop == Block::Stop::Fails && block.stop_at == index;
+    held_.messages.clear();
+    if (held_.fails) {
+        held_.error = block.error.full(block_first_number_, block_first_line_);
+        return;
+    }
+    held_.row.assign(block.rows, row_start, block.row_end[index] - row_start);
+    for (const auto& message : block.messages)
+        if (message.number == index) held_.messages.push_back(message.full(block_first_number_, block_first_line_));
+}
+
+bool ReportRunner::write_block_record(const Block& block, std::size_t index, std::uint64_t next_end,
+                                      std::size_t& message, std::string& error) {
+    open_report_group();
+    ++records_;
+    if (block.stop == Block::Stop::Fails && block.stop_at == index) {
+        error = block.error.full(block_first_number_, block_first_line_);
+        return false;
+    }
+    for (; message < block.messages.size() && block.messages[message].number == index; ++message)
+        messages_.add(block.messages[message].full(block_first_number_, block_first_line_));
+    if (records_ % kProgressStep == 0) progress(next_end);
+    return true;
+}
+
+bool ReportRunner::write_block(const Block& block, RowFormat& format, std::string& error) {
+    failures_ += block.failures;
+    const std::size_t count = block.record_end.size();
+    std::size_t message = 0;
+    std::size_t written = 0;  // records of the block written: their rows go out together
+    bool stopped = false;
+    // Record i shows that the record before it, held or in the block, is not the last.
+    for (std::size_t i = 0; i < count && !stopped; ++i) {
+        const std::uint64_t next_end = block.offset + block.record_end[i];
+        if (block.stop == Block::Stop::Unterminated && block.stop_at == i) {
+            error = unterminated_message(block.error.line + block_first_line_);
+            stopped = true;
+        } else if (i == 0) {
+            stopped = !write_held(next_end, false, format, error);
+        } else {
+            stopped = !write_block_record(block, i - 1, next_end, message, error);
+            if (!stopped) ++written;
+        }
+    }
+    format.write_rows({block.rows.data(), written ? block.row_end[written - 1] : 0}, written);
+    if (stopped) return false;
+    if (count > 0) hold(block, count - 1);
+    block_first_number_ += count;
+    block_first_line_ += block.lines;
+    return true;
+}
+
+bool ReportRunner::run_blocks(RowFormat& format, std::string& error) {
+    Pool<Block> pool(settings_.threads * kBlocksPerThread);
+    if (!add_workers(pool.workers(), error)) return false;
+    pool.start([&format](Worker& worker, Block& block) { run_block(worker, block, format); });
+
+    CsvReader& reader = input_.reader();
+    BlockCutter cutter(reader);
+    block_first_line_ = reader.line();
+    std::uint64_t offset = reader.bytes_consumed();
+    std::size_t target = kFirstBlock;
+    bool stopped = false;  // a written record stopped the report
+    // Writes the blocks that are ready, in order; first waits for the oldest when `wait`.
+    const auto write_ready = [&](bool wait) {
+        for (bool first = true; !stopped; first = false) {
+            Block* done = pool.oldest(wait && first);
+            if (!done) return;
+            stopped = !write_block(*done, format, error);
+            pool.written(*done);
+        }
+    };
+    while (!stopped) {
+        Block* block = pool.free_job();
+        if (!block) {
+            write_ready(true);
+            continue;
+        }
+        if (!cutter.next(block->bytes, block->size, target)) break;
+        block->offset = offset;
+        offset += block->size;
+        pool.submit();
+        target = std::min(target * 2, kLargestBlock);
+        write_ready(false);
+    }
+    while (pool.pending() && !stopped) write_ready(true);
+    return !stopped && write_held(reader.bytes_consumed(), true, format, error);
+}
+
+void ReportRunner::progress(std::uint64_t consumed) {
     if (settings_.quiet || records_ == 0) return;
     const std::uint64_t size = input_.size();
     if (size > 0) {
-        const auto percent = static_cast<unsigned>(input_.reader().bytes_consumed() * 100 / size);
+        const auto percent = static_cast<unsigned>(consumed * 100 / size);
         std::fprintf(stderr, "fcl: %llu records (%u%%)\n", static_cast<unsigned long long>(records_), percent);
     } else {
         std::fprintf(stderr, "fcl: %llu records\n", static_cast<unsigned long long>(records_));

@@ -1,10 +1,13 @@
 // The record loop of `fcl report`: one record of look-ahead to find each group's last record,
 // every formula executed per record, cells handed to the writer.
 //
-// With more than one thread, the main thread reads the records into chunks and hands them out;
-// each worker thread runs the formulas of a whole chunk on its own library handle, with its own
-// compiled formulas and field host, into the chunk's cells; the main thread hands the chunks'
-// cells to the writer in input order. The output is the same as with one thread.
+// With more than one thread, worker threads run the formulas, each on its own library handle,
+// with its own compiled formulas and field host; the output is the same as with one thread.
+// When the writer can format rows apart (its row format) and there are no groups, the main
+// thread only reads the input in blocks of whole records and writes the workers' formatted rows
+// in input order: each worker splits its block's records, runs them and formats their rows.
+// Otherwise the main thread reads the records into chunks, the workers fill the chunks' cells
+// and the main thread hands them to the writer in input order.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "conversion_cache.h"
+#include "csv_blocks.h"
 #include "message_log.h"
 #include "record_host.h"
 #include "report_columns.h"
@@ -31,6 +35,18 @@ struct RunSettings {
     unsigned threads = 1;  // more than one only for formulas without aggregates and PAGE
 };
 
+// A message about one record: `text` follows the record's place, "row 12 (line 13)". A worker
+// thread that splits a block of records numbers them from the block's start; the place is
+// made once the numbers before the block are known.
+struct RecordMessage {
+    std::uint64_t number = 0;
+    std::uint64_t line = 0;
+    std::string text;
+
+    // The message with the place of record `number + first_number` on line `line + first_line`.
+    std::string full(std::uint64_t first_number = 0, std::uint64_t first_line = 0) const;
+};
+
 // Runs the formulas on one record at a time and fills one cell per formula. Each thread has
 // its own: the host, the library handle (null: the global context) and the caches are used
 // by one thread only.
@@ -40,19 +56,20 @@ public:
                     std::vector<const unsigned char*> codes, RecordHost& host, FCLHANDLE handle, AggregateSync* sync,
                     TextCodec& codec, const RunSettings& settings);
 
-    // Runs record `number` (1-based; it started on input line `line`). Messages about it are
-    // appended to `messages`; false with `error` when the record's text cannot be converted,
-    // which ends the report.
-    bool evaluate(const std::vector<std::string>& record, std::uint64_t number, std::uint64_t line, bool group_last,
-                  std::vector<ReportCell>& cells, std::vector<std::string>& messages, std::string& error);
+    // Runs record `number` (it started on input line `line`; see RecordMessage). Messages
+    // about it are appended to `messages`; false with `error` when the record's text cannot be
+    // converted, which ends the report.
+    bool evaluate(const std::vector<std::string_view>& record, std::uint64_t number, std::uint64_t line,
+                  bool group_last, std::vector<ReportCell>& cells, std::vector<RecordMessage>& messages,
+                  RecordMessage& error);
 
     std::uint64_t failures() const { return failures_; }
 
 private:
     void fill_cell(ReportCell& cell, const unsigned char* result, std::uint16_t status, std::size_t column,
-                   std::vector<std::string>& messages);
-    // "row 12 (line 13)": the record being run, for messages.
-    std::string where() const;
+                   std::vector<RecordMessage>& messages);
+    // A message about the record being run.
+    RecordMessage message(std::string text) const { return {number_, line_, std::move(text)}; }
 
     const std::vector<InputField>& fields_;
     const std::vector<ReportFormula>& formulas_;
@@ -67,6 +84,7 @@ private:
     std::string scratch_;
     std::uint64_t number_ = 0;
     std::uint64_t line_ = 0;
+    std::uint64_t runs_ = 0;  // records run, for the pass keys
     std::uint64_t failures_ = 0;
 };
 
@@ -85,20 +103,55 @@ public:
 
 private:
     struct Chunk;
+    struct Block;
     struct Worker;
+    template <class Job>
     class Pool;
+    // The last record of the blocks written so far: it is written once the next record shows
+    // up, as the record before a quoted cell that runs to the end of the input is not.
+    struct HeldRecord {
+        bool present = false;
+        bool fails = false;  // its text cannot be converted: it stops the report with `error`
+        std::string row;
+        std::vector<std::string> messages;
+        std::string error;
+    };
+
+    // What a worker does with a chunk: fills its cells.
+    static void run_chunk(Worker& worker, Chunk& chunk, std::size_t formulas);
+    // What a worker does with a block: splits, runs and formats its records.
+    static void run_block(Worker& worker, Block& block, const RowFormat& format);
 
     bool run_sequential(std::string& error);
     bool run_threaded(std::string& error);
+    bool run_blocks(RowFormat& format, std::string& error);
+    // Makes one worker per thread, each with the formulas compiled on a handle of its own.
+    bool add_workers(std::vector<std::unique_ptr<Worker>>& workers, std::string& error);
     // Hands one evaluated record to the writer: group start, messages, row, group end.
     void write_record(const std::vector<std::string>& record, const std::vector<ReportCell>& cells, bool group_last,
-                      const std::vector<std::string>& messages, std::size_t first_message,
+                      const std::vector<RecordMessage>& messages, std::size_t first_message,
                       std::size_t end_message);
+    void close_group(const std::vector<std::string>& record, const std::vector<ReportCell>& cells);
     void open_group(const std::vector<std::string>& record);
+    // The one group of a report without groups, opened by its first record.
+    void open_report_group();
     // Writes an evaluated chunk; false when it ended with a record that stops the report.
     bool write_chunk(const Chunk& chunk, std::string& error);
+    // Writes the records of a run block but its last, which it holds back; false when a record
+    // stops the report.
+    bool write_block(const Block& block, RowFormat& format, std::string& error);
+    // Logs record `index` of the block's messages (from `message` on) and progress, as the
+    // record after it ends at input offset `next_end`; false when the record stops the report.
+    bool write_block_record(const Block& block, std::size_t index, std::uint64_t next_end, std::size_t& message,
+                            std::string& error);
+    // Writes the held record, now that the next one (ending at input offset `next_end`) or the
+    // end of the input (`last`) follows it.
+    bool write_held(std::uint64_t next_end, bool last, RowFormat& format, std::string& error);
+    // Keeps record `index` of the block, its last, as the held record.
+    void hold(const Block& block, std::size_t index);
     bool read(std::vector<std::string>& record, std::string& error);
-    void progress();
+    // Progress after every kProgressStep records; `consumed`: input bytes read by then.
+    void progress(std::uint64_t consumed);
 
     ReportInput& input_;
     std::vector<ReportFormula>& formulas_;
@@ -110,7 +163,11 @@ private:
     MessageLog messages_;
     std::vector<ReportCell> cells_;
     std::vector<ReportCell> subtotal_;
-    std::vector<std::string> record_messages_;
+    std::vector<std::string_view> views_;
+    std::vector<RecordMessage> record_messages_;
+    HeldRecord held_;
+    std::uint64_t block_first_number_ = 1;  // number of the next block's first record
+    std::uint64_t block_first_line_ = 1;    // line on which the next block starts
     std::string label_;
     bool group_open_ = false;
     std::uint64_t records_ = 0;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "output_sink.h"
@@ -26,6 +27,22 @@ struct ReportColumn {
     bool aggregate;  // shown in subtotal rows
 };
 
+// Rows formatted apart from the writer, so that threads can format their rows at the same time:
+// append_row formats a row into a buffer of the caller's, write_rows writes such buffers in
+// order. A format whose rows depend on the rows before them (the table's widths) has none.
+class RowFormat {
+public:
+    // Appends one row's text. It reads nothing that the writer changes, so that any number of
+    // threads may call it while the writer writes.
+    virtual void append_row(const std::vector<ReportCell>& cells, std::string& out) const = 0;
+    // Writes `count` rows made by append_row, following the rows written before them in the
+    // group (that group_begin opened).
+    virtual void write_rows(std::string_view text, std::size_t count) = 0;
+
+protected:
+    ~RowFormat() = default;
+};
+
 class ReportWriter {
 public:
     virtual ~ReportWriter() = default;
@@ -36,6 +53,8 @@ public:
     // `label` is "Subtotal <key>", or "Total" for an ungrouped report.
     virtual void group_end(const std::string& label, const std::vector<ReportCell>& subtotal) = 0;
     virtual void end() = 0;
+    // The writer's own row format, null when it has none; to be used after begin().
+    virtual RowFormat* row_format() { return nullptr; }
 };
 
 // "table", "csv" or "json"; null for any other name. `byte_widths`: texts are code page 932, one

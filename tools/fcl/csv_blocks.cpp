@@ -1,0 +1,165 @@
+#include "csv_blocks.h"
+
+#include <cstring>
+
+namespace fcltool {
+
+// ---- Record breaks ----------------------------------------------------------------------
+
+void RecordBreaks::reset() {
+    scanned_ = 0;
+    cut_ = 0;
+    quoted_ = false;
+}
+
+std::size_t RecordBreaks::scan(const char* data, std::size_t size) {
+    while (scanned_ < size) {
+        const auto* quote = static_cast<const char*>(std::memchr(data + scanned_, '"', size - scanned_));
+        const std::size_t at = quote ? static_cast<std::size_t>(quote - data) : size;
+        if (!quoted_) {
+            find_break(data, scanned_, at, size);
+            if (!quote) {
+                scanned_ = size;
+                break;
+            }
+            // The run starts at a record's start, as after a line break.
+            const char before = at > 0 ? data[at - 1] : '\n';
+            quoted_ = before == ',' || before == '\n' || before == '\r';
+            scanned_ = at + 1;
+        } else if (!quote) {
+            scanned_ = size;
+        } else if (at + 1 == size) {
+            // A closing or a doubled quote: the next byte, not read yet, tells.
+            scanned_ = at;
+            break;
+        } else {
+            quoted_ = data[at + 1] == '"';
+            scanned_ = at + (quoted_ ? 2 : 1);
+        }
+    }
+    return cut_;
+}
+
+// A CR ends a record only when no LF follows, so one at the run's end waits for the next byte.
+void RecordBreaks::find_break(const char* data, std::size_t from, std::size_t to, std::size_t size) {
+    for (std::size_t i = to; i > from; --i) {
+        const char c = data[i - 1];
+        if (c == '\n' || (c == '\r' && i < size)) {
+            cut_ = i;
+            return;
+        }
+    }
+}
+
+// ---- Blocks -----------------------------------------------------------------------------
+
+bool BlockCutter::next(std::vector<char>& bytes, std::size_t& size, std::size_t target) {
+    if (bytes.size() < target) bytes.resize(target);
+    if (bytes.size() < carry_.size() * 2) bytes.resize(carry_.size() * 2);
+    size = carry_.size();
+    std::memcpy(bytes.data(), carry_.data(), size);
+    breaks_.reset();
+    std::size_t cut = breaks_.scan(bytes.data(), size);
+    for (;;) {
+        if (size == bytes.size()) {
+            if (cut > 0) break;
+            bytes.resize(bytes.size() * 2);  // a record longer than the block
+        }
+        const std::size_t got = reader_.read_raw(bytes.data() + size, bytes.size() - size);
+        if (got == 0) {
+            cut = size;  // the end of the input ends its last record
+            break;
+        }
+        size += got;
+        cut = breaks_.scan(bytes.data(), size);
+    }
+    carry_.assign(bytes.data() + cut, bytes.data() + size);
+    size = cut;
+    return size > 0;
+}
+
+// ---- Records ----------------------------------------------------------------------------
+
+void RecordSplitter::reset(std::string_view block) {
+    block_ = block;
+    pos_ = 0;
+    line_ = 0;
+    record_line_ = 0;
+    unterminated_ = false;
+}
+
+int RecordSplitter::take() { return pos_ < block_.size() ? static_cast<unsigned char>(block_[pos_++]) : -1; }
+
+std::string& RecordSplitter::copy_of(std::size_t index, std::string_view start) {
+    if (copies_.size() <= index) copies_.resize(index + 1);
+    copied_.push_back(index);
+    return copies_[index].assign(start);
+}
+
+int RecordSplitter::plain_cell(std::string_view& cell) {
+    const std::size_t start = pos_;
+    while (pos_ < block_.size() && !separator(block_[pos_])) ++pos_;
+    cell = block_.substr(start, pos_ - start);
+    return take();
+}
+
+// Up to the closing quote, with "" standing for one quote; text between the closing quote and
+// the next separator is kept as it is (CsvReader's lenient reading of bad input).
+int RecordSplitter::quoted_cell(std::string_view& cell, std::size_t index) {
+    const std::size_t start = ++pos_;
+    std::size_t end = block_.size();
+    std::string* copy = nullptr;
+    while (pos_ < block_.size()) {
+        const char c = block_[pos_++];
+        if (c == '"') {
+            if (pos_ == block_.size() || block_[pos_] != '"') {
+                end = pos_ - 1;
+                break;
+            }
+            if (copy) {
+                *copy += c;
+            } else {
+                copy = &copy_of(index, block_.substr(start, pos_ - start));
+            }
+            ++pos_;
+            continue;
+        }
+        if (c == '\n') ++line_;
+        if (copy) *copy += c;
+    }
+    unterminated_ = end == block_.size();
+    if (!copy) cell = block_.substr(start, end - start);
+    const int next = take();
+    if (next < 0 || separator(static_cast<char>(next))) return next;
+    if (!copy) copy = &copy_of(index, cell);
+    *copy += static_cast<char>(next);
+    std::string_view rest;
+    const int after = plain_cell(rest);
+    copy->append(rest);
+    return after;
+}
+
+bool RecordSplitter::next(std::vector<std::string_view>& cells) {
+    while (pos_ < block_.size() && (block_[pos_] == '\n' || block_[pos_] == '\r')) {
+        if (block_[pos_] == '\n') ++line_;
+        ++pos_;
+    }
+    if (pos_ == block_.size()) return false;
+    record_line_ = line_;
+    cells.clear();
+    copied_.clear();
+    for (;;) {
+        const std::size_t index = cells.size();
+        cells.emplace_back();
+        int c = pos_ < block_.size() && block_[pos_] == '"' ? quoted_cell(cells.back(), index)
+                                                            : plain_cell(cells.back());
+        if (c == ',') continue;
+        if (c == '\r' && pos_ < block_.size() && block_[pos_] == '\n') c = take();
+        if (c == '\n' || c == '\r') ++line_;
+        break;
+    }
+    for (const std::size_t index : copied_) cells[index] = copies_[index];
+    return true;
+}
+
+}  // namespace fcltool
