@@ -162,10 +162,11 @@ std::uint16_t write_number_double(std::uint8_t* out, double value) {
 std::uint16_t write_number_backend(std::uint8_t* out, const void* number) {
     char text[kNumberTextSize];
     backend().to_str(number, text, sizeof text, kStyleFull, -1);
-    std::size_t len = std::strlen(text);
-    if (len > kMaxStringText) len = kMaxStringText;
+    // Byte by byte: the text was just written in small pieces, which wide reads (strlen's,
+    // memcpy's) would have to wait for until the stores are done; a number's text is short.
+    std::size_t len = 0;
+    for (; len < kMaxStringText && text[len] != 0; ++len) out[len + 1] = static_cast<std::uint8_t>(text[len]);
     out[0] = kNumber;
-    std::memcpy(out + 1, text, len);
     out[len + 1] = 0;
     return static_cast<std::uint16_t>(len + 2);
 }

@@ -207,5 +207,17 @@ void write_text(const Number& x, char* out, std::size_t out_size, std::int32_t s
 void read_text(Number& x, const char* text);
 void from_integer(Number& x, std::int32_t value);
 void from_double(Number& x, double value);
+// A number of at most three limbs, normalised, as its limbs lie in stored bytes: limbs 0 and
+// 1 as the lanes of one word, so that it is written with whole-word stores.
+struct ShortNumber {
+    std::uint64_t low_limbs = 0;
+    std::uint32_t third_limb = 0;
+    int count = 0;
+    int exponent = 0;
+    bool negative = false;
+};
+// from_double's own work for the doubles it converts without generating digits (whole
+// numbers below 10^16, short binary fractions); false, having written nothing, for others.
+bool short_double(double value, ShortNumber& x);
 
 }  // namespace fcl::decimal

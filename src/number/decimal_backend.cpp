@@ -78,7 +78,19 @@ void from_int(void* number, std::int32_t value) {
     store(number, x);
 }
 
+// Most doubles hosts pass are short: their limbs go to the stored bytes in whole words straight
+// from registers, so that the slot reading them next finds them whole in the store buffer.
 void from_dbl(void* number, double value) {
+    decimal::ShortNumber s;
+    if (decimal::short_double(value, s)) {
+        const std::uint32_t header = static_cast<std::uint32_t>(s.count) | (s.negative ? 0x100u : 0u) |
+                                     (static_cast<std::uint32_t>(s.exponent) & 0xFF) << 16;
+        const std::uint64_t words[3] = {s.low_limbs, s.third_limb, 0};
+        auto* bytes = static_cast<std::uint8_t*>(number);
+        std::memcpy(bytes, &header, sizeof header);
+        for (int j = 0; j < 3; ++j) std::memcpy(bytes + offsetof(decimal::Stored, limb) + 8 * j, &words[j], 8);
+        return;
+    }
     Number x;
     decimal::from_double(x, value);
     store(number, x);

@@ -180,8 +180,6 @@ void from_integer(Number& x, std::int32_t value) {
     x.negative = value < 0;
 }
 
-namespace {
-
 // A double whose whole decimal expansion has at most 16 significant digits and at most
 // eight binary fraction digits (whole numbers below 10^16, halves, quarters and the like, the
 // values hosts mostly pass): its 16 rounded digits are its exact value, so the number is built
@@ -190,32 +188,33 @@ namespace {
 // stays below 2^62), of which t >> 8 is the whole part and (t mod 2^8) / 2^8, which is
 // (t mod 2^8) * 390625 / 10^8, the fraction. False for every other value, having written
 // nothing.
-inline bool from_short_double(Number& x, double value) {
+bool short_double(double value, ShortNumber& x) {
     const double magnitude = std::fabs(value);
     if (!(magnitude < 1e16)) return false;  // also the infinities and NaNs
     const double scaled = magnitude * 256;
     const auto t = static_cast<std::uint64_t>(static_cast<std::int64_t>(scaled));
     if (static_cast<double>(t) != scaled) return false;
     if (t == 0) {  // either zero: "%.15e" writes no non-zero digit
-        x = kZero;
+        x = ShortNumber{};
         return true;
     }
     const std::uint64_t whole = t >> 8;
     const auto fraction = static_cast<std::uint32_t>(t & 0xFF);
-    const auto low = static_cast<std::uint32_t>(whole % kBase);
-    const auto high = static_cast<std::uint32_t>(whole / kBase);
-    x = kZero;
+    const std::uint64_t low = whole % kBase;
+    const std::uint64_t high = whole / kBase;
     x.negative = std::signbit(value);
     if (fraction == 0) {
         // One or two limbs, or a limb with exponent 1 when the low eight digits are zeros.
         if (low == 0) {
-            x.limb[0] = high;
+            x.low_limbs = high;
+            x.third_limb = 0;
             x.count = 1;
             x.exponent = 1;
         } else {
-            x.limb[0] = low;
-            x.limb[1] = high;
+            x.low_limbs = high << 32 | low;
+            x.third_limb = 0;
             x.count = high != 0 ? 2 : 1;
+            x.exponent = 0;
         }
         return true;
     }
@@ -223,13 +222,14 @@ inline bool from_short_double(Number& x, double value) {
     // `fraction`, which leaves the whole part 8 + z of the 16: its high limb is below 10^z.
     // The fraction limb, the lowest, is not zero.
     if (high >= kPowersOfTen[std::countr_zero(fraction)]) return false;
-    x.limb[0] = fraction * (kBase >> 8);
-    x.limb[1] = low;
-    x.limb[2] = high;
+    x.low_limbs = low << 32 | fraction * (kBase >> 8);
+    x.third_limb = static_cast<std::uint32_t>(high);
     x.count = high != 0 ? 3 : low != 0 ? 2 : 1;
     x.exponent = -1;
     return true;
 }
+
+namespace {
 
 // The other doubles: their 16 digits rounded as "%.15e" rounds them. Where the digits are
 // known without the text, the number is built from them: 16 digits times 10^power hold
@@ -265,7 +265,18 @@ inline bool from_short_double(Number& x, double value) {
 // The double's "%.15e" text read as number text: 16 significant digits. NaN and the
 // infinities have no digits and read as zero.
 void from_double(Number& x, double value) {
-    if (!from_short_double(x, value)) from_rounded_double(x, value);
+    ShortNumber y;
+    if (!short_double(value, y)) {
+        from_rounded_double(x, value);
+        return;
+    }
+    x = kZero;
+    x.limb[0] = static_cast<std::uint32_t>(y.low_limbs);
+    x.limb[1] = static_cast<std::uint32_t>(y.low_limbs >> 32);
+    x.limb[2] = y.third_limb;
+    x.count = y.count;
+    x.exponent = y.exponent;
+    x.negative = y.negative;
 }
 
 }  // namespace fcl::decimal
