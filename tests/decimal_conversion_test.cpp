@@ -14,17 +14,13 @@
 #include "fclib.h"
 #include "number/backend.h"
 
+#include "decimal_fixture.h"
+
 namespace fcl::test {
 namespace {
 
-class DecimalConversion : public ::testing::Test {
+class DecimalConversion : public DecimalBackendTest {
 protected:
-    void SetUp() override {
-        saved_type_ = NumType();
-        NumSetup(5);
-    }
-    void TearDown() override { NumSetup(saved_type_); }
-
     static std::vector<unsigned char> from_double(double value) {
         unsigned char bytes[28];
         NumFromDbl(bytes, value);
@@ -38,9 +34,6 @@ protected:
         NumFromStr(bytes, text);
         return {bytes, bytes + 28};
     }
-
-private:
-    std::int32_t saved_type_ = 5;
 };
 
 TEST_F(DecimalConversion, DoublesReadAsTheirPrintedDigits) {

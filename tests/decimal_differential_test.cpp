@@ -15,6 +15,8 @@
 #include "fclib.h"
 #include "number/backend.h"
 
+#include "decimal_fixture.h"
+
 namespace fcl::test {
 namespace {
 
@@ -355,14 +357,8 @@ std::vector<unsigned char> model_bytes(const Model& x) {
     return out;
 }
 
-class DecimalDifferential : public ::testing::Test {
+class DecimalDifferential : public DecimalBackendTest {
 protected:
-    void SetUp() override {
-        saved_type_ = NumType();
-        NumSetup(5);
-    }
-    void TearDown() override { NumSetup(saved_type_); }
-
     std::mt19937_64 random_{20240315};
 
     long uniform(long low, long high) { return std::uniform_int_distribution<long>(low, high)(random_); }
@@ -464,9 +460,6 @@ protected:
             EXPECT_EQ(stored(back), want) << what << " read back from " << forms[i];
         }
     }
-
-private:
-    std::int32_t saved_type_ = 5;
 };
 
 TEST_F(DecimalDifferential, ArithmeticAgreesWithTheModel) {

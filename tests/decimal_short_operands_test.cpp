@@ -12,6 +12,8 @@
 
 #include "fclib.h"
 
+#include "decimal_fixture.h"
+
 namespace fcl::test {
 namespace {
 
@@ -21,10 +23,6 @@ struct Operand {
     unsigned sign;
     int exponent;
     std::uint32_t limb[6];
-};
-
-struct Bytes {
-    unsigned char b[28];
 };
 
 Bytes bytes_of(const Operand& x) {
@@ -53,19 +51,8 @@ const std::string kNegativeExtreme = "-" + kExtreme;
 const std::string kCarriedSum = "1" + std::string(39, '0') + "5e8";
 const std::string kNegativeCarriedSum = "-" + kCarriedSum;
 
-class DecimalShortOperands : public ::testing::Test {
+class DecimalShortOperands : public DecimalBackendTest {
 protected:
-    void SetUp() override {
-        saved_type_ = NumType();
-        NumSetup(5);
-    }
-    void TearDown() override { NumSetup(saved_type_); }
-
-    static std::string digits(const Bytes& x) {
-        char text[FCL_NUM_TEXT_MAX];
-        return NumToStr(x.b, text, FCL_NUM_FULL, -1);
-    }
-
     static void apply(Op op, unsigned char* a, const unsigned char* b) {
         switch (op) {
             case Op::kAdd: NumAdd(a, b); break;
@@ -85,9 +72,6 @@ protected:
         NumFromStr(back.b, c.digits);
         EXPECT_EQ(std::memcmp(x.b, back.b, sizeof x.b), 0) << "row " << row << " bytes";
     }
-
-private:
-    std::int32_t saved_type_ = 5;
 };
 
 TEST_F(DecimalShortOperands, Products) {

@@ -11,12 +11,10 @@
 
 #include "fclib.h"
 
+#include "decimal_fixture.h"
+
 namespace fcl::test {
 namespace {
-
-struct Bytes {
-    unsigned char b[28];
-};
 
 Bytes stored(unsigned count, unsigned sign, int exponent, std::uint32_t l0, std::uint32_t l1 = 0, std::uint32_t l2 = 0,
              std::uint32_t l3 = 0, std::uint32_t l4 = 0, std::uint32_t l5 = 0) {
@@ -29,27 +27,13 @@ Bytes stored(unsigned count, unsigned sign, int exponent, std::uint32_t l0, std:
     return x;
 }
 
-class DecimalStoredBytes : public ::testing::Test {
+class DecimalStoredBytes : public DecimalBackendTest {
 protected:
-    void SetUp() override {
-        saved_type_ = NumType();
-        NumSetup(5);
-    }
-    void TearDown() override { NumSetup(saved_type_); }
-
-    static std::string digits(const Bytes& x) {
-        char text[FCL_NUM_TEXT_MAX];
-        return NumToStr(x.b, text, FCL_NUM_FULL, -1);
-    }
-
     static Bytes read(const char* text) {
         Bytes x{};
         NumFromStr(x.b, text);
         return x;
     }
-
-private:
-    std::int32_t saved_type_ = 5;
 };
 
 TEST_F(DecimalStoredBytes, ForeignBytesReadByTheStatedRules) {
