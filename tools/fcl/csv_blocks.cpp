@@ -1,5 +1,6 @@
 #include "csv_blocks.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace fcltool {
@@ -57,7 +58,7 @@ bool BlockCutter::next(std::vector<char>& bytes, std::size_t& size, std::size_t 
     if (bytes.size() < target) bytes.resize(target);
     if (bytes.size() < carry_.size() * 2) bytes.resize(carry_.size() * 2);
     size = carry_.size();
-    std::memcpy(bytes.data(), carry_.data(), size);
+    std::copy(carry_.begin(), carry_.end(), bytes.begin());
     breaks_.reset();
     std::size_t cut = breaks_.scan(bytes.data(), size);
     for (;;) {
