@@ -206,7 +206,6 @@ void write_text(const Number& x, char* out, std::size_t out_size, std::int32_t s
 // Reads number text; what is not a number reads as zero or as its leading number.
 void read_text(Number& x, const char* text);
 void from_integer(Number& x, std::int32_t value);
-void from_double(Number& x, double value);
 // A number of at most three limbs, normalised, as its limbs lie in stored bytes: limbs 0 and
 // 1 as the lanes of one word, so that it is written with whole-word stores.
 struct ShortNumber {
@@ -216,8 +215,11 @@ struct ShortNumber {
     int exponent = 0;
     bool negative = false;
 };
-// from_double's own work for the doubles it converts without generating digits (whole
-// numbers below 10^16, short binary fractions); false, having written nothing, for others.
+// A double as the number its "%.15e" text reads as (16 significant digits), in two steps:
+// short_double for the doubles whose digits need no generating (whole numbers below 10^16,
+// short binary fractions; false, having written nothing, for others), from_rounded_double for
+// any double.
 bool short_double(double value, ShortNumber& x);
+void from_rounded_double(Number& x, double value);
 
 }  // namespace fcl::decimal

@@ -78,24 +78,6 @@ void from_int(void* number, std::int32_t value) {
     store(number, x);
 }
 
-// Most doubles hosts pass are short: their limbs go to the stored bytes in whole words straight
-// from registers, so that the slot reading them next finds them whole in the store buffer.
-void from_dbl(void* number, double value) {
-    decimal::ShortNumber s;
-    if (decimal::short_double(value, s)) {
-        const std::uint32_t header = static_cast<std::uint32_t>(s.count) | (s.negative ? 0x100u : 0u) |
-                                     (static_cast<std::uint32_t>(s.exponent) & 0xFF) << 16;
-        const std::uint64_t words[3] = {s.low_limbs, s.third_limb, 0};
-        auto* bytes = static_cast<std::uint8_t*>(number);
-        std::memcpy(bytes, &header, sizeof header);
-        for (int j = 0; j < 3; ++j) std::memcpy(bytes + offsetof(decimal::Stored, limb) + 8 * j, &words[j], 8);
-        return;
-    }
-    Number x;
-    decimal::from_double(x, value);
-    store(number, x);
-}
-
 std::int32_t comp(const void* a, const void* b) { return decimal::compare(load(a), load(b)); }
 std::int32_t is_zero(const void* a) { return load(a).count == 0 ? 1 : 0; }
 void zero(void* a) { store(a, decimal::kZero); }
@@ -212,18 +194,38 @@ int zero_lanes_below(const Lanes& x) {
     return bits / kLaneBits;
 }
 
-// Writes the limbs of x, lanes below 10^8 with a non-zero lowest one, as a number at an
-// exponent within its byte.
-[[gnu::always_inline]] inline void write_lanes(void* destination, const Lanes& x, bool negative, int exponent) {
-    const std::uint32_t count = x.w2 != 0   ? ((x.w2 >> kLaneBits) != 0 ? 6 : 5)
-                                : x.w1 != 0 ? ((x.w1 >> kLaneBits) != 0 ? 4 : 3)
-                                            : ((x.w0 >> kLaneBits) != 0 ? 2 : 1);
+// Writes `count` limbs x (zero lanes above them) as a number at an exponent within its byte.
+[[gnu::always_inline]] inline void write_limbs(void* destination, const Lanes& x, std::uint32_t count, bool negative,
+                                               int exponent) {
     const std::uint32_t header = count | (negative ? 0x100u : 0u) | (static_cast<std::uint32_t>(exponent) & 0xFF) << 16;
     auto* bytes = static_cast<std::uint8_t*>(destination);
     std::memcpy(bytes, &header, sizeof header);
     std::memcpy(bytes + kLimbsAt, &x.w0, sizeof x.w0);
     std::memcpy(bytes + kLimbsAt + 8, &x.w1, sizeof x.w1);
     std::memcpy(bytes + kLimbsAt + 16, &x.w2, sizeof x.w2);
+}
+
+// Writes the limbs of x, lanes below 10^8 with a non-zero lowest one, as a number at an
+// exponent within its byte.
+[[gnu::always_inline]] inline void write_lanes(void* destination, const Lanes& x, bool negative, int exponent) {
+    const std::uint32_t count = x.w2 != 0   ? ((x.w2 >> kLaneBits) != 0 ? 6 : 5)
+                                : x.w1 != 0 ? ((x.w1 >> kLaneBits) != 0 ? 4 : 3)
+                                            : ((x.w0 >> kLaneBits) != 0 ? 2 : 1);
+    write_limbs(destination, x, count, negative, exponent);
+}
+
+// Most doubles hosts pass are short: their limbs go to the stored bytes in whole words straight
+// from registers, so that the slot reading them next finds them whole in the store buffer.
+void from_dbl(void* number, double value) {
+    decimal::ShortNumber s;
+    if (decimal::short_double(value, s)) {
+        write_limbs(number, {s.low_limbs, s.third_limb, 0}, static_cast<std::uint32_t>(s.count), s.negative,
+                    s.exponent);
+        return;
+    }
+    Number x;
+    decimal::from_rounded_double(x, value);
+    store(number, x);
 }
 
 // Writes the limbs of x, lanes below 10^8, as a number at `exponent` after taking off the

@@ -229,12 +229,11 @@ bool short_double(double value, ShortNumber& x) {
     return true;
 }
 
-namespace {
-
-// The other doubles: their 16 digits rounded as "%.15e" rounds them. Where the digits are
-// known without the text, the number is built from them: 16 digits times 10^power hold
-// exactly in three limbs, and the normal form of an exact value is the one the text reads as.
-[[gnu::noinline]] void from_rounded_double(Number& x, double value) {
+// Any double: its 16 digits rounded as "%.15e" rounds them, read as that text reads (NaN and
+// the infinities have no digits and read as zero). Where the digits are known without the
+// text, the number is built from them: 16 digits times 10^power hold exactly in three limbs,
+// and the normal form of an exact value is the one the text reads as.
+void from_rounded_double(Number& x, double value) {
     constexpr int kDigits = 16;
     std::uint64_t significand = 0;
     int exponent = 0;
@@ -258,25 +257,6 @@ namespace {
     char text[48];
     platform::format_scientific(text, sizeof text, 15, value);
     read_text(x, text);
-}
-
-}  // namespace
-
-// The double's "%.15e" text read as number text: 16 significant digits. NaN and the
-// infinities have no digits and read as zero.
-void from_double(Number& x, double value) {
-    ShortNumber y;
-    if (!short_double(value, y)) {
-        from_rounded_double(x, value);
-        return;
-    }
-    x = kZero;
-    x.limb[0] = static_cast<std::uint32_t>(y.low_limbs);
-    x.limb[1] = static_cast<std::uint32_t>(y.low_limbs >> 32);
-    x.limb[2] = y.third_limb;
-    x.count = y.count;
-    x.exponent = y.exponent;
-    x.negative = y.negative;
 }
 
 }  // namespace fcl::decimal
