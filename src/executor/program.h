@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 #include "interface/context.h"
 #include "interface/number_mode.h"
@@ -86,6 +87,14 @@ inline double negated(double value) {
     return value;
 }
 
+// A number literal read once: its backend number, and the same number as a scaled one
+// (scaled_number.h) when it is short, else kNotScaled.
+constexpr std::int64_t kNotScaled = std::numeric_limits<std::int64_t>::min();
+struct KeptNumber {
+    std::int64_t scaled;
+    alignas(8) std::uint8_t number[kNumberSize];
+};
+
 struct ProgramHeader {
     std::uint16_t size;          // bytes of the entry: header, instructions, block copy, kept numbers
     std::uint16_t block_length;
@@ -96,9 +105,9 @@ struct ProgramHeader {
     const std::uint8_t* block() const {
         return reinterpret_cast<const std::uint8_t*>(instructions() + count);
     }
-    // The backend numbers of number literals, kept where the run holds backend numbers.
-    const std::uint8_t* kept_number(std::uint16_t kept) const {
-        return block() + ((block_length + 7u) & ~7u) + (kept - 1u) * kNumberSize;
+    // The number literals, kept where the run holds backend numbers.
+    const KeptNumber& kept_number(std::uint16_t kept) const {
+        return *reinterpret_cast<const KeptNumber*>(block() + ((block_length + 7u) & ~7u) + (kept - 1u) * sizeof(KeptNumber));
     }
 };
 static_assert(sizeof(ProgramHeader) == 8);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "executor/program.h"
+#include "executor/scaled_number.h"
 #include "executor/walk.h"
 #include "functions/function_table.h"
 #include "interface/code_format.h"
@@ -62,6 +63,20 @@ Instruction decode_item(const std::uint8_t* item, std::size_t pos, int depth, bo
     return in;
 }
 
+// A number literal as the run holds it: its backend number, and its scaled number where the
+// backend makes the very same bytes of that.
+KeptNumber keep_literal(const char* text) {
+    KeptNumber kept{kNotScaled, {}};
+    const Backend& b = backend();
+    b.from_str(kept.number, text);
+    std::int64_t s = 0;
+    if (!scaled::from_text(text, s)) return kept;
+    alignas(8) std::uint8_t number[kNumberSize] = {};
+    b.from_units(number, s);
+    if (std::memcmp(number, kept.number, static_cast<std::size_t>(b.size)) == 0) kept.scaled = s;
+    return kept;
+}
+
 }  // namespace
 
 std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::uint8_t* out, std::size_t room,
@@ -74,7 +89,7 @@ std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::u
     const std::size_t fixed = sizeof(ProgramHeader) + round_up8(length);
     // Room for `count` instructions and `kept` numbers.
     const auto fits = [&](std::size_t count, std::size_t kept) {
-        return fixed + count * sizeof(Instruction) + round_up8(kept * kNumberSize) <= room;
+        return fixed + count * sizeof(Instruction) + kept * sizeof(KeptNumber) <= room;
     };
     if (!fits(1, 0)) return 0;
     auto* code = reinterpret_cast<Instruction*>(out + sizeof(ProgramHeader));
@@ -101,14 +116,14 @@ std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::u
     last.item = static_cast<std::uint16_t>(pos);
     last.op = whole && depth == 1 ? Op::End : Op::Handover;
     new (code + count++) Instruction(last);
-    const std::size_t size = fixed + count * sizeof(Instruction) + round_up8(kept * kNumberSize);
+    const std::size_t size = fixed + count * sizeof(Instruction) + kept * sizeof(KeptNumber);
     new (out) ProgramHeader{static_cast<std::uint16_t>(size), static_cast<std::uint16_t>(length),
                             static_cast<std::uint16_t>(count), numbers_key()};
     std::uint8_t* copy = out + sizeof(ProgramHeader) + count * sizeof(Instruction);
     std::memcpy(copy, block, length);
-    std::uint8_t* numbers = copy + round_up8(length);  // where ProgramHeader::kept_number looks
+    auto* numbers = reinterpret_cast<KeptNumber*>(copy + round_up8(length));  // where kept_number looks
     for (std::size_t i = 0; i < count; ++i)
-        if (code[i].kept) backend().from_str(numbers + (code[i].kept - 1u) * kNumberSize, payload_text(block + code[i].item));
+        if (code[i].kept) new (numbers + code[i].kept - 1) KeptNumber(keep_literal(payload_text(block + code[i].item)));
     return size;
 }
 

@@ -1,20 +1,21 @@
 // Programs that hold their numbers and logicals apart from the value area: in registers and a
-// small local stack, numbers as doubles (double-number mode) or as backend numbers (text-number
-// mode with a backend whose payload text reads back as the number written), literals by their
-// place in the code copy. Nothing is written to the operand stack or the value area until
+// small local stack, numbers as doubles (double-number mode) or as short scaled numbers and
+// backend numbers (text-number mode with a backend whose payload text reads back as the number
+// written), literals by their place in the code copy. Nothing is written to the operand stack or the value area until
 // something needs them there. For a handler the held values are written out exactly where the
 // walk would have put them (a number as its text in text-number mode), and a logical it gives,
 // or a double-number mode number, is held again. At a field answered with another type, an
 // operand not done in place, a value area that could be near full, or a failure, they are
 // written out and the program's generic steps go on from that instruction. At the end the
-// formula's value is written out as the walk leaves it; the scratch bytes above it in the value
-// and result areas are not (nothing reads them: every handler call first zeroes the bytes after
-// the last value).
+// formula's value goes to the result; in double-number mode it is also written out as the walk
+// leaves it. The scratch bytes above it in the value and result areas are not (nothing reads
+// them: every handler call first zeroes the bytes after the last value).
 #include <cstring>
 #include <type_traits>
 
 #include "executor/field_fetch.h"
 #include "executor/program.h"
+#include "executor/scaled_number.h"
 #include "executor/walk.h"
 #include "interface/code_format.h"
 #include "interface/number_mode.h"
@@ -68,37 +69,80 @@ struct DoubleNumbers {
     }
 };
 
-// Text-number mode: a number is its backend number, whose text is written only where it is read.
+// Text-number mode: a number is held scaled while it is short (scaled_number.h), else as its
+// backend number; either way its text is written only where it is read. The backend is exact
+// (its payload text reads back as the number written), so a short sum, difference, product or
+// quotient is the very number the backend gives, and from_units() makes that number of a scaled
+// one.
 struct BackendNumbers {
     struct Number {
-        alignas(4) std::uint8_t bytes[kNumberSize];
+        std::int64_t scaled;  // kNotScaled when `bytes` hold the number
+        alignas(8) std::uint8_t bytes[kNumberSize];
     };
     static constexpr std::size_t kMostBytes = kMaxStringText + 2;  // write_number_backend's longest
 
     // Read once, when the program was decoded.
     static void literal(const ProgramHeader& program, const Instruction& in, const std::uint8_t*, Number& n) {
-        std::memcpy(n.bytes, program.kept_number(in.kept), sizeof n.bytes);
+        const KeptNumber& kept = program.kept_number(in.kept);
+        n.scaled = kept.scaled;
+        if (n.scaled == kNotScaled) std::memcpy(n.bytes, kept.number, sizeof n.bytes);
     }
     static bool answer(std::uint16_t type_word, const std::uint8_t* raw, Number& n) {
+        if (type_word == kRawDoubleNumber) {
+            double value;
+            std::memcpy(&value, raw, sizeof value);
+            if (scaled::from_double(value, n.scaled)) return true;
+        }
         if ((type_word & 0xFF) != kNumber) return false;
         raw_number_to_backend(static_cast<std::uint8_t>(type_word >> 8), raw, n.bytes);
+        n.scaled = kNotScaled;
         return true;
     }
+    // The number as a backend number from here on.
+    static std::uint8_t* unscaled(Number& n) {
+        if (n.scaled != kNotScaled) {
+            backend().from_units(n.bytes, n.scaled);
+            n.scaled = kNotScaled;
+        }
+        return n.bytes;
+    }
     template <Op op>
-    static bool arithmetic(Number& a, const Number& b) {
+    static bool scaled_arithmetic(std::int64_t a, std::int64_t b, std::int64_t& r) {
+        if constexpr (op == Op::Add) return scaled::add(a, b, r);
+        else if constexpr (op == Op::Sub) return scaled::sub(a, b, r);
+        else if constexpr (op == Op::Mul) return scaled::mul(a, b, r);
+        else return scaled::div(a, b, r);
+    }
+    template <Op op>
+    static bool arithmetic(Number& a, Number& b) {
+        std::int64_t r;
+        if (a.scaled != kNotScaled && b.scaled != kNotScaled && scaled_arithmetic<op>(a.scaled, b.scaled, r)) {
+            a.scaled = r;
+            return true;
+        }
         const Backend& n = backend();
-        if constexpr (op == Op::Add) n.add(a.bytes, b.bytes);
-        else if constexpr (op == Op::Sub) n.sub(a.bytes, b.bytes);
-        else if constexpr (op == Op::Mul) n.mul(a.bytes, b.bytes);
-        else if (n.is_zero(b.bytes)) return false;
-        else n.div(a.bytes, b.bytes);
+        std::uint8_t* x = unscaled(a);
+        const std::uint8_t* y = unscaled(b);
+        if constexpr (op == Op::Add) n.add(x, y);
+        else if constexpr (op == Op::Sub) n.sub(x, y);
+        else if constexpr (op == Op::Mul) n.mul(x, y);
+        else if (n.is_zero(y)) return false;
+        else n.div(x, y);
         return true;
     }
     // NEG multiplies by -1 through the backend: the decoder leaves it to its handler.
     static bool negate(Number&) { return false; }
-    static int order(const Number& a, const Number& b) { return backend().comp(a.bytes, b.bytes); }
-    static bool is_zero(const Number& a) { return backend().is_zero(a.bytes) != 0; }
-    static std::uint16_t write(std::uint8_t* out, const Number& a) { return write_number_backend(out, a.bytes); }
+    static int order(Number& a, Number& b) {
+        if (a.scaled != kNotScaled && b.scaled != kNotScaled) return a.scaled < b.scaled ? -1 : a.scaled > b.scaled;
+        return backend().comp(unscaled(a), unscaled(b));
+    }
+    static bool is_zero(Number& a) { return a.scaled != kNotScaled ? a.scaled == 0 : backend().is_zero(a.bytes) != 0; }
+    static std::uint16_t write(std::uint8_t* out, const Number& a) {
+        if (a.scaled == kNotScaled) return write_number_backend(out, a.bytes);
+        alignas(8) std::uint8_t number[kNumberSize];
+        backend().from_units(number, a.scaled);
+        return write_number_backend(out, number);
+    }
     // A handler's number text stays as the handler wrote it.
     static bool hold_result(const std::uint8_t*, Number&) { return false; }
 };
@@ -207,10 +251,14 @@ template <class Numbers>
     return status == kOk ? resume_program(ctx, program, i + 1, result) : status;
 }
 
-// The formula's value alone on the held stack: written out as the walk leaves it, and to result.
+// The formula's value alone on the held stack, to result. In double-number mode it is also
+// written out as the walk leaves it; in text-number mode the operand stack is left empty
+// instead, since nothing reads it after a run and a second copy of the number's text would
+// cost as much as writing it.
 template <class Numbers>
 Status finish(Context& ctx, const Instruction* code, const Held<Numbers>& held, std::size_t i, std::uint8_t* result) {
-    held.write_out(ctx, 1);
+    if constexpr (std::is_same_v<Numbers, DoubleNumbers>) held.write_out(ctx, 1);
+    else reset_operands(ctx);
     ctx.current_item = ctx.code_copy + (i ? code[i - 1].item : kCodeHeaderSize);
     if (!result) return kOk;
     if (held.kind[1] & kLiteral) {
@@ -218,11 +266,9 @@ Status finish(Context& ctx, const Instruction* code, const Held<Numbers>& held, 
     } else if (held.kind[1] == kLogical) {
         result[0] = kLogical;
         result[1] = held.truth[1] ? 1 : 0;
-    } else if constexpr (std::is_same_v<Numbers, DoubleNumbers>) {
-        // From registers: read back from the value area just written, the load would stall.
-        Numbers::write(result, held.number[1]);
     } else {
-        std::memcpy(result, ctx.stack[1].value, ctx.stack[1].bytes);
+        // From the held number, not from the value area just written: that load would stall.
+        Numbers::write(result, held.number[1]);
     }
     return kOk;
 }

@@ -159,15 +159,17 @@ std::uint16_t write_number_double(std::uint8_t* out, double value) {
     return write_number_backend(out, number);
 }
 
+// Every caller leaves room for a string value's longest text, and a number's payload text is far
+// shorter, so the backend writes it in place, whole.
 std::uint16_t write_number_backend(std::uint8_t* out, const void* number) {
-    char text[kNumberTextSize];
-    backend().to_str(number, text, sizeof text, kStyleFull, -1);
-    // Byte by byte: the text was just written in small pieces, which wide reads (strlen's,
-    // memcpy's) would have to wait for until the stores are done; a number's text is short.
+    char* text = reinterpret_cast<char*>(out + 1);
+    backend().to_str(number, text, kMaxStringText + 1, kStyleFull, -1);
+    // Measured a byte at a time: the text was just written in small pieces, which wide reads
+    // (strlen's) would have to wait for until the stores are done; a number's text is short.
+    // (The bound keeps the compiler from making the loop a strlen call.)
     std::size_t len = 0;
-    for (; len < kMaxStringText && text[len] != 0; ++len) out[len + 1] = static_cast<std::uint8_t>(text[len]);
+    while (len < kMaxStringText && text[len] != 0) ++len;
     out[0] = kNumber;
-    out[len + 1] = 0;
     return static_cast<std::uint16_t>(len + 2);
 }
 

@@ -47,6 +47,10 @@ struct Backend {
     void (*sub)(void* a, const void* b);
     void (*mul)(void* a, const void* b);
     void (*div)(void* a, const void* b);
+    // The number units * 10^-8, for units below 10^16 in magnitude: exact where the payload text
+    // round trips. For the library's own use (a text-number run's short numbers), not a Num
+    // entry point.
+    void (*from_units)(void* number, std::int64_t units);
 };
 
 // The current table. Callers never name a backend; they call its slots.

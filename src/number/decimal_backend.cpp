@@ -19,59 +19,6 @@ void to_str(const void* number, char* out, std::size_t out_size, std::int32_t st
     decimal::write_text(load(number), out, out_size, style);
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// Texts of one to eight integer digits, optionally a point and up to eight fraction digits
-// (trailing zeros aside) and no exponent: most number texts, amounts of money among them.
-// They read as one or two limbs at a fixed exponent, read here in one pass with the limbs
-// kept in registers up to the store, exactly as read_text() would read them. Anything else
-// returns false, having written nothing.
-bool read_short(void* number, const char* text) {
-    const char* p = text;
-    while (*p == ' ') ++p;
-    const bool minus = *p == '-';
-    if (*p == '-' || *p == '+') ++p;
-    while (*p == '0') ++p;
-    const char* const integer = p;
-    std::uint32_t high = 0;
-    for (; is_digit(*p) && p - integer < decimal::kLimbDigits; ++p) high = high * 10 + static_cast<std::uint32_t>(*p - '0');
-    // No integer digit (zero, or a fraction only), or more than one limb of them.
-    if (p == integer || is_digit(*p)) return false;
-    std::uint32_t low = 0;
-    if (*p == '.') {
-        const char* const fraction = ++p;
-        for (; is_digit(*p) && p - fraction < decimal::kLimbDigits; ++p) low = low * 10 + static_cast<std::uint32_t>(*p - '0');
-        low *= decimal::kPowersOfTen[decimal::kLimbDigits - (p - fraction)];
-        // Zeros past the eighth fraction digit change nothing; any other digit needs a second
-        // fraction limb.
-        while (*p == '0') ++p;
-        if (is_digit(*p)) return false;
-    }
-    if (*p == 'e' || *p == 'E') return false;
-    // The integer limb is non-zero (its leading zeros were skipped), and so is a fraction
-    // limb whenever there is one: the number is already in its normal form.
-    Number x = decimal::kZero;
-    if (low != 0) {
-        x.limb[0] = low;
-        x.limb[1] = high;
-        x.count = 2;
-        x.exponent = -1;
-    } else {
-        x.limb[0] = high;
-        x.count = 1;
-    }
-    x.negative = minus;
-    decimal::put(number, x);
-    return true;
-}
-
-void from_str(void* number, const char* text) {
-    if (read_short(number, text)) return;
-    Number x;
-    decimal::read_text(x, text);
-    store(number, x);
-}
-
 void from_int(void* number, std::int32_t value) {
     Number x;
     decimal::from_integer(x, value);
@@ -115,6 +62,9 @@ static_assert(std::endian::native == std::endian::little);
 struct Lanes {
     std::uint64_t w0, w1, w2;
 };
+
+// Two words as one 16-byte value.
+using WordPair [[gnu::vector_size(16)]] = std::uint64_t;
 
 // The header fields of stored bytes, read the way load() reads them.
 struct Header {
@@ -200,8 +150,11 @@ int zero_lanes_below(const Lanes& x) {
     const std::uint32_t header = count | (negative ? 0x100u : 0u) | (static_cast<std::uint32_t>(exponent) & 0xFF) << 16;
     auto* bytes = static_cast<std::uint8_t*>(destination);
     std::memcpy(bytes, &header, sizeof header);
-    std::memcpy(bytes + kLimbsAt, &x.w0, sizeof x.w0);
-    std::memcpy(bytes + kLimbsAt + 8, &x.w1, sizeof x.w1);
+    // Words 0 and 1 go as one 16-byte store, the piece load() reads: a read spanning two
+    // stores cannot be served from the store buffer and waits for both to reach the cache.
+    // A vector value keeps the compiler from splitting the store into the words it came from.
+    const WordPair low_words = {x.w0, x.w1};
+    std::memcpy(bytes + kLimbsAt, &low_words, sizeof low_words);
     std::memcpy(bytes + kLimbsAt + 16, &x.w2, sizeof x.w2);
 }
 
@@ -212,6 +165,49 @@ int zero_lanes_below(const Lanes& x) {
                                 : x.w1 != 0 ? ((x.w1 >> kLaneBits) != 0 ? 4 : 3)
                                             : ((x.w0 >> kLaneBits) != 0 ? 2 : 1);
     write_limbs(destination, x, count, negative, exponent);
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Texts of one to eight integer digits, optionally a point and up to eight fraction digits
+// (trailing zeros aside) and no exponent: most number texts, amounts of money among them.
+// They read as one or two limbs at a fixed exponent, read here in one pass with the limbs
+// kept in registers up to the store, exactly as read_text() would read them. Anything else
+// returns false, having written nothing.
+bool read_short(void* number, const char* text) {
+    const char* p = text;
+    while (*p == ' ') ++p;
+    const bool minus = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    while (*p == '0') ++p;
+    const char* const integer = p;
+    std::uint32_t high = 0;
+    for (; is_digit(*p) && p - integer < decimal::kLimbDigits; ++p) high = high * 10 + static_cast<std::uint32_t>(*p - '0');
+    // No integer digit (zero, or a fraction only), or more than one limb of them.
+    if (p == integer || is_digit(*p)) return false;
+    std::uint32_t low = 0;
+    if (*p == '.') {
+        const char* const fraction = ++p;
+        for (; is_digit(*p) && p - fraction < decimal::kLimbDigits; ++p) low = low * 10 + static_cast<std::uint32_t>(*p - '0');
+        low *= decimal::kPowersOfTen[decimal::kLimbDigits - (p - fraction)];
+        // Zeros past the eighth fraction digit change nothing; any other digit needs a second
+        // fraction limb.
+        while (*p == '0') ++p;
+        if (is_digit(*p)) return false;
+    }
+    if (*p == 'e' || *p == 'E') return false;
+    // The integer limb is non-zero (its leading zeros were skipped), and so is a fraction
+    // limb whenever there is one: the number is already in its normal form.
+    if (low != 0) write_limbs(number, {std::uint64_t{high} << kLaneBits | low, 0, 0}, 2, minus, -1);
+    else write_limbs(number, {high, 0, 0}, 1, minus, 0);
+    return true;
+}
+
+void from_str(void* number, const char* text) {
+    if (read_short(number, text)) return;
+    Number x;
+    decimal::read_text(x, text);
+    store(number, x);
 }
 
 // Most doubles hosts pass are short: their limbs go to the stored bytes in whole words straight
@@ -385,6 +381,15 @@ void mul(void* a, const void* b) {
     multiply_loaded(a, b);
 }
 
+// units = whole * 10^8 + fraction: the limbs fraction, whole's low limb and its high one at
+// exponent -1, which put_lanes() brings to the normal form.
+void from_units(void* number, std::int64_t units) {
+    const std::uint64_t magnitude = units < 0 ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
+    const std::uint64_t whole = magnitude / decimal::kBase;
+    const Lanes limbs{(whole % decimal::kBase) << kLaneBits | magnitude % decimal::kBase, whole / decimal::kBase, 0};
+    if (!put_lanes(number, limbs, units < 0, -1)) store(number, decimal::kZero);
+}
+
 void div(void* a, const void* b) {
     Number x = load(a);
     decimal::divide(x, load(b));
@@ -395,6 +400,6 @@ void div(void* a, const void* b) {
 
 extern constexpr Backend kDecimalBackend{kDecimalBackendType, static_cast<std::int32_t>(sizeof(decimal::Stored)), true, to_str, from_str,
                                          from_int, from_dbl, comp, is_zero, zero, min, max, neg, int_part, add,
-                                         sub, mul, div};
+                                         sub, mul, div, from_units};
 
 }  // namespace fcl

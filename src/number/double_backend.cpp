@@ -46,6 +46,7 @@ void to_str(const void* number, char* out, std::size_t out_size, std::int32_t st
 void from_str(void* number, const char* text) { store(number, std::strtod(text, nullptr)); }
 void from_int(void* number, std::int32_t value) { store(number, static_cast<double>(value)); }
 void from_dbl(void* number, double value) { store(number, value); }
+void from_units(void* number, std::int64_t units) { store(number, static_cast<double>(units) / 1e8); }
 
 std::int32_t comp(const void* a, const void* b) {
     const double x = load(a);
@@ -74,8 +75,8 @@ void div(void* a, const void* b) { store(a, with_nan_rule(load(a), load(b), load
 }  // namespace
 
 extern constexpr Backend kDoubleBackend{0, 8, false, to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
-                                        min, max, neg, int_part, add, sub, mul, div};
+                                        min, max, neg, int_part, add, sub, mul, div, from_units};
 extern constexpr Backend kDoubleBackendType1{1, 8, false, to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
-                                             min, max, neg, int_part, add, sub, mul, div};
+                                             min, max, neg, int_part, add, sub, mul, div, from_units};
 
 }  // namespace fcl

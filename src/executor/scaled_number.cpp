@@ -1,0 +1,146 @@
+#include "executor/scaled_number.h"
+
+#include <bit>
+#include <cmath>
+
+namespace fcl::scaled {
+
+namespace {
+
+// Where decades -8 to 8 start: each entry is the smallest double at or above its power of ten,
+// so that a magnitude at or above it is surely in that decade or higher (1e-7 and 1e-6 as
+// written round down).
+constexpr double kPowers[] = {1e-8, 1.0000000000000001e-07, 1.0000000000000002e-06, 1e-5, 1e-4, 1e-3,
+                              1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+constexpr int kLowestDecade = -8;
+
+// The decade e of magnitude, 10^e <= magnitude < 10^(e+1), for magnitudes from 10^-8 up to
+// 10^8. For the binary exponents k of that range (-27 to 26), k * 1233 >> 12 is exactly
+// floor(k log10 2), the decade of 2^k; the magnitude, below 2^(k+1), is in that decade or the
+// next. (At k = -27 the magnitude's own lower bound, 10^-8, is the start of the decade.)
+int decade(double magnitude) {
+    const int binary = static_cast<int>(std::bit_cast<std::uint64_t>(magnitude) >> 52) - 1023;
+    int e = (binary * 1233) >> 12;
+    if (e < kLowestDecade) e = kLowestDecade;
+    if (magnitude >= kPowers[e + 1 - kLowestDecade]) ++e;
+    return e;
+}
+
+// Half a step of the sixteen-digit grid in decade e, in units: 10^(e-15) is 10^(e-7) units.
+// A little under half, so that the once-rounded error compared with it cannot cross the bound.
+constexpr double kHalfSteps[] = {0.49e-15, 0.49e-14, 0.49e-13, 0.49e-12, 0.49e-11, 0.49e-10,
+                                 0.49e-9,  0.49e-8,  0.49e-7,  0.49e-6,  0.49e-5,  0.49e-4,
+                                 0.49e-3,  0.49e-2,  0.49e-1,  0.49};
+
+std::uint64_t magnitude_of(std::int64_t s) {
+    return s < 0 ? 0 - static_cast<std::uint64_t>(s) : static_cast<std::uint64_t>(s);
+}
+
+}  // namespace
+
+// The sixteen digits of a magnitude in decade e end at 10^(e-15), which for e up to 7 divides
+// 10^-8: every whole number of units is a point of that grid. The whole number nearest
+// value * 10^8 is therefore the sixteen-digit rounding of value exactly when it lies within half
+// a grid step of it. The product's error is formed exactly and rounded once: 10^8 has only 19
+// significant bits, so the value's top 34 bits times 10^8 and its remaining 19 times 10^8 are
+// both exact, and the first lies within a factor of two of the whole number it is compared with.
+bool from_double(double value, std::int64_t& s) {
+    const double magnitude = std::fabs(value);
+    if (!(magnitude < 1e8)) return false;  // also the infinities and NaNs
+    // Whole numbers and short binary fractions (at most eight binary places: 256ths, below 10^8
+    // they have at most sixteen digits, so they are their own rounding) take a short way: a 256th
+    // is 390625 units.
+    const double in_256ths = value * 256;
+    if (const auto count = static_cast<std::int64_t>(in_256ths); static_cast<double>(count) == in_256ths) {
+        s = count * 390625;
+        return true;
+    }
+    if (!(magnitude >= 1e-8)) return false;
+    const double product = value * 1e8;
+    const auto whole = static_cast<std::int64_t>(product + (product < 0 ? -0.5 : 0.5));
+    if (whole <= -kLimit || whole >= kLimit) return false;
+    constexpr std::uint64_t kLowBits = (std::uint64_t{1} << 19) - 1;
+    const double high = std::bit_cast<double>(std::bit_cast<std::uint64_t>(value) & ~kLowBits);
+    const double low = value - high;
+    const double error = (high * 1e8 - static_cast<double>(whole)) + low * 1e8;
+    if (!(std::fabs(error) < kHalfSteps[decade(magnitude) - kLowestDecade])) return false;
+    s = whole;
+    return true;
+}
+
+bool from_text(const char* text, std::int64_t& s) {
+    const char* p = text;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    // The digits as one whole number (leading zeros skipped), and the power of ten it is scaled by.
+    std::uint64_t digits = 0;
+    int significant = 0;
+    int power = 0;
+    bool any = false;
+    bool point = false;
+    for (;; ++p) {
+        if (*p == '.' && !point) {
+            point = true;
+            continue;
+        }
+        if (*p < '0' || *p > '9') break;
+        any = true;
+        if (point) --power;
+        if (digits == 0 && *p == '0') continue;
+        if (++significant > 17) return false;
+        digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+    if (!any) return false;
+    if (*p == 'e' || *p == 'E') {
+        ++p;
+        const bool down = *p == '-';
+        if (*p == '-' || *p == '+') ++p;
+        if (*p < '0' || *p > '9') return false;
+        int exponent = 0;
+        for (; *p >= '0' && *p <= '9'; ++p)
+            if ((exponent = exponent * 10 + (*p - '0')) > 100) return false;
+        power += down ? -exponent : exponent;
+    }
+    if (*p != 0) return false;
+    // Scale to units: up by power + 8 places, or down, which must leave no remainder.
+    for (power += 8; power < 0; ++power) {
+        if (digits % 10 != 0) return false;
+        digits /= 10;
+    }
+    for (; power > 0 && digits != 0; --power)
+        if ((digits *= 10) >= static_cast<std::uint64_t>(kLimit)) return false;
+    if (digits >= static_cast<std::uint64_t>(kLimit)) return false;
+    s = negative ? -static_cast<std::int64_t>(digits) : static_cast<std::int64_t>(digits);
+    return true;
+}
+
+// With x = x1 * 10^8 + x0 and y likewise, x * y / 10^8 is x1 * y1 * 10^8 + x1 * y0 + x0 * y1 +
+// x0 * y0 / 10^8: whole when x0 * y0 is a multiple of 10^8, and each term fits a word once
+// x1 * y1 is below 10^8.
+bool mul(std::int64_t a, std::int64_t b, std::int64_t& r) {
+    constexpr auto kWordUnit = static_cast<std::uint64_t>(kUnit);
+    const std::uint64_t x = magnitude_of(a);
+    const std::uint64_t y = magnitude_of(b);
+    const std::uint64_t x1 = x / kWordUnit, x0 = x % kWordUnit, y1 = y / kWordUnit, y0 = y % kWordUnit;
+    const std::uint64_t low = x0 * y0;
+    if (low % kWordUnit != 0 || x1 * y1 >= kWordUnit) return false;
+    const std::uint64_t product = x1 * y1 * kWordUnit + x1 * y0 + x0 * y1 + low / kWordUnit;
+    if (product >= static_cast<std::uint64_t>(kLimit)) return false;
+    r = (a < 0) != (b < 0) ? -static_cast<std::int64_t>(product) : static_cast<std::int64_t>(product);
+    return true;
+}
+
+// The quotient is whole in units when a * 10^8 is a multiple of b.
+bool div(std::int64_t a, std::int64_t b, std::int64_t& r) {
+    if (b == 0) return false;
+    __extension__ using Wide = unsigned __int128;
+    const Wide dividend = static_cast<Wide>(magnitude_of(a)) * static_cast<std::uint64_t>(kUnit);
+    const std::uint64_t divisor = magnitude_of(b);
+    const Wide quotient = dividend / divisor;
+    if (quotient * divisor != dividend || quotient >= static_cast<std::uint64_t>(kLimit)) return false;
+    const auto q = static_cast<std::int64_t>(quotient);
+    r = (a < 0) != (b < 0) ? -q : q;
+    return true;
+}
+
+}  // namespace fcl::scaled

@@ -1,0 +1,142 @@
+// Short numbers held as whole numbers of 10^-8 must be the very numbers the decimal backend makes
+// of the same doubles, texts, sums and products, byte for byte.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+
+#include "decimal_fixture.h"
+#include "executor/scaled_number.h"
+#include "number/backend.h"
+
+namespace fcl::test {
+namespace {
+
+class ScaledNumberTest : public DecimalBackendTest {
+protected:
+    static Bytes from_units(std::int64_t s) {
+        Bytes x{};
+        backend().from_units(x.b, s);
+        return x;
+    }
+    static Bytes from_double(double value) {
+        Bytes x{};
+        NumFromDbl(x.b, value);
+        return x;
+    }
+};
+
+// Doubles around every decade boundary and the limits, money amounts, binary fractions and
+// random bits: whenever a double is taken as short, it is the backend's own number of it.
+TEST_F(ScaledNumberTest, ShortDoublesAreTheBackendsNumbers) {
+    std::mt19937_64 rng(7);
+    int taken = 0;
+    const auto check = [&](double value) {
+        std::int64_t s = 0;
+        if (!scaled::from_double(value, s)) return;
+        ++taken;
+        ASSERT_EQ(digits(from_units(s)), digits(from_double(value))) << value;
+    };
+    for (int e = -9; e <= 9; ++e) {
+        double edge = std::pow(10.0, e);
+        for (int step = 0; step < 40; ++step) edge = std::nextafter(edge, 0.0);
+        for (int step = 0; step < 80; ++step, edge = std::nextafter(edge, 1e300)) {
+            check(edge);
+            check(-edge);
+        }
+    }
+    for (int i = 0; i < 200000; ++i) {
+        const auto k = static_cast<std::int64_t>(rng() % 20000000000) - 10000000000;
+        check(static_cast<double>(k) / 100);
+        check(static_cast<double>(k) / 1e8);
+        check(static_cast<double>(k) / 256);
+        check(std::bit_cast<double>(rng()));
+        check(static_cast<double>(rng() % 10000000000000000) * std::pow(10.0, static_cast<int>(rng() % 24) - 16));
+    }
+    EXPECT_GT(taken, 500000);
+}
+
+TEST_F(ScaledNumberTest, DoublesTakenAndLeft) {
+    struct Case {
+        double value;
+        bool taken;
+        std::int64_t s;
+    };
+    const Case cases[] = {
+        {19.99, true, 1999000000},        {12.5, true, 1250000000},   {-3, true, -300000000},
+        {0.1 + 0.2, true, 30000000},      {-0.0, true, 0},            {12345678.12345678, true, 1234567812345678},
+        {1e-8, true, 1},                  {1.0 / 3, false, 0},        {1e8, false, 0},
+        {99999999.99999999, false, 0},  // the double is nearer 1e8, its sixteen digits 1.000000000000000e8
+        {123456789.5, false, 0},          {5e-9, false, 0},           {NAN, false, 0},
+        {INFINITY, false, 0},             {0.123456789, false, 0},
+    };
+    for (const Case& c : cases) {
+        std::int64_t s = 0;
+        EXPECT_EQ(scaled::from_double(c.value, s), c.taken) << c.value;
+        EXPECT_EQ(s, c.s) << c.value;  // refused: left alone
+    }
+}
+
+TEST_F(ScaledNumberTest, Texts) {
+    struct Case {
+        const char* text;
+        bool taken;
+        std::int64_t s;
+    };
+    const Case cases[] = {
+        {"110000000e-8", true, 110000000}, {"-12.5", true, -1250000000}, {"+007.50", true, 750000000},
+        {"1e-8", true, 1},                 {"99999999.99999999", true, 9999999999999999},
+        {"1e8", false, 0},                 {"0.000000001", false, 0},   {"12a", false, 0},
+        {"", false, 0},                    {".", false, 0},             {"1e", false, 0},
+        {"1.5.5", false, 0},               {"10000000000e-10", true, 100000000},
+    };
+    for (const Case& c : cases) {
+        std::int64_t s = 0;
+        EXPECT_EQ(scaled::from_text(c.text, s), c.taken) << c.text;
+        EXPECT_EQ(s, c.s) << c.text;
+    }
+}
+
+// Sums, differences, products and quotients that stay short are the backend's; the others are refused.
+TEST_F(ScaledNumberTest, ArithmeticIsTheBackends) {
+    std::mt19937_64 rng(11);
+    const std::int64_t scales[] = {1, 100, 1000000, 100000000, 10000000000};
+    int refused = 0;
+    for (int i = 0; i < 100000; ++i) {
+        const auto pick = [&] {
+            const auto s = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(scaled::kLimit));
+            const std::int64_t rounded = s / scales[rng() % 5] * scales[rng() % 5] % scaled::kLimit;
+            return rng() & 1 ? -rounded : rounded;
+        };
+        const std::int64_t a = pick();
+        const std::int64_t b = pick();
+        const Bytes y = from_units(b);
+        const auto expect = [&](bool (*held)(std::int64_t, std::int64_t, std::int64_t&), void (*op)(void*, const void*)) {
+            std::int64_t r = 0;
+            if (!held(a, b, r)) {
+                ++refused;
+                return;
+            }
+            Bytes x = from_units(a);
+            op(x.b, y.b);
+            ASSERT_EQ(digits(from_units(r)), digits(x)) << a << " " << b;
+        };
+        expect(scaled::add, NumAdd);
+        expect(scaled::sub, NumSub);
+        expect(scaled::mul, NumMul);
+        if (b != 0) expect(scaled::div, NumDiv);
+    }
+    EXPECT_GT(refused, 1000);
+    std::int64_t r = 0;
+    EXPECT_FALSE(scaled::mul(12345678, 10000001, r));  // 0.12345678 * 0.10000001 has 16 fraction digits
+    EXPECT_FALSE(scaled::add(scaled::kLimit - 1, 1, r));
+    EXPECT_FALSE(scaled::div(100000000, 300000000, r));  // 1 / 3
+    EXPECT_FALSE(scaled::div(100000000, 0, r));
+    ASSERT_TRUE(scaled::div(-750000000, 200000000, r));
+    EXPECT_EQ(r, -375000000);
+}
+
+}  // namespace
+}  // namespace fcl::test
