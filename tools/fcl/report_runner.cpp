@@ -94,9 +94,10 @@ bool ReportRunner::run_sequential(std::string& error) {
     const bool grouped = settings_.group_field >= 0;
     RecordMessage failure;
     while (have && error.empty()) {
-        const bool have_next = read(next, error);
+        // A record that cannot be read ends the input: the one in hand is the last, and runs.
+        std::string read_error;
+        const bool have_next = read(next, read_error) && read_error.empty();
         const std::uint64_t next_line = reader.record_line();
-        if (!error.empty()) break;
         const bool group_last = !have_next || (grouped && cell_of(current, settings_.group_field) !=
                                                               cell_of(next, settings_.group_field));
         open_group(current);
@@ -111,6 +112,7 @@ bool ReportRunner::run_sequential(std::string& error) {
             break;
         }
         write_record(current, cells_, group_last, record_messages_, 0, record_messages_.size());
+        error.swap(read_error);
         current.swap(next);
         line = next_line;
         have = have_next;

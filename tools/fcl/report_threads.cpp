@@ -334,9 +334,9 @@ bool ReportRunner::run_threaded(std::string& error) {
     bool have = read(current, error);
     std::uint64_t line = reader.record_line();
     while (have && error.empty() && !stopped) {
-        const bool have_next = read(next, error);
+        // A record that cannot be read ends the input: the one in hand is the last, and runs.
+        const bool have_next = read(next, error) && error.empty();
         const std::uint64_t next_line = reader.record_line();
-        if (!error.empty()) break;
         const bool group_last = !have_next || (grouped && cell_of(current, settings_.group_field) !=
                                                               cell_of(next, settings_.group_field));
         while (!chunk && !stopped) {
@@ -363,7 +363,7 @@ bool ReportRunner::run_threaded(std::string& error) {
         line = next_line;
         have = have_next;
     }
-    // A read error ends the input before the record in hand: what came before still runs.
+    // What was read before a read error still runs.
     std::string read_error;
     if (!stopped) read_error.swap(error);
     submit();
@@ -424,20 +424,27 @@ bool ReportRunner::write_block(const Block& block, RowFormat& format, std::strin
     std::size_t message = 0;
     std::size_t written = 0;  // records of the block written: their rows go out together
     bool stopped = false;
-    // Record i shows that the record before it, held or in the block, is not the last.
+    bool broken = false;  // a record that cannot be read ends the input
+    // Record i shows that the record before it, held or in the block, is not the last, unless
+    // it cannot be read.
     for (std::size_t i = 0; i < count && !stopped; ++i) {
         const std::uint64_t next_end = block.offset + block.record_end[i];
-        if (block.stop == Block::Stop::Unterminated && block.stop_at == i) {
-            error = unterminated_message(block.error.line + block_first_line_);
-            stopped = true;
-        } else if (i == 0) {
-            stopped = !write_held(next_end, false, format, error);
+        broken = block.stop == Block::Stop::Unterminated && block.stop_at == i;
+        if (i == 0) {
+            stopped = !write_held(next_end, broken, format, error);
         } else {
             stopped = !write_block_record(block, i - 1, next_end, message, error);
             if (!stopped) ++written;
         }
+        if (broken && !stopped) {
+            error = unterminated_message(block.error.line + block_first_line_);
+            stopped = true;
+        } else {
+            broken = false;
+        }
     }
     format.write_rows({block.rows.data(), written ? block.row_end[written - 1] : 0}, written);
+    if (broken && written) close_group({}, cells_);
     if (stopped) return false;
     if (count > 0) hold(block, count - 1);
     block_first_number_ += count;
