@@ -56,17 +56,15 @@ void RecordBreaks::find_break(const char* data, std::size_t from, std::size_t to
 
 bool BlockCutter::next(std::vector<char>& bytes, std::size_t& size, std::size_t target) {
     if (bytes.size() < target) bytes.resize(target);
-    if (bytes.size() < carry_.size() * 2) bytes.resize(carry_.size() * 2);
-    size = carry_.size();
-    std::copy(carry_.begin(), carry_.end(), bytes.begin());
+    size = 0;
     breaks_.reset();
-    std::size_t cut = breaks_.scan(bytes.data(), size);
+    std::size_t cut = 0;
     for (;;) {
         if (size == bytes.size()) {
             if (cut > 0) break;
             bytes.resize(bytes.size() * 2);  // a record longer than the block
         }
-        const std::size_t got = reader_.read_raw(bytes.data() + size, bytes.size() - size);
+        const std::size_t got = read(bytes.data() + size, bytes.size() - size);
         if (got == 0) {
             cut = size;  // the end of the input ends its last record
             break;
@@ -74,9 +72,52 @@ bool BlockCutter::next(std::vector<char>& bytes, std::size_t& size, std::size_t 
         size += got;
         cut = breaks_.scan(bytes.data(), size);
     }
-    carry_.assign(bytes.data() + cut, bytes.data() + size);
+    offset_ += size;
+    put_back(bytes.data() + cut, size - cut);
     size = cut;
     return size > 0;
+}
+
+// Bytes put back go where the ones just read from the carry were, if there is room, so that a
+// block's tail costs one copy of its own length.
+void BlockCutter::put_back(const char* data, std::size_t size) {
+    offset_ -= size;
+    if (size <= carry_start_) {
+        carry_start_ -= size;
+        std::copy(data, data + size, carry_.begin() + static_cast<std::ptrdiff_t>(carry_start_));
+        return;
+    }
+    carry_.erase(carry_.begin(), carry_.begin() + static_cast<std::ptrdiff_t>(carry_start_));
+    carry_.insert(carry_.begin(), data, data + size);
+    carry_start_ = 0;
+}
+
+void BlockCutter::skip(std::string_view prefix) {
+    std::string head(prefix.size(), '\0');
+    std::size_t size = 0;
+    while (size < head.size()) {
+        const std::size_t got = read(head.data() + size, head.size() - size);
+        if (got == 0) break;
+        size += got;
+    }
+    offset_ += size;
+    if (std::string_view(head.data(), size) != prefix) put_back(head.data(), size);
+}
+
+bool BlockCutter::rewind() {
+    if (std::fseek(file_, 0, SEEK_SET) != 0) return false;
+    carry_.clear();
+    carry_start_ = 0;
+    offset_ = 0;
+    return true;
+}
+
+std::size_t BlockCutter::read(char* out, std::size_t size) {
+    if (carry_start_ == carry_.size()) return std::fread(out, 1, size, file_);
+    const std::size_t count = std::min(size, carry_.size() - carry_start_);
+    std::memcpy(out, carry_.data() + carry_start_, count);
+    carry_start_ += count;
+    return count;
 }
 
 // ---- Records ----------------------------------------------------------------------------
@@ -97,15 +138,20 @@ std::string& RecordSplitter::copy_of(std::size_t index, std::string_view start) 
     return copies_[index].assign(start);
 }
 
+// The bytes that end a cell all sort at or below the comma, which most bytes of a cell are not.
 int RecordSplitter::plain_cell(std::string_view& cell) {
+    const char* const data = block_.data();
+    const std::size_t size = block_.size();
     const std::size_t start = pos_;
-    while (pos_ < block_.size() && !separator(block_[pos_])) ++pos_;
-    cell = block_.substr(start, pos_ - start);
+    std::size_t end = start;
+    while (end < size && (static_cast<unsigned char>(data[end]) > ',' || !separator(data[end]))) ++end;
+    cell = std::string_view(data + start, end - start);
+    pos_ = end;
     return take();
 }
 
 // Up to the closing quote, with "" standing for one quote; text between the closing quote and
-// the next separator is kept as it is (CsvReader's lenient reading of bad input).
+// the next separator is kept as it is (a lenient reading of bad input).
 int RecordSplitter::quoted_cell(std::string_view& cell, std::size_t index) {
     const std::size_t start = ++pos_;
     std::size_t end = block_.size();

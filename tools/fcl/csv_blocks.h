@@ -1,14 +1,14 @@
-// CSV input in blocks of whole records, for threads that split and run records on their own:
-// the reading thread cuts the input after a record break, each worker splits its block into
-// cells exactly as CsvReader would have read them.
+// The CSV grammar (RFC 4180, read leniently): commas between cells, CR, LF or CRLF between
+// records, cells in double quotes may hold commas, line breaks and doubled quotes. The input is
+// cut into blocks of whole records, and a block is split into cells in memory; CsvReader reads
+// this way, and so do the threads of `fcl report --threads`, each splitting blocks of its own.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "csv_reader.h"
 
 namespace fcltool {
 
@@ -33,22 +33,40 @@ private:
     bool quoted_ = false;
 };
 
-// Reads the input on from where the reader stopped in blocks of whole records.
+// Reads a file in blocks of whole records. Bytes read past a block's last record wait for the
+// next block.
 class BlockCutter {
 public:
-    explicit BlockCutter(CsvReader& reader) : reader_(reader) {}
+    explicit BlockCutter(std::FILE* file) : file_(file) {}  // the caller keeps ownership of the file
 
     // Fills `bytes` (its first `size` bytes) with whole records, at least `target` bytes unless
     // the input ends first; a record longer than that makes the block longer. False at the end.
     bool next(std::vector<char>& bytes, std::size_t& size, std::size_t target);
 
+    // Takes back the end of a block handed out (whole records): the next block starts with it.
+    void put_back(const char* data, std::size_t size);
+
+    // Drops `prefix` if the input not cut yet starts with it.
+    void skip(std::string_view prefix);
+
+    // Input offset of the next block's first byte.
+    std::uint64_t offset() const { return offset_; }
+
+    // Back to the start of a seekable file; false if it cannot seek.
+    bool rewind();
+
 private:
-    CsvReader& reader_;
+    // Input bytes not cut yet: the ones put back first, then the file's.
+    std::size_t read(char* out, std::size_t size);
+
+    std::FILE* file_;
     RecordBreaks breaks_;
-    std::vector<char> carry_;  // bytes after the last block's cut: the start of the next record
+    std::vector<char> carry_;  // bytes read but not cut yet, from carry_start_ on
+    std::size_t carry_start_ = 0;
+    std::uint64_t offset_ = 0;
 };
 
-// Splits a block of whole records into cells, as CsvReader::next reads them.
+// Splits a block of whole records into cells.
 class RecordSplitter {
 public:
     void reset(std::string_view block);

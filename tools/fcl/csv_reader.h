@@ -1,12 +1,15 @@
-// A streaming CSV reader (RFC 4180): commas between cells, CRLF or LF between records, cells in
-// double quotes may hold commas, line breaks and doubled quotes. Memory use is one buffer and
-// the cells of one record, whatever the input's length.
+// A streaming CSV reader: it cuts the input into blocks of whole records and splits them one
+// record at a time (the grammar is in csv_blocks.h). Memory use is one block and the cells of
+// one record, whatever the input's length.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "csv_blocks.h"
 
 namespace fcltool {
 
@@ -24,32 +27,29 @@ public:
     std::uint64_t record_line() const { return record_line_; }
 
     // Input bytes consumed so far.
-    std::uint64_t bytes_consumed() const { return consumed_ + pos_; }
+    std::uint64_t bytes_consumed() const { return cutter_.offset() - (block_size_ - splitter_.position()); }
 
     // Line number at which the input not read yet starts.
-    std::uint64_t line() const { return line_; }
+    std::uint64_t line() const { return block_line_ + splitter_.lines(); }
 
-    // Hands over the input after the last record read, as it is: up to `size` bytes, the ones
-    // buffered first; 0 at the end of the input.
-    std::size_t read_raw(char* out, std::size_t size);
+    // Hands over the input after the last record read in blocks of whole records, as
+    // BlockCutter::next does; records read after that would skip the blocks handed over.
+    bool next_block(std::vector<char>& bytes, std::size_t& size, std::size_t target);
 
     // Back to the start of a seekable file (for a second pass); false if it cannot seek.
     bool rewind();
 
 private:
     bool fill();
-    int get() { return pos_ < size_ || fill() ? static_cast<unsigned char>(buffer_[pos_++]) : -1; }
-    int peek() { return pos_ < size_ || fill() ? static_cast<unsigned char>(buffer_[pos_]) : -1; }
-    void read_quoted(std::string& cell);
-    int read_plain(std::string& cell, int first);
+    void start_block(std::size_t size);
     void skip_bom();
 
-    std::FILE* file_;
-    std::vector<char> buffer_;
-    std::size_t pos_ = 0;
-    std::size_t size_ = 0;
-    std::uint64_t consumed_ = 0;
-    std::uint64_t line_ = 1;
+    BlockCutter cutter_;
+    RecordSplitter splitter_;
+    std::vector<char> block_;
+    std::size_t block_size_ = 0;
+    std::vector<std::string_view> views_;
+    std::uint64_t block_line_ = 1;  // line on which the block starts
     std::uint64_t record_line_ = 0;
     bool unterminated_ = false;
 };

@@ -458,7 +458,6 @@ bool ReportRunner::run_blocks(RowFormat& format, std::string& error) {
     pool.start([&format](Worker& worker, Block& block) { run_block(worker, block, format); });
 
     CsvReader& reader = input_.reader();
-    BlockCutter cutter(reader);
     block_first_line_ = reader.line();
     std::uint64_t offset = reader.bytes_consumed();
     std::size_t target = kFirstBlock;
@@ -478,7 +477,7 @@ bool ReportRunner::run_blocks(RowFormat& format, std::string& error) {
             write_ready(true);
             continue;
         }
-        if (!cutter.next(block->bytes, block->size, target)) break;
+        if (!reader.next_block(block->bytes, block->size, target)) break;
         block->offset = offset;
         offset += block->size;
         pool.submit();
