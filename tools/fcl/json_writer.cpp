@@ -100,6 +100,7 @@ public:
         line_ += ",\n      \"rows\": [";
         sink_.write(line_);
         rows_ = 0;
+        group_open_ = true;
     }
 
     void row(const std::vector<ReportCell>& cells) override {
@@ -118,9 +119,15 @@ public:
         }
         line_ += "\n    }";
         sink_.write(line_);
+        group_open_ = false;
     }
 
-    void end() override { sink_.write(groups_ ? "\n  ]\n}\n" : "]\n}\n"); }
+    // A report stopped by a failing record leaves its group open: it is closed without a
+    // subtotal, so that the output is whole JSON all the same.
+    void end() override {
+        if (group_open_) sink_.write("\n      ]\n    }");
+        sink_.write(groups_ ? "\n  ]\n}\n" : "]\n}\n");
+    }
 
     RowFormat* row_format() override { return this; }
 
@@ -154,6 +161,7 @@ private:
     std::vector<ReportColumn> columns_;
     std::size_t groups_ = 0;
     std::size_t rows_ = 0;
+    bool group_open_ = false;
     std::string line_;  // the text being written, reused
 };
 

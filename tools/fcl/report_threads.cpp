@@ -226,7 +226,8 @@ void ReportRunner::run_block(Worker& worker, Block& block, const RowFormat& form
         block.record_end.push_back(splitter.position());
         // The record after one that fails is not run: it only shows that there is one.
         run = block.stop == Block::Stop::None;
-        if (splitter.unterminated()) {
+        // A quoted cell that runs to the end matters only where no earlier record stopped the block.
+        if (splitter.unterminated() && run) {
             block.stop = Block::Stop::Unterminated;
             block.stop_at = index;
             block.error = {index, splitter.record_line(), {}};
