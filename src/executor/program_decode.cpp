@@ -46,15 +46,13 @@ constexpr std::size_t round_up8(std::size_t n) { return (n + 7) & ~std::size_t{7
 // The instruction for the item at pos, with the stack depth before it; Op::None where the walk
 // stops with a failure: a full stack (after asking the host, for a reference), an unknown
 // function, a call without its arguments.
-Instruction decode_item(const std::uint8_t* item, std::size_t pos, int depth, bool text_numbers) {
+Instruction decode_item(const std::uint8_t* item, std::size_t pos, int depth) {
     Instruction in{};
     in.item = static_cast<std::uint16_t>(pos);
     if (item[0] == kFunctionCall) {
         const FunctionRecord* record = function_record(item[1]);
         if (!record || record->argc > depth) return in;
-        // In text-number mode NEG multiplies by -1 through the backend: its handler's work.
-        const Op op = kOpOfRecord[item[1]];
-        in.op = text_numbers && op == Op::Neg ? Op::Call : op;
+        in.op = kOpOfRecord[item[1]];
         in.index = item[1];
         in.argc = record->argc;
         return in;
@@ -100,7 +98,7 @@ std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::u
     bool whole = true;
     while (pos < length && is_item_kind(block[pos])) {
         const std::uint16_t size = value_size(block + pos, length - pos);
-        Instruction in = size ? decode_item(block + pos, pos, depth, text) : Instruction{};
+        Instruction in = size ? decode_item(block + pos, pos, depth) : Instruction{};
         const bool keeps = keep_literals && in.op == Op::Push && block[pos] == kNumber;
         if (in.op == Op::None || !fits(count + 2, kept + keeps)) {
             *cut = in.op != Op::None;

@@ -130,8 +130,13 @@ struct BackendNumbers {
         else n.div(x, y);
         return true;
     }
-    // NEG multiplies by -1 through the backend: the decoder leaves it to its handler.
-    static bool negate(Number&) { return false; }
+    // NEG multiplies by -1 through the backend, exactly: a scaled number changes its sign, a
+    // backend number is left to the handler.
+    static bool negate(Number& a) {
+        if (a.scaled == kNotScaled) return false;
+        a.scaled = -a.scaled;
+        return true;
+    }
     static int order(Number& a, Number& b) {
         if (a.scaled != kNotScaled && b.scaled != kNotScaled) return a.scaled < b.scaled ? -1 : a.scaled > b.scaled;
         return backend().comp(unscaled(a), unscaled(b));

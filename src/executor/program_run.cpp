@@ -294,8 +294,9 @@ Status ProgramRun<kNumbers>::run(std::size_t from) {
                 break;
             }
             case Op::Neg: {
+                // In text-number mode NEG multiplies by -1 through the backend: its handler's work.
                 const std::uint8_t* a = operand(0);
-                if (a[0] != kNumber) {
+                if (a[0] != kNumber || kText) {
                     status = call(i);
                     break;
                 }
