@@ -107,7 +107,8 @@ TEST_F(ScaledNumberTest, ArithmeticIsTheBackends) {
     for (int i = 0; i < 100000; ++i) {
         const auto pick = [&] {
             const auto s = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(scaled::kLimit));
-            const std::int64_t rounded = s / scales[rng() % 5] * scales[rng() % 5] % scaled::kLimit;
+            const std::int64_t scale = scales[rng() % 5];
+            const std::int64_t rounded = s / scale * scale;  // with trailing zeros, often exact
             return rng() & 1 ? -rounded : rounded;
         };
         const std::int64_t a = pick();
