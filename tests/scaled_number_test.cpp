@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <string>
 
 #include "decimal_fixture.h"
 #include "executor/scaled_number.h"
@@ -97,6 +98,34 @@ TEST_F(ScaledNumberTest, Texts) {
         EXPECT_EQ(scaled::from_text(c.text, s), c.taken) << c.text;
         EXPECT_EQ(s, c.s) << c.text;
     }
+}
+
+// Number texts of every shape: whenever one is taken as short, it is the number the backend
+// reads from it.
+TEST_F(ScaledNumberTest, ShortTextsAreTheBackendsNumbers) {
+    std::mt19937_64 rng(5);
+    const auto digits_of = [&](int count) {
+        std::string run;
+        for (int i = 0; i < count; ++i) run += static_cast<char>('0' + rng() % 10);
+        return run;
+    };
+    const char* const signs[] = {"", "-", "+"};
+    int taken = 0;
+    for (int i = 0; i < 200000; ++i) {
+        std::string text = signs[rng() % 3];
+        if (rng() % 4 == 0) text += std::string(rng() % 4, '0');
+        text += digits_of(static_cast<int>(rng() % 11));
+        if (rng() % 2) text += "." + digits_of(static_cast<int>(rng() % 11));
+        if (rng() % 4 == 0) text += "eE"[rng() % 2] + std::string(signs[rng() % 3]) + digits_of(static_cast<int>(rng() % 3));
+        if (rng() % 20 == 0) text += " x.-e"[rng() % 5];
+        std::int64_t s = 0;
+        if (!scaled::from_text(text.c_str(), s)) continue;
+        ++taken;
+        Bytes x{};
+        NumFromStr(x.b, text.c_str());
+        ASSERT_EQ(digits(from_units(s)), digits(x)) << text;
+    }
+    EXPECT_GT(taken, 50000);
 }
 
 // Sums, differences, products and quotients that stay short are the backend's; the others are refused.

@@ -1,5 +1,6 @@
 #include "executor/scaled_number.h"
 
+#include <array>
 #include <bit>
 #include <cmath>
 
@@ -31,6 +32,22 @@ int decade(double magnitude) {
 constexpr double kHalfSteps[] = {0.49e-15, 0.49e-14, 0.49e-13, 0.49e-12, 0.49e-11, 0.49e-10,
                                  0.49e-9,  0.49e-8,  0.49e-7,  0.49e-6,  0.49e-5,  0.49e-4,
                                  0.49e-3,  0.49e-2,  0.49e-1,  0.49};
+
+// 10^k for k = 0 to 17, and kLimit / 10^k: the numbers that still fit once raised by k places.
+constexpr int kMostPlaces = 17;
+constexpr auto kTens = [] {
+    std::array<std::uint64_t, kMostPlaces + 1> tens{};
+    tens[0] = 1;
+    for (int k = 1; k <= kMostPlaces; ++k) tens[k] = tens[k - 1] * 10;
+    return tens;
+}();
+constexpr auto kLimitOver = [] {
+    std::array<std::uint64_t, kMostPlaces + 1> limits{};
+    for (int k = 0; k <= kMostPlaces; ++k) limits[k] = (static_cast<std::uint64_t>(kLimit) + kTens[k] - 1) / kTens[k];
+    return limits;
+}();
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 std::uint64_t magnitude_of(std::int64_t s) {
     return s < 0 ? 0 - static_cast<std::uint64_t>(s) : static_cast<std::uint64_t>(s);
@@ -72,43 +89,51 @@ bool from_text(const char* text, std::int64_t& s) {
     const char* p = text;
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') ++p;
-    // The digits as one whole number (leading zeros skipped), and the power of ten it is scaled by.
+    // The digits as one whole number, its leading zeros skipped, times 10^power. More than 17
+    // significant digits (which may have wrapped the sum around) are refused below.
+    const char* const start = p;
+    while (*p == '0') ++p;
+    const char* const first = p;
     std::uint64_t digits = 0;
-    int significant = 0;
+    for (; is_digit(*p); ++p) digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    std::ptrdiff_t significant = p - first;
+    bool any = p != start;
     int power = 0;
-    bool any = false;
-    bool point = false;
-    for (;; ++p) {
-        if (*p == '.' && !point) {
-            point = true;
-            continue;
-        }
-        if (*p < '0' || *p > '9') break;
-        any = true;
-        if (point) --power;
-        if (digits == 0 && *p == '0') continue;
-        if (++significant > 17) return false;
-        digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    if (*p == '.') {
+        const char* const fraction = ++p;
+        if (digits == 0)
+            while (*p == '0') ++p;
+        const char* const counted = p;
+        for (; is_digit(*p); ++p) digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+        significant += p - counted;
+        power = -static_cast<int>(p - fraction);
+        any = any || p != fraction;
     }
-    if (!any) return false;
+    if (!any || significant > 17) return false;
     if (*p == 'e' || *p == 'E') {
         ++p;
         const bool down = *p == '-';
         if (*p == '-' || *p == '+') ++p;
-        if (*p < '0' || *p > '9') return false;
+        if (!is_digit(*p)) return false;
         int exponent = 0;
-        for (; *p >= '0' && *p <= '9'; ++p)
+        for (; is_digit(*p); ++p)
             if ((exponent = exponent * 10 + (*p - '0')) > 100) return false;
         power += down ? -exponent : exponent;
     }
     if (*p != 0) return false;
-    // Scale to units: up by power + 8 places, or down, which must leave no remainder.
-    for (power += 8; power < 0; ++power) {
-        if (digits % 10 != 0) return false;
-        digits /= 10;
+    // To units: up by power + 8 places, or down, which must leave no remainder.
+    power += 8;
+    if (digits == 0) {
+        s = 0;
+        return true;
     }
-    for (; power > 0 && digits != 0; --power)
-        if ((digits *= 10) >= static_cast<std::uint64_t>(kLimit)) return false;
+    if (power < 0) {
+        if (power < -kMostPlaces || digits % kTens[-power] != 0) return false;
+        digits /= kTens[-power];
+    } else if (power > 0) {
+        if (power > kMostPlaces || digits >= kLimitOver[power]) return false;
+        digits *= kTens[power];
+    }
     if (digits >= static_cast<std::uint64_t>(kLimit)) return false;
     s = negative ? -static_cast<std::int64_t>(digits) : static_cast<std::int64_t>(digits);
     return true;
