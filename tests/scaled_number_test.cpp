@@ -116,7 +116,8 @@ TEST_F(ScaledNumberTest, ShortTextsAreTheBackendsNumbers) {
         if (rng() % 4 == 0) text += std::string(rng() % 4, '0');
         text += digits_of(static_cast<int>(rng() % 11));
         if (rng() % 2) text += "." + digits_of(static_cast<int>(rng() % 11));
-        if (rng() % 4 == 0) text += "eE"[rng() % 2] + std::string(signs[rng() % 3]) + digits_of(static_cast<int>(rng() % 3));
+        if (rng() % 4 == 0)
+            text += "eE"[rng() % 2] + std::string(signs[rng() % 3]) + digits_of(static_cast<int>(rng() % 3));
         if (rng() % 20 == 0) text += " x.-e"[rng() % 5];
         std::int64_t s = 0;
         if (!scaled::from_text(text.c_str(), s)) continue;
@@ -143,7 +144,8 @@ TEST_F(ScaledNumberTest, ArithmeticIsTheBackends) {
         const std::int64_t a = pick();
         const std::int64_t b = pick();
         const Bytes y = from_units(b);
-        const auto expect = [&](bool (*held)(std::int64_t, std::int64_t, std::int64_t&), void (*op)(void*, const void*)) {
+        using Held = bool (*)(std::int64_t, std::int64_t, std::int64_t&);
+        const auto expect = [&](Held held, void (*op)(void*, const void*)) {
             std::int64_t r = 0;
             if (!held(a, b, r)) {
                 ++refused;

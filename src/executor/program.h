@@ -107,7 +107,8 @@ struct ProgramHeader {
     }
     // The number literals, kept where the run holds backend numbers.
     const KeptNumber& kept_number(std::uint16_t kept) const {
-        return *reinterpret_cast<const KeptNumber*>(block() + ((block_length + 7u) & ~7u) + (kept - 1u) * sizeof(KeptNumber));
+        const std::uint8_t* const numbers = block() + ((block_length + 7u) & ~7u);
+        return reinterpret_cast<const KeptNumber*>(numbers)[kept - 1u];
     }
 };
 static_assert(sizeof(ProgramHeader) == 8);

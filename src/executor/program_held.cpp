@@ -142,7 +142,7 @@ struct BackendNumbers {
         return true;
     }
     static int order(Number& a, Number& b) {
-        if (a.scaled != kNotScaled && b.scaled != kNotScaled) return a.scaled < b.scaled ? -1 : a.scaled > b.scaled;
+        if (a.scaled != kNotScaled && b.scaled != kNotScaled) return (a.scaled > b.scaled) - (a.scaled < b.scaled);
         return backend().comp(unscaled(a), unscaled(b));
     }
     static bool is_zero(Number& a) { return a.scaled != kNotScaled ? a.scaled == 0 : backend().is_zero(a.bytes) != 0; }

@@ -384,7 +384,8 @@ void mul(void* a, const void* b) {
 // units = whole * 10^8 + fraction: the limbs fraction, whole's low limb and its high one at
 // exponent -1, which put_lanes() brings to the normal form.
 void from_units(void* number, std::int64_t units) {
-    const std::uint64_t magnitude = units < 0 ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
+    const auto value = static_cast<std::uint64_t>(units);
+    const std::uint64_t magnitude = units < 0 ? 0 - value : value;
     const std::uint64_t whole = magnitude / decimal::kBase;
     const Lanes limbs{(whole % decimal::kBase) << kLaneBits | magnitude % decimal::kBase, whole / decimal::kBase, 0};
     if (!put_lanes(number, limbs, units < 0, -1)) store(number, decimal::kZero);
