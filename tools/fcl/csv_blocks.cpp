@@ -171,7 +171,7 @@ int RecordSplitter::quoted_cell(std::string_view& cell, std::size_t index) {
             ++pos_;
             continue;
         }
-        if (c == '\n') ++line_;
+        if (ends_line(pos_ - 1)) ++line_;
         if (copy) *copy += c;
     }
     unterminated_ = end == block_.size();
@@ -186,9 +186,14 @@ int RecordSplitter::quoted_cell(std::string_view& cell, std::size_t index) {
     return after;
 }
 
+// An LF, or a CR that no LF follows: CR LF is one line break, and so is a CR alone.
+bool RecordSplitter::ends_line(std::size_t at) const {
+    return block_[at] == '\n' || (block_[at] == '\r' && (at + 1 == block_.size() || block_[at + 1] != '\n'));
+}
+
 bool RecordSplitter::next(std::vector<std::string_view>& cells) {
     while (pos_ < block_.size() && (block_[pos_] == '\n' || block_[pos_] == '\r')) {
-        if (block_[pos_] == '\n') ++line_;
+        if (ends_line(pos_)) ++line_;
         ++pos_;
     }
     if (pos_ == block_.size()) return false;

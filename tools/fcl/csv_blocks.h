@@ -87,6 +87,8 @@ public:
 
 private:
     bool separator(char c) const { return c == ',' || c == '\n' || c == '\r'; }
+    // Whether the byte at `at` ends a line.
+    bool ends_line(std::size_t at) const;
     // The byte after a cell, consumed; -1 at the end of the block.
     int take();
     // Splits one cell; returns the byte that ended it (as take()).
