@@ -1,15 +1,16 @@
 // Programs that hold their numbers and logicals apart from the value area: in registers and a
 // small local stack, numbers as doubles (double-number mode) or as short scaled numbers and
 // backend numbers (text-number mode with a backend whose payload text reads back as the number
-// written), literals by their place in the code copy. Nothing is written to the operand stack or the value area until
-// something needs them there. For a handler the held values are written out exactly where the
-// walk would have put them (a number as its text in text-number mode), and a logical it gives,
-// or a double-number mode number, is held again. At a field answered with another type, an
-// operand not done in place, a value area that could be near full, or a failure, they are
-// written out and the program's generic steps go on from that instruction. At the end the
-// formula's value goes to the result; in double-number mode it is also written out as the walk
-// leaves it. The scratch bytes above it in the value and result areas are not (nothing reads
-// them: every handler call first zeroes the bytes after the last value).
+// written), literals by their place in the code copy. Nothing is written to the operand stack
+// or the value area until something needs them there. For a handler the held values are
+// written out exactly where the walk would have put them (a number as its text in text-number
+// mode), and a logical it gives, or a double-number mode number, is held again. At a field
+// answered with another type, an operand not done in place, a value area that could be near
+// full, or a failure, they are written out and the program's generic steps go on from that
+// instruction. At the end the formula's value goes to the result; in double-number mode it is
+// also written out as the walk leaves it. The scratch bytes above it in the value and result
+// areas are not (nothing reads them: every handler call first zeroes the bytes after the last
+// value).
 #include <cstring>
 #include <type_traits>
 
