@@ -78,31 +78,37 @@ const ProgramHeader* append(Context& ctx, unsigned which, std::size_t length, bo
 
 // Copies length bytes of block to out and tells whether they equal kept, in one pass: the copy
 // and the comparison of a run's block cost about what either costs alone. Sixteen bytes a step
-// (eight for a block shorter than that), the last step overlapping the one before.
-template <std::size_t kWords>
+// (eight or four for a block shorter than that), the last step overlapping the one before.
+template <class Word, std::size_t kWords>
 bool copy_comparing_by(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
                        const std::uint8_t* __restrict kept, std::size_t length) {
-    constexpr std::size_t kStep = kWords * sizeof(std::uint64_t);
-    std::uint64_t differ = 0;
+    constexpr std::size_t kStep = kWords * sizeof(Word);
+    Word differ = 0;
     const auto step = [&](std::size_t at) {
-        std::uint64_t word[kWords];
-        std::uint64_t other[kWords];
+        Word word[kWords];
+        Word other[kWords];
         std::memcpy(word, block + at, sizeof word);
         std::memcpy(other, kept + at, sizeof other);
         std::memcpy(out + at, word, sizeof word);
         for (std::size_t k = 0; k < kWords; ++k) differ |= word[k] ^ other[k];
     };
-    for (std::size_t at = 0; at + kStep < length; at += kStep) step(at);
+    // Most formulas take at most two steps: those without the loop.
+    if (length > 2 * kStep) {
+        for (std::size_t at = 0; at + kStep < length; at += kStep) step(at);
+    } else if (length > kStep) {
+        step(0);
+    }
     step(length - kStep);
     return differ == 0;
 }
 
-bool copy_comparing(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
-                    const std::uint8_t* __restrict kept, std::size_t length) {
-    if (length >= 16) return copy_comparing_by<2>(out, block, kept, length);
-    if (length >= 8) return copy_comparing_by<1>(out, block, kept, length);
-    std::memcpy(out, block, length);
-    return std::memcmp(block, kept, length) == 0;
+// Every block a run takes is longer than its header, so at least four bytes long.
+static_assert(kCodeHeaderSize >= 4);
+[[gnu::always_inline]] inline bool copy_comparing(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
+                                                  const std::uint8_t* __restrict kept, std::size_t length) {
+    if (length >= 16) return copy_comparing_by<std::uint64_t, 2>(out, block, kept, length);
+    if (length >= 8) return copy_comparing_by<std::uint64_t, 1>(out, block, kept, length);
+    return copy_comparing_by<std::uint32_t, 1>(out, block, kept, length);
 }
 
 // The program of the block already in ctx.code_copy, found in the banks or decoded there.
@@ -123,27 +129,38 @@ const ProgramHeader* find_program(Context& ctx, std::size_t length) {
     return append(ctx, first.current, length, true);
 }
 
-}  // namespace
-
-// First guesses: the program found last, for a host that runs one formula over and over, and
-// the one after it in its bank, for a host that runs several in turn.
-const ProgramHeader* take_program(Context& ctx, const std::uint8_t* block, std::size_t length) {
+// The rest of take_program, once the program found last is not the block's: the one after it
+// in its bank (a host that runs several formulas in turn), then a search of both banks. Kept
+// apart so that the common case saves no registers for it.
+[[gnu::noinline]] const ProgramHeader* take_program_searching(Context& ctx, const std::uint8_t* block,
+                                                              std::size_t length) {
     const BankHeader first = read_header(ctx.program_bank0);
     if (first.last != 0) {
         const std::uint8_t* home = bank(ctx, first.last_bank);
-        std::size_t at = first.last - 1u;
-        for (int guess = 0; guess < 2; ++guess) {
-            const ProgramHeader* program = entry_at(home, at);
-            if (program->block_length == length && program->numbers == numbers_key()) {
-                if (!copy_comparing(ctx.code_copy, block, program->block(), length)) return find_program(ctx, length);
-                return guess == 0 ? program : remember(ctx, first.last_bank, at);
-            }
-            at += program->size;
-            if (at >= read_header(home).used) break;
+        const std::size_t next = first.last - 1u + entry_at(home, first.last - 1u)->size;
+        const ProgramHeader* program = next < read_header(home).used ? entry_at(home, next) : nullptr;
+        if (program && program->block_length == length && program->numbers == numbers_key()) {
+            if (copy_comparing(ctx.code_copy, block, program->block(), length))
+                return remember(ctx, first.last_bank, next);
+            return find_program(ctx, length);
         }
     }
     std::memcpy(ctx.code_copy, block, length);
     return find_program(ctx, length);
+}
+
+}  // namespace
+
+// First guess: the program found last, for a host that runs one formula over and over.
+const ProgramHeader* take_program(Context& ctx, const std::uint8_t* block, std::size_t length) {
+    const BankHeader first = read_header(ctx.program_bank0);
+    if (first.last != 0) {
+        const ProgramHeader* last = entry_at(bank(ctx, first.last_bank), first.last - 1u);
+        if (last->block_length == length && last->numbers == numbers_key() &&
+            copy_comparing(ctx.code_copy, block, last->block(), length))
+            return last;
+    }
+    return take_program_searching(ctx, block, length);
 }
 
 void forget_programs(Context& ctx) {

@@ -7,12 +7,10 @@
 // mode), and a logical it gives, or a double-number mode number, is held again. At a field
 // answered with another type, an operand not done in place, a value area that could be near
 // full, or a failure, they are written out and the program's generic steps go on from that
-// instruction. At the end the formula's value goes to the result; in double-number mode it is
-// also written out as the walk leaves it. The scratch bytes above it in the value and result
-// areas are not (nothing reads them: every handler call first zeroes the bytes after the last
-// value).
+// instruction. At the end the formula's value goes to the result, and the operand stack is
+// left empty. The scratch bytes in the value and result areas are not cleaned up either
+// (nothing reads them: every handler call first zeroes the bytes after the last value).
 #include <cstring>
-#include <type_traits>
 
 #include "executor/field_fetch.h"
 #include "executor/program.h"
@@ -261,15 +259,12 @@ template <class Numbers>
     return status == kOk ? resume_program(ctx, program, i + 1, result) : status;
 }
 
-// The formula's value alone on the held stack, to result. In double-number mode it is also
-// written out as the walk leaves it; in text-number mode the operand stack is left empty
-// instead, since nothing reads it after a run and a second copy of the number's text would
-// cost as much as writing it.
+// The formula's value alone on the held stack, to result. The operand stack is left empty:
+// nothing reads it after a run, and writing the value out there as the walk leaves it would
+// cost about as much as writing it to result.
 template <class Numbers>
-Status finish(Context& ctx, const Instruction* code, const Held<Numbers>& held, std::size_t i, std::uint8_t* result) {
-    if constexpr (std::is_same_v<Numbers, DoubleNumbers>) held.write_out(ctx, 1);
-    else reset_operands(ctx);
-    ctx.current_item = ctx.code_copy + (i ? code[i - 1].item : kCodeHeaderSize);
+Status finish(Context& ctx, const Held<Numbers>& held, std::uint8_t* result) {
+    reset_operands(ctx);
     if (!result) return kOk;
     if (held.kind[1] & kLiteral) {
         write_result(ctx.code_copy + held.literal[1], result);
@@ -277,7 +272,6 @@ Status finish(Context& ctx, const Instruction* code, const Held<Numbers>& held, 
         result[0] = kLogical;
         result[1] = held.truth[1] ? 1 : 0;
     } else {
-        // From the held number, not from the value area just written: that load would stall.
         Numbers::write(result, held.number[1]);
     }
     return kOk;
@@ -382,7 +376,7 @@ Status run_held(Context& ctx, const ProgramHeader& program, std::uint8_t* result
                 break;
             }
             case Op::End:
-                return finish(ctx, code, held, i, result);
+                return finish(ctx, held, result);
             case Op::Handover:
             case Op::None:
                 return resume(ctx, program, held, depth, i, result);

@@ -1,15 +1,10 @@
 #include "number/backend.h"
 
-#include <atomic>
 #include <cstring>
 
 namespace fcl {
 
 namespace {
-
-// The current backend. Constant-initialised to the decimal backend, so it is in place before
-// any code runs whatever the link order; NumSetup switches it, before any thread starts.
-constinit std::atomic<const Backend*> g_backend{&kDecimalBackend};
 
 // Removes trailing zeros after a "." and the "." itself when nothing follows it.
 void trim_fraction_zeros(char* text) {
@@ -23,11 +18,9 @@ void trim_fraction_zeros(char* text) {
 
 }  // namespace
 
-const Backend& backend() { return *g_backend.load(std::memory_order_relaxed); }
-
 void install_backend(std::int32_t type) {
     const Backend* chosen = type == kDecimalBackendType ? &kDecimalBackend : type == 1 ? &kDoubleBackendType1 : &kDoubleBackend;
-    g_backend.store(chosen, std::memory_order_relaxed);
+    detail::g_backend.store(chosen, std::memory_order_relaxed);
 }
 
 void shaped_to_str(const void* number, char* out, std::size_t out_size, std::int32_t style, std::int32_t digits) {

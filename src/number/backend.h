@@ -1,6 +1,7 @@
 // The backend table: every number operation of text-number mode goes through it.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -53,8 +54,21 @@ struct Backend {
     void (*from_units)(void* number, std::int64_t units);
 };
 
+// The backends' constant tables, for install_backend only. The double backend has two,
+// differing only in the type code NumType reports.
+extern const Backend kDoubleBackend;
+extern const Backend kDoubleBackendType1;
+extern const Backend kDecimalBackend;
+
+namespace detail {
+// The current table. Read by every number operation of text-number mode, so it lives here where
+// every caller can inline it. Constant-initialised to the decimal backend, so it is in place
+// before any code runs whatever the link order; NumSetup switches it, before any thread starts.
+inline constinit std::atomic<const Backend*> g_backend{&kDecimalBackend};
+}  // namespace detail
+
 // The current table. Callers never name a backend; they call its slots.
-const Backend& backend();
+inline const Backend& backend() { return *detail::g_backend.load(std::memory_order_relaxed); }
 
 // NumSetup: 5 installs the decimal backend, 1 the double backend with type code 1,
 // anything else the double backend with type code 0.
@@ -66,11 +80,5 @@ void shaped_to_str(const void* number, char* out, std::size_t out_size, std::int
 // The whole part of a number as plain decimal text, truncated toward zero (never rounded,
 // whatever the backend), with "-0" written "0".
 void whole_number_text(const void* number, char* out, std::size_t out_size);
-
-// The backends' constant tables, for install_backend only. The double backend has two,
-// differing only in the type code NumType reports.
-extern const Backend kDoubleBackend;
-extern const Backend kDoubleBackendType1;
-extern const Backend kDecimalBackend;
 
 }  // namespace fcl
