@@ -57,6 +57,13 @@ struct Instruction {
 };
 static_assert(sizeof(Instruction) == 8);
 
+// Field answers a run takes without converting them: a double-number number, a one-byte logical.
+constexpr std::uint16_t kRawDoubleNumber = (FCL_RAW_DOUBLE << 8) | kNumber;
+constexpr std::uint16_t kRawByteLogical = (FCL_RAW_U8 << 8) | kLogical;
+
+// The type of the value an operator done in place gives.
+inline std::uint8_t type_given(Op op) { return op >= Op::Add && op <= Op::Neg ? kNumber : kLogical; }
+
 // What the operators done in place give on doubles, or on an order (-1, 0, 1) of two values.
 inline double double_arithmetic(Op op, double a, double b) {
     switch (op) {
@@ -95,11 +102,33 @@ struct KeptNumber {
     alignas(8) std::uint8_t number[kNumberSize];
 };
 
+// A double-number program's plan: the same run as its instructions, for a formula of number
+// and logical literals, fields and the operators done in place whose operand types are all
+// known before it runs (a field's from what its operator takes). Each step takes its operand
+// (a field, a literal, or the value spilled below the accumulator) and applies its operator to
+// the accumulator, so a field or literal and the operator that takes it are one step and no
+// step checks a type. A field answered with another type than planned, or a division by zero,
+// hands the run to the generic steps at the instruction where the held run would (run_plan in
+// program_plan.cpp).
+enum class PlanOp : std::uint8_t { Load, Spill, Add, Sub, Mul, Div, Eq, Ne, Le, Ge, Lt, Gt, And, Or, Neg, Not, End };
+enum class Source : std::uint8_t { None, Field, Literal, Spilled };
+struct PlanStep {
+    PlanOp op;
+    Source source;
+    bool logical;        // the operands (Load: the value) are logicals, else numbers
+    std::uint8_t unused;
+    std::uint16_t item;  // Field, Literal: the item's offset in the block
+    std::uint16_t at;    // the instruction of the step's operator (Load: of its field or literal)
+};
+static_assert(sizeof(PlanStep) == 8);
+
 struct ProgramHeader {
-    std::uint16_t size;          // bytes of the entry: header, instructions, block copy, kept numbers
+    std::uint16_t size;          // bytes of the entry: header, instructions, block copy, kept numbers, plan
     std::uint16_t block_length;
     std::uint16_t count;         // instructions, the last one End or Handover
     std::uint16_t numbers;       // the numbers it was decoded for: numbers_key()
+    std::uint16_t steps;         // plan steps, the last one End; 0 for no plan
+    std::uint16_t unused[3];
 
     const Instruction* instructions() const { return reinterpret_cast<const Instruction*>(this + 1); }
     const std::uint8_t* block() const {
@@ -110,14 +139,45 @@ struct ProgramHeader {
         const std::uint8_t* const numbers = block() + ((block_length + 7u) & ~7u);
         return reinterpret_cast<const KeptNumber*>(numbers)[kept - 1u];
     }
+    // The plan, where the kept numbers would be: only double-number programs have one.
+    const PlanStep* plan() const {
+        return reinterpret_cast<const PlanStep*>(block() + ((block_length + 7u) & ~7u));
+    }
 };
-static_assert(sizeof(ProgramHeader) == 8);
+static_assert(sizeof(ProgramHeader) == 16);
 
 // What a program depends on besides its block: the number encoding (item sizes depend on it)
 // and, in text-number mode, the backend (its kept numbers are that backend's).
 inline std::uint16_t numbers_key() {
     return text_numbers() ? static_cast<std::uint16_t>(1 + backend().type) : 0;
 }
+
+// Plans the double-number program whose instructions (ending in End) are at code, for the block
+// they were decoded from, into out (8-aligned) of room for at most `room` steps. Returns the
+// steps, 0 when the formula has no plan or it does not fit. Fetch instructions get the type
+// their field is planned to answer with in their `index`.
+std::size_t plan_program(Instruction* code, std::size_t count, const std::uint8_t* block, PlanStep* out,
+                         std::size_t room);
+
+// Runs a program's plan (double-number mode). Results and failures as run_program.
+Status run_plan(Context& ctx, const ProgramHeader& program, std::uint8_t* result);
+
+// The values of a plan's run where it hands over, bottom first: the spilled ones, then the
+// accumulator, then the operand it took, as the instructions up to `at` leave them on the stack.
+struct PlanValues {
+    const double* numbers;
+    const bool* truths;
+    int spilled;
+    double accumulator;
+    bool truth;
+    double operand;
+    bool operand_truth;
+};
+
+// Goes on from instruction `at` as the held run would there, its stack holding `values`; with
+// an answer of another type (has_answer) to the fetch at `at`, which the held run converts.
+Status resume_plan(Context& ctx, const ProgramHeader& program, std::size_t at, const PlanValues& values,
+                   bool has_answer, std::uint16_t type_word, std::uint8_t* result);
 
 // Runs a program on numbers and logicals held apart from the operand stack and value area, in
 // double-number mode and in text-number mode with a backend whose payload text reads back as

@@ -77,20 +77,21 @@ const ProgramHeader* append(Context& ctx, unsigned which, std::size_t length, bo
 }
 
 // Copies length bytes of block to out and tells whether they equal kept, in one pass: the copy
-// and the comparison of a run's block cost about what either costs alone. Sixteen bytes a step
-// (eight or four for a block shorter than that), the last step overlapping the one before.
-template <class Word, std::size_t kWords>
-bool copy_comparing_by(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
+// and the comparison of a run's block cost about what either costs alone. A step is one
+// Chunk, the last step overlapping the one before; a vector type, so that a 16-byte step is
+// one load, one store and one comparison.
+template <class Chunk>
+[[gnu::always_inline]] inline bool copy_comparing_by(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
                        const std::uint8_t* __restrict kept, std::size_t length) {
-    constexpr std::size_t kStep = kWords * sizeof(Word);
-    Word differ = 0;
+    constexpr std::size_t kStep = sizeof(Chunk);
+    Chunk differ{};
     const auto step = [&](std::size_t at) {
-        Word word[kWords];
-        Word other[kWords];
-        std::memcpy(word, block + at, sizeof word);
-        std::memcpy(other, kept + at, sizeof other);
-        std::memcpy(out + at, word, sizeof word);
-        for (std::size_t k = 0; k < kWords; ++k) differ |= word[k] ^ other[k];
+        Chunk word;
+        Chunk other;
+        std::memcpy(&word, block + at, kStep);
+        std::memcpy(&other, kept + at, kStep);
+        std::memcpy(out + at, &word, kStep);
+        differ |= word ^ other;
     };
     // Most formulas take at most two steps: those without the loop.
     if (length > 2 * kStep) {
@@ -99,16 +100,22 @@ bool copy_comparing_by(std::uint8_t* __restrict out, const std::uint8_t* __restr
         step(0);
     }
     step(length - kStep);
-    return differ == 0;
+    std::uint64_t words[kStep >= 8 ? kStep / 8 : 1] = {};
+    std::memcpy(words, &differ, kStep);
+    std::uint64_t any = 0;
+    for (const std::uint64_t word : words) any |= word;
+    return any == 0;
 }
+
+using Chunk16 [[gnu::vector_size(16)]] = std::uint64_t;
 
 // Every block a run takes is longer than its header, so at least four bytes long.
 static_assert(kCodeHeaderSize >= 4);
 [[gnu::always_inline]] inline bool copy_comparing(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
                                                   const std::uint8_t* __restrict kept, std::size_t length) {
-    if (length >= 16) return copy_comparing_by<std::uint64_t, 2>(out, block, kept, length);
-    if (length >= 8) return copy_comparing_by<std::uint64_t, 1>(out, block, kept, length);
-    return copy_comparing_by<std::uint32_t, 1>(out, block, kept, length);
+    if (length >= 16) return copy_comparing_by<Chunk16>(out, block, kept, length);
+    if (length >= 8) return copy_comparing_by<std::uint64_t>(out, block, kept, length);
+    return copy_comparing_by<std::uint32_t>(out, block, kept, length);
 }
 
 // The program of the block already in ctx.code_copy, found in the banks or decoded there.

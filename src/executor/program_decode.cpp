@@ -114,14 +114,19 @@ std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::u
     last.item = static_cast<std::uint16_t>(pos);
     last.op = whole && depth == 1 ? Op::End : Op::Handover;
     new (code + count++) Instruction(last);
-    const std::size_t size = fixed + count * sizeof(Instruction) + kept * sizeof(KeptNumber);
-    new (out) ProgramHeader{static_cast<std::uint16_t>(size), static_cast<std::uint16_t>(length),
-                            static_cast<std::uint16_t>(count), numbers_key()};
+    std::size_t size = fixed + count * sizeof(Instruction) + kept * sizeof(KeptNumber);
     std::uint8_t* copy = out + sizeof(ProgramHeader) + count * sizeof(Instruction);
     std::memcpy(copy, block, length);
     auto* numbers = reinterpret_cast<KeptNumber*>(copy + round_up8(length));  // where kept_number looks
     for (std::size_t i = 0; i < count; ++i)
         if (code[i].kept) new (numbers + code[i].kept - 1) KeptNumber(keep_literal(payload_text(block + code[i].item)));
+    // Double-number programs that run to End may have a plan, where kept numbers would be.
+    std::size_t steps = 0;
+    if (!text && last.op == Op::End)
+        steps = plan_program(code, count, block, reinterpret_cast<PlanStep*>(out + size), (room - size) / sizeof(PlanStep));
+    size += steps * sizeof(PlanStep);
+    new (out) ProgramHeader{static_cast<std::uint16_t>(size), static_cast<std::uint16_t>(length),
+                            static_cast<std::uint16_t>(count), numbers_key(), static_cast<std::uint16_t>(steps), {}};
     return size;
 }
 

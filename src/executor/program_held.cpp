@@ -25,9 +25,6 @@ namespace fcl {
 
 namespace {
 
-constexpr std::uint16_t kRawDoubleNumber = (FCL_RAW_DOUBLE << 8) | kNumber;
-constexpr std::uint16_t kRawByteLogical = (FCL_RAW_U8 << 8) | kLogical;
-
 // Double-number mode: a number is its double.
 struct DoubleNumbers {
     using Number = double;
@@ -387,8 +384,39 @@ Status run_held(Context& ctx, const ProgramHeader& program, std::uint8_t* result
 }  // namespace
 
 Status run_held_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
-    if (!text_numbers()) return run_held<DoubleNumbers>(ctx, program, result);
+    if (!text_numbers())
+        return program.steps ? run_plan(ctx, program, result) : run_held<DoubleNumbers>(ctx, program, result);
     return run_held<BackendNumbers>(ctx, program, result);
+}
+
+// The held stack at `at` takes its types from the instructions before it (a field's from the
+// plan) and its values from the plan's run.
+Status resume_plan(Context& ctx, const ProgramHeader& program, std::size_t at, const PlanValues& values,
+                   bool has_answer, std::uint16_t type_word, std::uint8_t* result) {
+    const Instruction* code = program.instructions();
+    Held<DoubleNumbers> held;
+    int depth = 0;
+    for (std::size_t i = 0; i < at; ++i) {
+        const Instruction in = code[i];
+        if (in.op == Op::Push) {
+            held.kind[++depth] = static_cast<std::uint8_t>(ctx.code_copy[in.item] | kLiteral);
+            held.literal[depth] = in.item;
+        } else if (in.op == Op::Fetch) {
+            held.kind[++depth] = in.index;
+        } else {
+            depth -= in.argc - 1;
+            held.kind[depth] = type_given(in.op);
+        }
+    }
+    for (int d = 1; d <= depth; ++d) {
+        const int below = d - 1;
+        const bool spilled = below < values.spilled;
+        const bool accumulator = below == values.spilled;
+        held.number[d] = spilled ? values.numbers[below] : accumulator ? values.accumulator : values.operand;
+        held.truth[d] = spilled ? values.truths[below] : accumulator ? values.truth : values.operand_truth;
+    }
+    if (has_answer) return resume_with_answer(ctx, program, held, depth, at, type_word, result);
+    return resume(ctx, program, held, depth, at, result);
 }
 
 }  // namespace fcl
