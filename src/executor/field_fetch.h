@@ -8,18 +8,24 @@
 
 namespace fcl {
 
-// Asks the host for the reference at item; its answer is left in the raw buffer, its type in
-// *type_word. 1005 when the callback fails. (Inline: it is most of a fetch's own work.)
-inline Status ask_for_field(Context& ctx, const std::uint8_t* item, std::uint16_t* type_word) {
+// Asks the host, through callback (the context's, not null), for the reference at item; its
+// answer is left in the raw buffer, its type in *type_word. 1005 when the callback fails.
+// (Inline: it is most of a fetch's own work.)
+inline Status ask_for_field(Context& ctx, FCLFIELDPROC callback, const std::uint8_t* item, std::uint16_t* type_word) {
     std::uint8_t* raw = ctx.result + kRawBufferOffset;
     ctx.result[0] = 0;  // no valid value until the host answers
     raw[0] = 0;
     *type_word = item[0];
-    if (ask_host(ctx, ctx.callback_data, reinterpret_cast<const char*>(item + 1), raw, type_word) != 0)
+    if ((callback(ctx.callback_data, reinterpret_cast<const char*>(item + 1), raw, type_word) & 0xFFFF) != 0)
         return kCallbackFailed;
     // Texts the host left unterminated end at the raw buffer's last byte.
     raw[kRawBufferSize - 1] = 0;
     return kOk;
+}
+
+// As above, through the context's callback; 1005 without one.
+inline Status ask_for_field(Context& ctx, const std::uint8_t* item, std::uint16_t* type_word) {
+    return ctx.callback ? ask_for_field(ctx, ctx.callback, item, type_word) : kCallbackFailed;
 }
 
 // Converts the answer ask_for_field left into out (kCodeAreaSize bytes); 1007 when it is no value.

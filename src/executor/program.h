@@ -57,10 +57,6 @@ struct Instruction {
 };
 static_assert(sizeof(Instruction) == 8);
 
-// Field answers a run takes without converting them: a double-number number, a one-byte logical.
-constexpr std::uint16_t kRawDoubleNumber = (FCL_RAW_DOUBLE << 8) | kNumber;
-constexpr std::uint16_t kRawByteLogical = (FCL_RAW_U8 << 8) | kLogical;
-
 // The type of the value an operator done in place gives.
 inline std::uint8_t type_given(Op op) { return op >= Op::Add && op <= Op::Neg ? kNumber : kLogical; }
 
@@ -102,6 +98,10 @@ struct KeptNumber {
     alignas(8) std::uint8_t number[kNumberSize];
 };
 
+// Field answers a run takes without converting them: a double-number number, a one-byte logical.
+constexpr std::uint16_t kRawDoubleNumber = (FCL_RAW_DOUBLE << 8) | kNumber;
+constexpr std::uint16_t kRawByteLogical = (FCL_RAW_U8 << 8) | kLogical;
+
 // A double-number program's plan: the same run as its instructions, for a formula of number
 // and logical literals, fields and the operators done in place whose operand types are all
 // known before it runs (a field's from what its operator takes). Each step takes its operand
@@ -115,10 +115,11 @@ enum class Source : std::uint8_t { None, Field, Literal, Spilled };
 struct PlanStep {
     PlanOp op;
     Source source;
-    bool logical;        // the operands (Load: the value) are logicals, else numbers
-    std::uint8_t unused;
-    std::uint16_t item;  // Field, Literal: the item's offset in the block
-    std::uint16_t at;    // the instruction of the step's operator (Load: of its field or literal)
+    std::uint16_t answer;  // kRawByteLogical where the operands (Load: the value) are logicals, else kRawDoubleNumber
+    std::uint16_t item;    // Field, Literal: the item's offset in the block
+    std::uint16_t at;      // the instruction of the step's operator (Load: of its field or literal)
+
+    bool logical() const { return answer == kRawByteLogical; }
 };
 static_assert(sizeof(PlanStep) == 8);
 
@@ -159,7 +160,7 @@ inline std::uint16_t numbers_key() {
 std::size_t plan_program(Instruction* code, std::size_t count, const std::uint8_t* block, PlanStep* out,
                          std::size_t room);
 
-// Runs a program's plan (double-number mode). Results and failures as run_program.
+// Runs a program's plan (double-number mode, with a callback). Results and failures as run_program.
 Status run_plan(Context& ctx, const ProgramHeader& program, std::uint8_t* result);
 
 // The values of a plan's run where it hands over, bottom first: the spilled ones, then the

@@ -385,7 +385,8 @@ Status run_held(Context& ctx, const ProgramHeader& program, std::uint8_t* result
 
 Status run_held_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
     if (!text_numbers())
-        return program.steps ? run_plan(ctx, program, result) : run_held<DoubleNumbers>(ctx, program, result);
+        return program.steps && ctx.callback ? run_plan(ctx, program, result)
+                                             : run_held<DoubleNumbers>(ctx, program, result);
     return run_held<BackendNumbers>(ctx, program, result);
 }
 

@@ -153,7 +153,7 @@ private:
         PlanStep step{};
         step.op = op;
         step.source = source;
-        step.logical = typed >= 0 && typing_.of(typed) == kLogical;
+        step.answer = typed >= 0 && typing_.of(typed) == kLogical ? kRawByteLogical : kRawDoubleNumber;
         step.item = item >= 0 ? code_[item].item : 0;
         step.at = static_cast<std::uint16_t>(at);
         out_[steps_++] = step;
@@ -189,6 +189,8 @@ std::size_t plan_program(Instruction* code, std::size_t count, const std::uint8_
 }
 
 Status run_plan(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
+    // Read once: no call on this context can change it while it runs.
+    const FCLFIELDPROC callback = ctx.callback;
     reset_operands(ctx);
     double numbers[kMaxOperands + 1];
     bool truths[kMaxOperands + 1];
@@ -198,35 +200,31 @@ Status run_plan(Context& ctx, const ProgramHeader& program, std::uint8_t* result
     bool truth = false;
     bool operand_truth = false;
     for (const PlanStep* step = program.plan();; ++step) {
-        switch (step->source) {
-            case Source::None:
-                break;
-            case Source::Field: {
-                std::uint16_t type_word = 0;
-                if (const Status status = ask_for_field(ctx, ctx.code_copy + step->item, &type_word); status != kOk)
-                    return status;
-                const std::uint8_t* raw = ctx.result + kRawBufferOffset;
-                if (type_word != (step->logical ? kRawByteLogical : kRawDoubleNumber)) {
-                    const PlanValues values{numbers, truths, spilled, accumulator, truth, operand, operand_truth};
-                    const std::size_t fetch = step->op == PlanOp::Load ? step->at : step->at - 1u;
-                    return resume_plan(ctx, program, fetch, values, true, type_word, result);
-                }
-                if (step->logical) operand_truth = raw[0] != 0;
-                else std::memcpy(&operand, raw, sizeof operand);
-                break;
+        if (step->source == Source::Field) {
+            std::uint16_t type_word = 0;
+            if (const Status status = ask_for_field(ctx, callback, ctx.code_copy + step->item, &type_word);
+                status != kOk)
+                return status;
+            const std::uint8_t* raw = ctx.result + kRawBufferOffset;
+            if (type_word != step->answer) {
+                // Nothing is held above the accumulator before a fetch.
+                const PlanValues values{numbers, truths, spilled, accumulator, truth, 0.0, false};
+                const std::size_t fetch = step->op == PlanOp::Load ? step->at : step->at - 1u;
+                return resume_plan(ctx, program, fetch, values, true, type_word, result);
             }
-            case Source::Literal:
-                if (step->logical) operand_truth = ctx.code_copy[step->item + 1] != 0;
-                else operand = payload_double(ctx.code_copy + step->item);
-                break;
-            case Source::Spilled:
-                // The spilled value is the left operand, the accumulator the right one.
-                --spilled;
-                operand = accumulator;
-                operand_truth = truth;
-                accumulator = numbers[spilled];
-                truth = truths[spilled];
-                break;
+            // Both readings, so that neither operand stays live across the next call.
+            operand_truth = raw[0] != 0;
+            std::memcpy(&operand, raw, sizeof operand);
+        } else if (step->source == Source::Literal) {
+            if (step->logical()) operand_truth = ctx.code_copy[step->item + 1] != 0;
+            else operand = payload_double(ctx.code_copy + step->item);
+        } else if (step->source == Source::Spilled) {
+            // The spilled value is the left operand, the accumulator the right one.
+            --spilled;
+            operand = accumulator;
+            operand_truth = truth;
+            accumulator = numbers[spilled];
+            truth = truths[spilled];
         }
         switch (step->op) {
             case PlanOp::Load:
@@ -249,21 +247,21 @@ Status run_plan(Context& ctx, const ProgramHeader& program, std::uint8_t* result
                 }
                 accumulator = double_arithmetic(Op::Div, accumulator, operand);
                 break;
-            case PlanOp::Eq: truth = order(step->logical, accumulator, operand, truth, operand_truth) == 0; break;
-            case PlanOp::Ne: truth = order(step->logical, accumulator, operand, truth, operand_truth) != 0; break;
-            case PlanOp::Le: truth = order(step->logical, accumulator, operand, truth, operand_truth) <= 0; break;
-            case PlanOp::Ge: truth = order(step->logical, accumulator, operand, truth, operand_truth) >= 0; break;
-            case PlanOp::Lt: truth = order(step->logical, accumulator, operand, truth, operand_truth) < 0; break;
-            case PlanOp::Gt: truth = order(step->logical, accumulator, operand, truth, operand_truth) > 0; break;
+            case PlanOp::Eq: truth = order(step->logical(), accumulator, operand, truth, operand_truth) == 0; break;
+            case PlanOp::Ne: truth = order(step->logical(), accumulator, operand, truth, operand_truth) != 0; break;
+            case PlanOp::Le: truth = order(step->logical(), accumulator, operand, truth, operand_truth) <= 0; break;
+            case PlanOp::Ge: truth = order(step->logical(), accumulator, operand, truth, operand_truth) >= 0; break;
+            case PlanOp::Lt: truth = order(step->logical(), accumulator, operand, truth, operand_truth) < 0; break;
+            case PlanOp::Gt: truth = order(step->logical(), accumulator, operand, truth, operand_truth) > 0; break;
             case PlanOp::And: truth = truth && operand_truth; break;
             case PlanOp::Or: truth = truth || operand_truth; break;
             case PlanOp::Neg: accumulator = negated(accumulator); break;
-            case PlanOp::Not: truth = step->logical ? !truth : accumulator == 0.0; break;
+            case PlanOp::Not: truth = step->logical() ? !truth : accumulator == 0.0; break;
             case PlanOp::End:
                 if (!result) return kOk;
                 if (step->source == Source::Literal) {
                     write_result(ctx.code_copy + step->item, result);
-                } else if (step->logical) {
+                } else if (step->logical()) {
                     result[0] = kLogical;
                     result[1] = truth ? 1 : 0;
                 } else {
