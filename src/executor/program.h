@@ -102,14 +102,16 @@ struct KeptNumber {
 constexpr std::uint16_t kRawDoubleNumber = (FCL_RAW_DOUBLE << 8) | kNumber;
 constexpr std::uint16_t kRawByteLogical = (FCL_RAW_U8 << 8) | kLogical;
 
-// A double-number program's plan: the same run as its instructions, for a formula of number
-// and logical literals, fields and the operators done in place whose operand types are all
-// known before it runs (a field's from what its operator takes). Each step takes its operand
-// (a field, a literal, or the value spilled below the accumulator) and applies its operator to
-// the accumulator, so a field or literal and the operator that takes it are one step and no
-// step checks a type. A field answered with another type than planned, or a division by zero,
-// hands the run to the generic steps at the instruction where the held run would (run_plan in
-// program_plan.cpp).
+// A program's plan: the same run as its instructions, for a formula of number and logical
+// literals, fields and the operators done in place whose operand types are all known before it
+// runs (a field's from what its operator takes), in double-number mode and in text-number mode
+// where every number literal is a short scaled one (scaled_number.h). Each step takes its
+// operand (a field, a literal, or the value spilled below the accumulator) and applies its
+// operator to the accumulator, so a field or literal and the operator that takes it are one
+// step and no step checks a type. A field answered with another type than planned (or, in
+// text-number mode, with a number that is not short), a division by zero, or a text-number
+// result that is not short hands the run to the generic steps at the instruction where the
+// held run would (run_plan in program_plan.cpp).
 enum class PlanOp : std::uint8_t { Load, Spill, Add, Sub, Mul, Div, Eq, Ne, Le, Ge, Lt, Gt, And, Or, Neg, Not, End };
 enum class Source : std::uint8_t { None, Field, Literal, Spilled };
 struct PlanStep {
@@ -129,7 +131,8 @@ struct ProgramHeader {
     std::uint16_t count;         // instructions, the last one End or Handover
     std::uint16_t numbers;       // the numbers it was decoded for: numbers_key()
     std::uint16_t steps;         // plan steps, the last one End; 0 for no plan
-    std::uint16_t unused[3];
+    std::uint16_t plan_at;       // where the plan starts in the entry
+    std::uint16_t unused[2];
 
     const Instruction* instructions() const { return reinterpret_cast<const Instruction*>(this + 1); }
     const std::uint8_t* block() const {
@@ -140,9 +143,8 @@ struct ProgramHeader {
         const std::uint8_t* const numbers = block() + ((block_length + 7u) & ~7u);
         return reinterpret_cast<const KeptNumber*>(numbers)[kept - 1u];
     }
-    // The plan, where the kept numbers would be: only double-number programs have one.
     const PlanStep* plan() const {
-        return reinterpret_cast<const PlanStep*>(block() + ((block_length + 7u) & ~7u));
+        return reinterpret_cast<const PlanStep*>(reinterpret_cast<const std::uint8_t*>(this) + plan_at);
     }
 };
 static_assert(sizeof(ProgramHeader) == 16);
@@ -153,32 +155,37 @@ inline std::uint16_t numbers_key() {
     return text_numbers() ? static_cast<std::uint16_t>(1 + backend().type) : 0;
 }
 
-// Plans the double-number program whose instructions (ending in End) are at code, for the block
-// they were decoded from, into out (8-aligned) of room for at most `room` steps. Returns the
-// steps, 0 when the formula has no plan or it does not fit. Fetch instructions get the type
-// their field is planned to answer with in their `index`.
+// Plans the program whose instructions (ending in End) are at code, for the block they were
+// decoded from, into out (8-aligned) of room for at most `room` steps. Returns the steps, 0 when
+// the formula has no plan or it does not fit. Fetch instructions get the type their field is
+// planned to answer with in their `index`.
 std::size_t plan_program(Instruction* code, std::size_t count, const std::uint8_t* block, PlanStep* out,
                          std::size_t room);
 
-// Runs a program's plan (double-number mode, with a callback). Results and failures as run_program.
+// Runs a program's plan (with a callback). Results and failures as run_program.
 Status run_plan(Context& ctx, const ProgramHeader& program, std::uint8_t* result);
 
 // The values of a plan's run where it hands over, bottom first: the spilled ones, then the
 // accumulator, then the operand it took, as the instructions up to `at` leave them on the stack.
+// Numbers are doubles, or scaled numbers in text-number mode.
+template <class Number>
 struct PlanValues {
-    const double* numbers;
+    const Number* numbers;
     const bool* truths;
     int spilled;
-    double accumulator;
+    Number accumulator;
     bool truth;
-    double operand;
+    Number operand;
     bool operand_truth;
 };
 
 // Goes on from instruction `at` as the held run would there, its stack holding `values`; with
 // an answer of another type (has_answer) to the fetch at `at`, which the held run converts.
-Status resume_plan(Context& ctx, const ProgramHeader& program, std::size_t at, const PlanValues& values,
+Status resume_plan(Context& ctx, const ProgramHeader& program, std::size_t at, const PlanValues<double>& values,
                    bool has_answer, std::uint16_t type_word, std::uint8_t* result);
+Status resume_plan(Context& ctx, const ProgramHeader& program, std::size_t at,
+                   const PlanValues<std::int64_t>& values, bool has_answer, std::uint16_t type_word,
+                   std::uint8_t* result);
 
 // Runs a program on numbers and logicals held apart from the operand stack and value area, in
 // double-number mode and in text-number mode with a backend whose payload text reads back as

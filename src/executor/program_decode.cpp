@@ -1,5 +1,6 @@
 // Decoding a compiled formula into a program: one instruction an item, in item order, then the
 // End or Handover that says how the run finishes.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
@@ -120,13 +121,17 @@ std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::u
     auto* numbers = reinterpret_cast<KeptNumber*>(copy + round_up8(length));  // where kept_number looks
     for (std::size_t i = 0; i < count; ++i)
         if (code[i].kept) new (numbers + code[i].kept - 1) KeptNumber(keep_literal(payload_text(block + code[i].item)));
-    // Double-number programs that run to End may have a plan, where kept numbers would be.
+    // A program that runs to End may have a plan, after everything else: in text-number mode
+    // only where the run holds numbers scaled and every number literal is held so.
     std::size_t steps = 0;
-    if (!text && last.op == Op::End)
+    const auto scaled = [&](const Instruction& in) { return !in.kept || numbers[in.kept - 1].scaled != kNotScaled; };
+    if (last.op == Op::End && (!text || (keep_literals && std::all_of(code, code + count, scaled))))
         steps = plan_program(code, count, block, reinterpret_cast<PlanStep*>(out + size), (room - size) / sizeof(PlanStep));
+    const std::size_t plan_at = size;
     size += steps * sizeof(PlanStep);
     new (out) ProgramHeader{static_cast<std::uint16_t>(size), static_cast<std::uint16_t>(length),
-                            static_cast<std::uint16_t>(count), numbers_key(), static_cast<std::uint16_t>(steps), {}};
+                            static_cast<std::uint16_t>(count), numbers_key(), static_cast<std::uint16_t>(steps),
+                            static_cast<std::uint16_t>(plan_at), {}};
     return size;
 }
 

@@ -384,18 +384,24 @@ Status run_held(Context& ctx, const ProgramHeader& program, std::uint8_t* result
 }  // namespace
 
 Status run_held_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
-    if (!text_numbers())
-        return program.steps && ctx.callback ? run_plan(ctx, program, result)
-                                             : run_held<DoubleNumbers>(ctx, program, result);
+    if (program.steps && ctx.callback) return run_plan(ctx, program, result);
+    if (!text_numbers()) return run_held<DoubleNumbers>(ctx, program, result);
     return run_held<BackendNumbers>(ctx, program, result);
 }
 
+namespace {
+
+// A plan's number as the held run holds it.
+void hold_planned(double value, DoubleNumbers::Number& n) { n = value; }
+void hold_planned(std::int64_t value, BackendNumbers::Number& n) { n.scaled = value; }
+
 // The held stack at `at` takes its types from the instructions before it (a field's from the
 // plan) and its values from the plan's run.
-Status resume_plan(Context& ctx, const ProgramHeader& program, std::size_t at, const PlanValues& values,
-                   bool has_answer, std::uint16_t type_word, std::uint8_t* result) {
+template <class Numbers, class Number>
+Status resume_planned(Context& ctx, const ProgramHeader& program, std::size_t at, const PlanValues<Number>& values,
+                      bool has_answer, std::uint16_t type_word, std::uint8_t* result) {
     const Instruction* code = program.instructions();
-    Held<DoubleNumbers> held;
+    Held<Numbers> held;
     int depth = 0;
     for (std::size_t i = 0; i < at; ++i) {
         const Instruction in = code[i];
@@ -413,11 +419,23 @@ Status resume_plan(Context& ctx, const ProgramHeader& program, std::size_t at, c
         const int below = d - 1;
         const bool spilled = below < values.spilled;
         const bool accumulator = below == values.spilled;
-        held.number[d] = spilled ? values.numbers[below] : accumulator ? values.accumulator : values.operand;
+        hold_planned(spilled ? values.numbers[below] : accumulator ? values.accumulator : values.operand, held.number[d]);
         held.truth[d] = spilled ? values.truths[below] : accumulator ? values.truth : values.operand_truth;
     }
     if (has_answer) return resume_with_answer(ctx, program, held, depth, at, type_word, result);
     return resume(ctx, program, held, depth, at, result);
+}
+
+}  // namespace
+
+Status resume_plan(Context& ctx, const ProgramHeader& program, std::size_t at, const PlanValues<double>& values,
+                   bool has_answer, std::uint16_t type_word, std::uint8_t* result) {
+    return resume_planned<DoubleNumbers>(ctx, program, at, values, has_answer, type_word, result);
+}
+
+Status resume_plan(Context& ctx, const ProgramHeader& program, std::size_t at, const PlanValues<std::int64_t>& values,
+                   bool has_answer, std::uint16_t type_word, std::uint8_t* result) {
+    return resume_planned<BackendNumbers>(ctx, program, at, values, has_answer, type_word, result);
 }
 
 }  // namespace fcl

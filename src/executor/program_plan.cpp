@@ -9,9 +9,12 @@
 
 #include "executor/field_fetch.h"
 #include "executor/program.h"
+#include "executor/scaled_number.h"
 #include "executor/walk.h"
 #include "interface/code_format.h"
+#include "interface/number_mode.h"
 #include "interface/values.h"
+#include "number/backend.h"
 
 namespace fcl {
 
@@ -169,55 +172,109 @@ private:
     bool live_ = false;
 };
 
-// The comparison handlers' order of two numbers (a NaN equals everything) or two logicals.
-int order(bool logical, double a, double b, bool p, bool q) {
-    if (logical) return p - q;
-    return b > a ? -1 : (b < a ? 1 : 0);
-}
+// Double-number mode: numbers are doubles, a field's number its raw double.
+struct PlanDoubles {
+    using Number = double;
+    static bool take(const PlanStep& step, std::uint16_t type_word, const std::uint8_t* raw, Number& n, bool& truth) {
+        if (type_word != step.answer) return false;
+        // Both readings, so that neither operand stays live across the next call.
+        truth = raw[0] != 0;
+        std::memcpy(&n, raw, sizeof n);
+        return true;
+    }
+    static Number literal(const Context& ctx, const ProgramHeader&, const PlanStep& step) {
+        return payload_double(ctx.code_copy + step.item);
+    }
+    template <Op op>
+    static bool arithmetic(Number& a, Number b) {
+        // A division by zero is the handler's to report.
+        if (op == Op::Div && b == 0.0) return false;
+        a = double_arithmetic(op, a, b);
+        return true;
+    }
+    // The comparison handlers' order: a NaN equals everything.
+    static int order(Number a, Number b) { return b > a ? -1 : (b < a ? 1 : 0); }
+    static Number negated(Number a) { return fcl::negated(a); }
+    static void write(std::uint8_t* result, Number a) {
+        result[0] = kNumber;
+        std::memcpy(result + 1, &a, sizeof a);
+    }
+};
 
-}  // namespace
+// Text-number mode: numbers are scaled ones (scaled_number.h); a field's number is taken when
+// it is a short double or number text, as the held run holds it.
+struct PlanScaled {
+    using Number = std::int64_t;
+    static bool take(const PlanStep& step, std::uint16_t type_word, const std::uint8_t* raw, Number& n, bool& truth) {
+        if (step.logical()) {
+            truth = raw[0] != 0;
+            return type_word == kRawByteLogical;
+        }
+        if (type_word == kRawDoubleNumber) {
+            double value;
+            std::memcpy(&value, raw, sizeof value);
+            return scaled::from_double(value, n);
+        }
+        return type_word == ((FCL_RAW_TEXT << 8) | kNumber) && scaled::from_text(reinterpret_cast<const char*>(raw), n);
+    }
+    // Planned only where every number literal is kept scaled; its Push is the step's item.
+    static Number literal(const Context&, const ProgramHeader& program, const PlanStep& step) {
+        const std::size_t push = step.op == PlanOp::Load ? step.at : step.at - 1u;
+        return program.kept_number(program.instructions()[push].kept).scaled;
+    }
+    // Exact where done, so the very number the backend gives.
+    template <Op op>
+    static bool arithmetic(Number& a, Number b) {
+        if constexpr (op == Op::Add) return scaled::add(a, b, a);
+        else if constexpr (op == Op::Sub) return scaled::sub(a, b, a);
+        else if constexpr (op == Op::Mul) return scaled::mul(a, b, a);
+        else return scaled::div(a, b, a);
+    }
+    static int order(Number a, Number b) { return (a > b) - (a < b); }
+    static Number negated(Number a) { return -a; }
+    static void write(std::uint8_t* result, Number a) {
+        alignas(8) std::uint8_t number[kNumberSize];
+        backend().from_units(number, a);
+        write_number_backend(result, number);
+    }
+};
 
-std::size_t plan_program(Instruction* code, std::size_t count, const std::uint8_t* block, PlanStep* out,
-                         std::size_t room) {
-    Typing typing;
-    if (!typing.type(code, count, block)) return 0;
-    Planner planner(code, typing, out, room);
-    if (!planner.plan(count)) return 0;
-    for (std::size_t j = 0; j < count; ++j)
-        if (code[j].op == Op::Fetch) code[j].index = typing.of(static_cast<int>(j));
-    return planner.steps();
-}
+// The comparison handlers' order of two logicals: false before true.
+int order_of(bool p, bool q) { return p - q; }
 
-Status run_plan(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
+template <class Numbers>
+Status run_with(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
+    using Number = typename Numbers::Number;
     // Read once: no call on this context can change it while it runs.
     const FCLFIELDPROC callback = ctx.callback;
     reset_operands(ctx);
-    double numbers[kMaxOperands + 1];
+    Number numbers[kMaxOperands + 1];
     bool truths[kMaxOperands + 1];
     int spilled = 0;
-    double accumulator = 0.0;
-    double operand = 0.0;
+    Number accumulator = 0;
+    Number operand = 0;
     bool truth = false;
     bool operand_truth = false;
+    // At a fetch nothing is held above the accumulator, and the operand is not read: left out,
+    // so that it is not kept across the host's call.
+    const auto hand_over = [&](std::size_t at, bool has_answer, std::uint16_t type_word, Number taken, bool taken_truth) {
+        const PlanValues<Number> values{numbers, truths, spilled, accumulator, truth, taken, taken_truth};
+        return resume_plan(ctx, program, at, values, has_answer, type_word, result);
+    };
+    const auto compare = [&](const PlanStep& step) {
+        return step.logical() ? order_of(truth, operand_truth) : Numbers::order(accumulator, operand);
+    };
     for (const PlanStep* step = program.plan();; ++step) {
         if (step->source == Source::Field) {
             std::uint16_t type_word = 0;
             if (const Status status = ask_for_field(ctx, callback, ctx.code_copy + step->item, &type_word);
                 status != kOk)
                 return status;
-            const std::uint8_t* raw = ctx.result + kRawBufferOffset;
-            if (type_word != step->answer) {
-                // Nothing is held above the accumulator before a fetch.
-                const PlanValues values{numbers, truths, spilled, accumulator, truth, 0.0, false};
-                const std::size_t fetch = step->op == PlanOp::Load ? step->at : step->at - 1u;
-                return resume_plan(ctx, program, fetch, values, true, type_word, result);
-            }
-            // Both readings, so that neither operand stays live across the next call.
-            operand_truth = raw[0] != 0;
-            std::memcpy(&operand, raw, sizeof operand);
+            if (!Numbers::take(*step, type_word, ctx.result + kRawBufferOffset, operand, operand_truth))
+                return hand_over(step->op == PlanOp::Load ? step->at : step->at - 1u, true, type_word, 0, false);
         } else if (step->source == Source::Literal) {
             if (step->logical()) operand_truth = ctx.code_copy[step->item + 1] != 0;
-            else operand = payload_double(ctx.code_copy + step->item);
+            else operand = Numbers::literal(ctx, program, *step);
         } else if (step->source == Source::Spilled) {
             // The spilled value is the left operand, the accumulator the right one.
             --spilled;
@@ -236,27 +293,33 @@ Status run_plan(Context& ctx, const ProgramHeader& program, std::uint8_t* result
                 truths[spilled] = truth;
                 ++spilled;
                 break;
-            case PlanOp::Add: accumulator = double_arithmetic(Op::Add, accumulator, operand); break;
-            case PlanOp::Sub: accumulator = double_arithmetic(Op::Sub, accumulator, operand); break;
-            case PlanOp::Mul: accumulator = double_arithmetic(Op::Mul, accumulator, operand); break;
-            case PlanOp::Div:
-                // A division by zero is the handler's to report.
-                if (operand == 0.0) {
-                    const PlanValues values{numbers, truths, spilled, accumulator, truth, operand, operand_truth};
-                    return resume_plan(ctx, program, step->at, values, false, 0, result);
-                }
-                accumulator = double_arithmetic(Op::Div, accumulator, operand);
+            // An operation not done here leaves both operands as they were.
+            case PlanOp::Add:
+                if (Number a = accumulator; Numbers::template arithmetic<Op::Add>(a, operand)) accumulator = a;
+                else return hand_over(step->at, false, 0, operand, operand_truth);
                 break;
-            case PlanOp::Eq: truth = order(step->logical(), accumulator, operand, truth, operand_truth) == 0; break;
-            case PlanOp::Ne: truth = order(step->logical(), accumulator, operand, truth, operand_truth) != 0; break;
-            case PlanOp::Le: truth = order(step->logical(), accumulator, operand, truth, operand_truth) <= 0; break;
-            case PlanOp::Ge: truth = order(step->logical(), accumulator, operand, truth, operand_truth) >= 0; break;
-            case PlanOp::Lt: truth = order(step->logical(), accumulator, operand, truth, operand_truth) < 0; break;
-            case PlanOp::Gt: truth = order(step->logical(), accumulator, operand, truth, operand_truth) > 0; break;
+            case PlanOp::Sub:
+                if (Number a = accumulator; Numbers::template arithmetic<Op::Sub>(a, operand)) accumulator = a;
+                else return hand_over(step->at, false, 0, operand, operand_truth);
+                break;
+            case PlanOp::Mul:
+                if (Number a = accumulator; Numbers::template arithmetic<Op::Mul>(a, operand)) accumulator = a;
+                else return hand_over(step->at, false, 0, operand, operand_truth);
+                break;
+            case PlanOp::Div:
+                if (Number a = accumulator; Numbers::template arithmetic<Op::Div>(a, operand)) accumulator = a;
+                else return hand_over(step->at, false, 0, operand, operand_truth);
+                break;
+            case PlanOp::Eq: truth = compare(*step) == 0; break;
+            case PlanOp::Ne: truth = compare(*step) != 0; break;
+            case PlanOp::Le: truth = compare(*step) <= 0; break;
+            case PlanOp::Ge: truth = compare(*step) >= 0; break;
+            case PlanOp::Lt: truth = compare(*step) < 0; break;
+            case PlanOp::Gt: truth = compare(*step) > 0; break;
             case PlanOp::And: truth = truth && operand_truth; break;
             case PlanOp::Or: truth = truth || operand_truth; break;
-            case PlanOp::Neg: accumulator = negated(accumulator); break;
-            case PlanOp::Not: truth = step->logical() ? !truth : accumulator == 0.0; break;
+            case PlanOp::Neg: accumulator = Numbers::negated(accumulator); break;
+            case PlanOp::Not: truth = step->logical() ? !truth : accumulator == 0; break;
             case PlanOp::End:
                 if (!result) return kOk;
                 if (step->source == Source::Literal) {
@@ -265,12 +328,29 @@ Status run_plan(Context& ctx, const ProgramHeader& program, std::uint8_t* result
                     result[0] = kLogical;
                     result[1] = truth ? 1 : 0;
                 } else {
-                    result[0] = kNumber;
-                    std::memcpy(result + 1, &accumulator, sizeof accumulator);
+                    Numbers::write(result, accumulator);
                 }
                 return kOk;
         }
     }
+}
+
+}  // namespace
+
+std::size_t plan_program(Instruction* code, std::size_t count, const std::uint8_t* block, PlanStep* out,
+                         std::size_t room) {
+    Typing typing;
+    if (!typing.type(code, count, block)) return 0;
+    Planner planner(code, typing, out, room);
+    if (!planner.plan(count)) return 0;
+    for (std::size_t j = 0; j < count; ++j)
+        if (code[j].op == Op::Fetch) code[j].index = typing.of(static_cast<int>(j));
+    return planner.steps();
+}
+
+Status run_plan(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
+    if (!text_numbers()) return run_with<PlanDoubles>(ctx, program, result);
+    return run_with<PlanScaled>(ctx, program, result);
 }
 
 }  // namespace fcl
