@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "decimal_fixture.h"
 #include "executor/scaled_number.h"
@@ -168,6 +169,31 @@ TEST_F(ScaledNumberTest, ArithmeticIsTheBackends) {
     EXPECT_FALSE(scaled::div(100000000, 0, r));
     ASSERT_TRUE(scaled::div(-750000000, 200000000, r));
     EXPECT_EQ(r, -375000000);
+}
+
+// A short number's payload text written straight from its units is the text of the backend's
+// number of them, under either backend.
+TEST_F(ScaledNumberTest, UnitsTextIsTheBackendsText) {
+    std::mt19937_64 rng(13);
+    std::vector<std::int64_t> units = {0, 1, -1, scaled::kUnit - 1, scaled::kUnit, -scaled::kUnit - 1,
+                                       scaled::kLimit - 1, 1 - scaled::kLimit, 120 * scaled::kUnit, 350000000};
+    for (int i = 0; i < 100000; ++i) {
+        const auto s = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(scaled::kLimit));
+        const std::int64_t scale = std::int64_t{1} << (rng() % 4 * 9);  // 1, 512, 2^18, 2^27: zeros in either limb
+        units.push_back(rng() & 1 ? -(s / scale * scale) : s % (scale * 1000));
+    }
+    for (const std::int32_t type : {kDecimalBackendType, 0}) {
+        NumSetup(type);
+        for (const std::int64_t s : units) {
+            char direct[kUnitsTextSize];
+            const std::size_t length = backend().units_to_str(s, direct);
+            char text[FCL_NUM_TEXT_MAX];
+            const Bytes x = from_units(s);
+            NumToStr(x.b, text, FCL_NUM_FULL, -1);
+            ASSERT_STREQ(direct, text) << s << " under backend " << type;
+            ASSERT_EQ(length, std::strlen(text)) << s;
+        }
+    }
 }
 
 }  // namespace

@@ -144,9 +144,7 @@ struct BackendNumbers {
     static bool is_zero(Number& a) { return a.scaled != kNotScaled ? a.scaled == 0 : backend().is_zero(a.bytes) != 0; }
     static std::uint16_t write(std::uint8_t* out, const Number& a) {
         if (a.scaled == kNotScaled) return write_number_backend(out, a.bytes);
-        alignas(8) std::uint8_t number[kNumberSize];
-        backend().from_units(number, a.scaled);
-        return write_number_backend(out, number);
+        return write_units_backend(out, a.scaled);
     }
     // A handler's number text stays as the handler wrote it.
     static bool hold_result(const std::uint8_t*, Number&) { return false; }

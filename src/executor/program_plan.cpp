@@ -232,11 +232,7 @@ struct PlanScaled {
     }
     static int order(Number a, Number b) { return (a > b) - (a < b); }
     static Number negated(Number a) { return -a; }
-    static void write(std::uint8_t* result, Number a) {
-        alignas(8) std::uint8_t number[kNumberSize];
-        backend().from_units(number, a);
-        write_number_backend(result, number);
-    }
+    static void write(std::uint8_t* result, Number a) { write_units_backend(result, a); }
 };
 
 // The comparison handlers' order of two logicals: false before true.

@@ -173,6 +173,14 @@ std::uint16_t write_number_backend(std::uint8_t* out, const void* number) {
     return static_cast<std::uint16_t>(len + 2);
 }
 
+// The same room as write_number_backend's callers leave.
+static_assert(kUnitsTextSize <= kMaxStringText + 1);
+std::uint16_t write_units_backend(std::uint8_t* out, std::int64_t units) {
+    const std::size_t len = backend().units_to_str(units, reinterpret_cast<char*>(out + 1));
+    out[0] = kNumber;
+    return static_cast<std::uint16_t>(len + 2);
+}
+
 double number_as_double(const std::uint8_t* value, Context& ctx) {
     if (!text_numbers()) return read_raw<double>(value + 1);
     const Backend& b = backend();

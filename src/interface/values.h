@@ -39,6 +39,9 @@ std::uint16_t write_blank_value(std::uint8_t type_mask, std::uint8_t* out);
 std::uint16_t write_number_double(std::uint8_t* out, double value);
 std::uint16_t write_number_backend(std::uint8_t* out, const void* number);
 
+// As write_number_backend for the number from_units makes of units (|units| < 10^16).
+std::uint16_t write_units_backend(std::uint8_t* out, std::int64_t units);
+
 // Reads a number argument as a double, whatever the encoding (text is parsed by the backend).
 double number_as_double(const std::uint8_t* value, Context& ctx);
 

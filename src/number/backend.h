@@ -52,7 +52,13 @@ struct Backend {
     // round trips. For the library's own use (a text-number run's short numbers), not a Num
     // entry point.
     void (*from_units)(void* number, std::int64_t units);
+    // The payload text (to_str full form, digits -1) of that number, written to out (room for
+    // kUnitsTextSize bytes) without making the number; returns its length. Also the library's.
+    std::size_t (*units_to_str)(std::int64_t units, char* out);
 };
+
+// Room for the payload text of a number of units below 10^16, NUL included.
+constexpr std::size_t kUnitsTextSize = 32;
 
 // The backends' constant tables, for install_backend only. The double backend has two,
 // differing only in the type code NumType reports.

@@ -203,6 +203,10 @@ void divide(Number& a, const Number& b);
 // Text, integers and doubles (decimal_write.cpp, decimal_read.cpp).
 // Writes the plain (style below 1), scientific (2147483647) or digit-string (any other) form.
 void write_text(const Number& x, char* out, std::size_t out_size, std::int32_t style);
+
+// The digit string of units * 10^-8 (|units| < 10^16), as write_text writes the number
+// from_units makes of it: at most 21 bytes with the NUL. Returns its length.
+std::size_t write_units(std::int64_t units, char* out);
 // Reads number text; what is not a number reads as zero or as its leading number.
 void read_text(Number& x, const char* text);
 void from_integer(Number& x, std::int32_t value);

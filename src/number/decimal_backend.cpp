@@ -397,10 +397,12 @@ void div(void* a, const void* b) {
     store(a, x);
 }
 
+std::size_t units_to_str(std::int64_t units, char* out) { return decimal::write_units(units, out); }
+
 }  // namespace
 
 extern constexpr Backend kDecimalBackend{kDecimalBackendType, static_cast<std::int32_t>(sizeof(decimal::Stored)), true, to_str, from_str,
                                          from_int, from_dbl, comp, is_zero, zero, min, max, neg, int_part, add,
-                                         sub, mul, div, from_units};
+                                         sub, mul, div, from_units, units_to_str};
 
 }  // namespace fcl

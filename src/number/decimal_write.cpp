@@ -281,4 +281,27 @@ void write_text(const Number& x, char* out, std::size_t out_size, std::int32_t s
     write_bounced(x, out, out_size, style);
 }
 
+// The number is one limb (the whole part, exponent 0, when the fraction limb is zero; the
+// fraction limb, exponent -1, when the whole part is zero) or the two limbs at exponent -1.
+std::size_t write_units(std::int64_t units, char* out) {
+    const auto value = static_cast<std::uint64_t>(units);
+    const std::uint64_t magnitude = units < 0 ? 0 - value : value;
+    const auto whole = static_cast<std::uint32_t>(magnitude / kBase);
+    const auto fraction = static_cast<std::uint32_t>(magnitude % kBase);
+    char* p = out;
+    if (magnitude == 0) {
+        *p++ = '0';
+        *p = '\0';
+        return 1;
+    }
+    if (units < 0) *p++ = '-';
+    if (fraction == 0) {
+        p = put_limb_short(p, whole);
+        *p = '\0';
+        return static_cast<std::size_t>(p - out);
+    }
+    p = whole == 0 ? put_limb_short(p, fraction) : put_limb(put_limb_short(p, whole), fraction);
+    return static_cast<std::size_t>(end_digit_string(p, -1) - out);
+}
+
 }  // namespace fcl::decimal

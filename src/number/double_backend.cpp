@@ -48,6 +48,13 @@ void from_int(void* number, std::int32_t value) { store(number, static_cast<doub
 void from_dbl(void* number, double value) { store(number, value); }
 void from_units(void* number, std::int64_t units) { store(number, static_cast<double>(units) / 1e8); }
 
+std::size_t units_to_str(std::int64_t units, char* out) {
+    alignas(8) std::uint8_t number[sizeof(double)];
+    from_units(number, units);
+    to_str(number, out, kUnitsTextSize, kStyleFull, -1);
+    return std::strlen(out);
+}
+
 std::int32_t comp(const void* a, const void* b) {
     const double x = load(a);
     const double y = load(b);
@@ -75,8 +82,8 @@ void div(void* a, const void* b) { store(a, with_nan_rule(load(a), load(b), load
 }  // namespace
 
 extern constexpr Backend kDoubleBackend{0, 8, false, to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
-                                        min, max, neg, int_part, add, sub, mul, div, from_units};
+                                        min, max, neg, int_part, add, sub, mul, div, from_units, units_to_str};
 extern constexpr Backend kDoubleBackendType1{1, 8, false, to_str, from_str, from_int, from_dbl, comp, is_zero, zero,
-                                             min, max, neg, int_part, add, sub, mul, div, from_units};
+                                             min, max, neg, int_part, add, sub, mul, div, from_units, units_to_str};
 
 }  // namespace fcl
