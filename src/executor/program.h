@@ -5,8 +5,9 @@
 // (or logicals) and through their handlers otherwise. Its generic steps work on the walk's own
 // operand stack and value area; in text-number mode a number's text may be written late there
 // (see program_run.cpp). A run first holds its numbers and logicals apart and writes them out
-// only when a handler or the generic steps need them (program_held.cpp). Where the walk would
-// stop with a failure at an item, the program hands the run to the walk at that item.
+// only when a handler or the generic steps need them (program_held.cpp); a formula without
+// calls whose types are known beforehand runs by its plan instead (program_plan.cpp). Where the
+// walk would stop with a failure at an item, the program hands the run to the walk at that item.
 //
 // Programs live in the context's program banks (the parser stacks, idle while formulas run),
 // next to a copy of the block they were decoded from, which a run compares with its block.

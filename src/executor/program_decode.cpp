@@ -126,7 +126,8 @@ std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::u
     std::size_t steps = 0;
     const auto scaled = [&](const Instruction& in) { return !in.kept || numbers[in.kept - 1].scaled != kNotScaled; };
     if (last.op == Op::End && (!text || (keep_literals && std::all_of(code, code + count, scaled))))
-        steps = plan_program(code, count, block, reinterpret_cast<PlanStep*>(out + size), (room - size) / sizeof(PlanStep));
+        steps = plan_program(code, count, block, reinterpret_cast<PlanStep*>(out + size),
+                             (room - size) / sizeof(PlanStep));
     const std::size_t plan_at = size;
     size += steps * sizeof(PlanStep);
     new (out) ProgramHeader{static_cast<std::uint16_t>(size), static_cast<std::uint16_t>(length),

@@ -417,7 +417,8 @@ Status resume_planned(Context& ctx, const ProgramHeader& program, std::size_t at
         const int below = d - 1;
         const bool spilled = below < values.spilled;
         const bool accumulator = below == values.spilled;
-        hold_planned(spilled ? values.numbers[below] : accumulator ? values.accumulator : values.operand, held.number[d]);
+        const Number number = spilled ? values.numbers[below] : accumulator ? values.accumulator : values.operand;
+        hold_planned(number, held.number[d]);
         held.truth[d] = spilled ? values.truths[below] : accumulator ? values.truth : values.operand_truth;
     }
     if (has_answer) return resume_with_answer(ctx, program, held, depth, at, type_word, result);
