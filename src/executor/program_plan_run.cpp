@@ -29,9 +29,9 @@ struct PlanDoubles {
     static Number literal(const Context& ctx, const ProgramHeader&, const PlanStep& step) {
         return payload_double(ctx.code_copy + step.item);
     }
+    // Left as it was where not done here: a division by zero is the handler's to report.
     template <Op op>
     static bool arithmetic(Number& a, Number b) {
-        // A division by zero is the handler's to report.
         if (op == Op::Div && b == 0.0) return false;
         a = double_arithmetic(op, a, b);
         return true;
@@ -66,13 +66,17 @@ struct PlanScaled {
         const std::size_t push = step.op == PlanOp::Load ? step.at : step.at - 1u;
         return program.kept_number(program.instructions()[push].kept).scaled;
     }
-    // Exact where done, so the very number the backend gives.
+    // Exact where done, so the very number the backend gives; left as it was where not.
     template <Op op>
     static bool arithmetic(Number& a, Number b) {
-        if constexpr (op == Op::Add) return scaled::add(a, b, a);
-        else if constexpr (op == Op::Sub) return scaled::sub(a, b, a);
-        else if constexpr (op == Op::Mul) return scaled::mul(a, b, a);
-        else return scaled::div(a, b, a);
+        Number r = 0;
+        bool done = false;
+        if constexpr (op == Op::Add) done = scaled::add(a, b, r);
+        else if constexpr (op == Op::Sub) done = scaled::sub(a, b, r);
+        else if constexpr (op == Op::Mul) done = scaled::mul(a, b, r);
+        else done = scaled::div(a, b, r);
+        if (done) a = r;
+        return done;
     }
     static int order(Number a, Number b) { return (a > b) - (a < b); }
     static Number negated(Number a) { return -a; }
@@ -102,10 +106,13 @@ Status run_with(Context& ctx, const ProgramHeader& program, std::uint8_t* result
         const PlanValues<Number> values{numbers, truths, spilled, accumulator, truth, taken, taken_truth};
         return resume_plan(ctx, program, at, values, has_answer, type_word, result);
     };
-    const auto compare = [&](const PlanStep& step) {
-        return step.logical() ? order_of(truth, operand_truth) : Numbers::order(accumulator, operand);
+    // An operation not done here, its operands as they were.
+    const PlanStep* step = program.plan();
+    const auto refused = [&] { return hand_over(step->at, false, 0, operand, operand_truth); };
+    const auto compare = [&] {
+        return step->logical() ? order_of(truth, operand_truth) : Numbers::order(accumulator, operand);
     };
-    for (const PlanStep* step = program.plan();; ++step) {
+    for (;; ++step) {
         if (step->source == Source::Field) {
             std::uint16_t type_word = 0;
             if (const Status status = ask_for_field(ctx, callback, ctx.code_copy + step->item, &type_word);
@@ -134,29 +141,16 @@ Status run_with(Context& ctx, const ProgramHeader& program, std::uint8_t* result
                 truths[spilled] = truth;
                 ++spilled;
                 break;
-            // An operation not done here leaves both operands as they were.
-            case PlanOp::Add:
-                if (Number a = accumulator; Numbers::template arithmetic<Op::Add>(a, operand)) accumulator = a;
-                else return hand_over(step->at, false, 0, operand, operand_truth);
-                break;
-            case PlanOp::Sub:
-                if (Number a = accumulator; Numbers::template arithmetic<Op::Sub>(a, operand)) accumulator = a;
-                else return hand_over(step->at, false, 0, operand, operand_truth);
-                break;
-            case PlanOp::Mul:
-                if (Number a = accumulator; Numbers::template arithmetic<Op::Mul>(a, operand)) accumulator = a;
-                else return hand_over(step->at, false, 0, operand, operand_truth);
-                break;
-            case PlanOp::Div:
-                if (Number a = accumulator; Numbers::template arithmetic<Op::Div>(a, operand)) accumulator = a;
-                else return hand_over(step->at, false, 0, operand, operand_truth);
-                break;
-            case PlanOp::Eq: truth = compare(*step) == 0; break;
-            case PlanOp::Ne: truth = compare(*step) != 0; break;
-            case PlanOp::Le: truth = compare(*step) <= 0; break;
-            case PlanOp::Ge: truth = compare(*step) >= 0; break;
-            case PlanOp::Lt: truth = compare(*step) < 0; break;
-            case PlanOp::Gt: truth = compare(*step) > 0; break;
+            case PlanOp::Add: if (Numbers::template arithmetic<Op::Add>(accumulator, operand)) break; return refused();
+            case PlanOp::Sub: if (Numbers::template arithmetic<Op::Sub>(accumulator, operand)) break; return refused();
+            case PlanOp::Mul: if (Numbers::template arithmetic<Op::Mul>(accumulator, operand)) break; return refused();
+            case PlanOp::Div: if (Numbers::template arithmetic<Op::Div>(accumulator, operand)) break; return refused();
+            case PlanOp::Eq: truth = compare() == 0; break;
+            case PlanOp::Ne: truth = compare() != 0; break;
+            case PlanOp::Le: truth = compare() <= 0; break;
+            case PlanOp::Ge: truth = compare() >= 0; break;
+            case PlanOp::Lt: truth = compare() < 0; break;
+            case PlanOp::Gt: truth = compare() > 0; break;
             case PlanOp::And: truth = truth && operand_truth; break;
             case PlanOp::Or: truth = truth || operand_truth; break;
             case PlanOp::Neg: accumulator = Numbers::negated(accumulator); break;
