@@ -76,13 +76,13 @@ const ProgramHeader* append(Context& ctx, unsigned which, std::size_t length, bo
     return remember(ctx, which, at);
 }
 
-// Copies length bytes of block to out and tells whether they equal kept, in one pass: the copy
-// and the comparison of a run's block cost about what either costs alone. A step is one
-// Chunk, the last step overlapping the one before; a vector type, so that a 16-byte step is
-// one load, one store and one comparison.
+// Tells whether length bytes of block equal kept and, with an `out`, copies them there in the
+// same pass: the copy and the comparison of a run's block cost about what either costs alone.
+// A step is one Chunk, the last step overlapping the one before; a vector type, so that a
+// 16-byte step is one load (and one store) and one comparison.
 template <class Chunk>
-[[gnu::always_inline]] inline bool copy_comparing_by(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
-                       const std::uint8_t* __restrict kept, std::size_t length) {
+[[gnu::always_inline]] inline bool compare_by(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
+                                              const std::uint8_t* __restrict kept, std::size_t length) {
     constexpr std::size_t kStep = sizeof(Chunk);
     Chunk differ{};
     const auto step = [&](std::size_t at) {
@@ -90,7 +90,7 @@ template <class Chunk>
         Chunk other;
         std::memcpy(&word, block + at, kStep);
         std::memcpy(&other, kept + at, kStep);
-        std::memcpy(out + at, &word, kStep);
+        if (out) std::memcpy(out + at, &word, kStep);
         differ |= word ^ other;
     };
     // Most formulas take at most two steps: those without the loop.
@@ -111,11 +111,11 @@ using Chunk16 [[gnu::vector_size(16)]] = std::uint64_t;
 
 // Every block a run takes is longer than its header, so at least four bytes long.
 static_assert(kCodeHeaderSize >= 4);
-[[gnu::always_inline]] inline bool copy_comparing(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
-                                                  const std::uint8_t* __restrict kept, std::size_t length) {
-    if (length >= 16) return copy_comparing_by<Chunk16>(out, block, kept, length);
-    if (length >= 8) return copy_comparing_by<std::uint64_t>(out, block, kept, length);
-    return copy_comparing_by<std::uint32_t>(out, block, kept, length);
+[[gnu::always_inline]] inline bool compare(std::uint8_t* __restrict out, const std::uint8_t* __restrict block,
+                                           const std::uint8_t* __restrict kept, std::size_t length) {
+    if (length >= 16) return compare_by<Chunk16>(out, block, kept, length);
+    if (length >= 8) return compare_by<std::uint64_t>(out, block, kept, length);
+    return compare_by<std::uint32_t>(out, block, kept, length);
 }
 
 // The program of the block already in ctx.code_copy, found in the banks or decoded there.
@@ -147,7 +147,7 @@ const ProgramHeader* find_program(Context& ctx, std::size_t length) {
         const std::size_t next = first.last - 1u + entry_at(home, first.last - 1u)->size;
         const ProgramHeader* program = next < read_header(home).used ? entry_at(home, next) : nullptr;
         if (program && program->block_length == length && program->numbers == numbers_key()) {
-            if (copy_comparing(ctx.code_copy, block, program->block(), length))
+            if (compare(ctx.code_copy, block, program->block(), length))
                 return remember(ctx, first.last_bank, next);
             return find_program(ctx, length);
         }
@@ -158,13 +158,15 @@ const ProgramHeader* find_program(Context& ctx, std::size_t length) {
 
 }  // namespace
 
-// First guess: the program found last, for a host that runs one formula over and over.
+// First guess: the program found last, for a host that runs one formula over and over. Its
+// block is still the one in ctx.code_copy (each run leaves its program's block there, and a
+// compile, which writes over it, drops every program), so the same block again needs no copy.
 const ProgramHeader* take_program(Context& ctx, const std::uint8_t* block, std::size_t length) {
     const BankHeader first = read_header(ctx.program_bank0);
     if (first.last != 0) {
         const ProgramHeader* last = entry_at(bank(ctx, first.last_bank), first.last - 1u);
         if (last->block_length == length && last->numbers == numbers_key() &&
-            copy_comparing(ctx.code_copy, block, last->block(), length))
+            compare(nullptr, block, ctx.code_copy, length))
             return last;
     }
     return take_program_searching(ctx, block, length);

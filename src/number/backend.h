@@ -53,15 +53,16 @@ struct Backend {
     // entry point.
     void (*from_units)(void* number, std::int64_t units);
     // The payload text (to_str full form, digits -1) of that number, written to out (room for
-    // kUnitsTextSize bytes) without making the number; returns its length. Also the library's.
+    // kUnitsTextSize bytes) without making the number; returns its length. For the library's
+    // own use too.
     std::size_t (*units_to_str)(std::int64_t units, char* out);
 };
 
 // Room for the payload text of a number of units below 10^16, NUL included.
 constexpr std::size_t kUnitsTextSize = 32;
 
-// The backends' constant tables, for install_backend only. The double backend has two,
-// differing only in the type code NumType reports.
+// The backends' constant tables, for install_backend and the first current table only. The
+// double backend has two, differing only in the type code NumType reports.
 extern const Backend kDoubleBackend;
 extern const Backend kDoubleBackendType1;
 extern const Backend kDecimalBackend;
