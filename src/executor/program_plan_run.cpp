@@ -61,7 +61,8 @@ struct PlanScaled {
         }
         return type_word == ((FCL_RAW_TEXT << 8) | kNumber) && scaled::from_text(reinterpret_cast<const char*>(raw), n);
     }
-    // Planned only where every number literal is kept scaled; its Push is the step's item.
+    // Planned only where every number literal is kept scaled. The literal's Push is a Load's
+    // own instruction, else the one before the step's operator.
     static Number literal(const Context&, const ProgramHeader& program, const PlanStep& step) {
         const std::size_t push = step.op == PlanOp::Load ? step.at : step.at - 1u;
         return program.kept_number(program.instructions()[push].kept).scaled;
@@ -99,8 +100,8 @@ Status run_with(Context& ctx, const ProgramHeader& program, std::uint8_t* result
     Number operand = 0;
     bool truth = false;
     bool operand_truth = false;
-    // At a fetch nothing is held above the accumulator, and the operand is not read: left out,
-    // so that it is not kept across the host's call.
+    // The values held, with the operand the step took. A fetch hands over none: nothing is held
+    // above the accumulator there, and passing the operand would keep it across the host's call.
     const auto hand_over = [&](std::size_t at, bool has_answer, std::uint16_t type_word, Number taken,
                                bool taken_truth) {
         const PlanValues<Number> values{numbers, truths, spilled, accumulator, truth, taken, taken_truth};
