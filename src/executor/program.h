@@ -52,11 +52,13 @@ enum class Op : std::uint8_t {
 struct Instruction {
     std::uint16_t item;  // offset of the item in the block (End, Handover: where the walk is)
     Op op;
-    std::uint8_t index;  // operators and calls: the function index
-    std::uint16_t argc;  // operands an operator or call takes
-    std::uint16_t kept;  // a number literal's backend number: 1 + its place among the kept ones; 0 for none
+    std::uint8_t index;  // operators and calls: the function index; fields with a plan: the planned type
+    std::uint8_t argc;   // operands an operator or call takes
+    std::uint8_t kept;   // a number literal's backend number: 1 + its place among the kept ones; 0 for none
 };
-static_assert(sizeof(Instruction) == 8);
+static_assert(sizeof(Instruction) == 6);
+// The most number literals a program keeps (a block has room for about 170).
+constexpr std::size_t kMostKept = 255;
 
 // The type of the value an operator done in place gives.
 inline std::uint8_t type_given(Op op) { return op >= Op::Add && op <= Op::Neg ? kNumber : kLogical; }
@@ -119,21 +121,23 @@ struct PlanStep {
     PlanOp op;
     Source source;
     std::uint16_t answer;  // kRawByteLogical where the operands (Load: the value) are logicals, else kRawDoubleNumber
-    std::uint16_t item;    // Field, Literal: the item's offset in the block
-    std::uint16_t at;      // the instruction of the step's operator (Load: of its field or literal)
+    // Field: the item's offset in the block; Literal: its Push instruction; otherwise the
+    // instruction of the step's operator.
+    std::uint16_t ref;
 
     bool logical() const { return answer == kRawByteLogical; }
 };
-static_assert(sizeof(PlanStep) == 8);
+static_assert(sizeof(PlanStep) == 6);
 
+constexpr std::size_t round_up8(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
+
+// An entry: the header, the instructions, the block copy, the kept numbers (8-aligned), the plan.
 struct ProgramHeader {
-    std::uint16_t size;          // bytes of the entry: header, instructions, block copy, kept numbers, plan
+    std::uint16_t size;          // bytes of the entry, a multiple of 8
     std::uint16_t block_length;
     std::uint16_t count;         // instructions, the last one End or Handover
-    std::uint16_t numbers;       // the numbers it was decoded for: numbers_key()
-    std::uint16_t steps;         // plan steps, the last one End; 0 for no plan
-    std::uint16_t plan_at;       // where the plan starts in the entry
-    std::uint16_t unused[2];
+    std::uint8_t numbers;        // the numbers it was decoded for: numbers_key()
+    std::uint8_t steps;          // plan steps, the last one End; 0 for no plan
 
     const Instruction* instructions() const { return reinterpret_cast<const Instruction*>(this + 1); }
     const std::uint8_t* block() const {
@@ -141,20 +145,22 @@ struct ProgramHeader {
     }
     // The number literals, kept where the run holds backend numbers.
     const KeptNumber& kept_number(std::uint16_t kept) const {
-        const std::uint8_t* const numbers = block() + ((block_length + 7u) & ~7u);
-        return reinterpret_cast<const KeptNumber*>(numbers)[kept - 1u];
+        const std::size_t at = kept_numbers_at(count, block_length);
+        return reinterpret_cast<const KeptNumber*>(reinterpret_cast<const std::uint8_t*>(this) + at)[kept - 1u];
     }
     const PlanStep* plan() const {
-        return reinterpret_cast<const PlanStep*>(reinterpret_cast<const std::uint8_t*>(this) + plan_at);
+        const std::size_t at = size - round_up8(steps * sizeof(PlanStep));
+        return reinterpret_cast<const PlanStep*>(reinterpret_cast<const std::uint8_t*>(this) + at);
+    }
+    static constexpr std::size_t kept_numbers_at(std::size_t count, std::size_t block_length) {
+        return round_up8(sizeof(ProgramHeader) + count * sizeof(Instruction) + block_length);
     }
 };
-static_assert(sizeof(ProgramHeader) == 16);
+static_assert(sizeof(ProgramHeader) == 8);
 
 // What a program depends on besides its block: the number encoding (item sizes depend on it)
 // and, in text-number mode, the backend (its kept numbers are that backend's).
-inline std::uint16_t numbers_key() {
-    return text_numbers() ? static_cast<std::uint16_t>(1 + backend().type) : 0;
-}
+inline std::uint8_t numbers_key() { return text_numbers() ? static_cast<std::uint8_t>(1 + backend().type) : 0; }
 
 // Plans the program whose instructions (ending in End) are at code, for the block they were
 // decoded from, into out (8-aligned) of room for at most `room` steps. Returns the steps, 0 when

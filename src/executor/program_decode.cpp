@@ -42,8 +42,6 @@ consteval std::array<Op, kFunctionCount + 1> in_place_ops() {
 }
 constexpr std::array<Op, kFunctionCount + 1> kOpOfRecord = in_place_ops();
 
-constexpr std::size_t round_up8(std::size_t n) { return (n + 7) & ~std::size_t{7}; }
-
 // The instruction for the item at pos, with the stack depth before it; Op::None where the walk
 // stops with a failure: a full stack (after asking the host, for a reference), an unknown
 // function, a call without its arguments.
@@ -55,7 +53,8 @@ Instruction decode_item(const std::uint8_t* item, std::size_t pos, int depth) {
         if (!record || record->argc > depth) return in;
         in.op = kOpOfRecord[item[1]];
         in.index = item[1];
-        in.argc = record->argc;
+        static_assert(kMaxArgs <= 255);
+        in.argc = static_cast<std::uint8_t>(record->argc);
         return in;
     }
     if (depth < kMaxOperands) in.op = item[0] == kFieldRef || item[0] == kNameRef ? Op::Fetch : Op::Push;
@@ -85,10 +84,9 @@ std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::u
     // Where the run holds backend numbers, number literals are read once, here: every number
     // literal's Push keeps its number (a program without room for it is cut before it).
     const bool keep_literals = text && backend().payload_round_trips;
-    const std::size_t fixed = sizeof(ProgramHeader) + round_up8(length);
     // Room for `count` instructions and `kept` numbers.
     const auto fits = [&](std::size_t count, std::size_t kept) {
-        return fixed + count * sizeof(Instruction) + kept * sizeof(KeptNumber) <= room;
+        return ProgramHeader::kept_numbers_at(count, length) + kept * sizeof(KeptNumber) <= room && kept <= kMostKept;
     };
     if (!fits(1, 0)) return 0;
     auto* code = reinterpret_cast<Instruction*>(out + sizeof(ProgramHeader));
@@ -106,7 +104,7 @@ std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::u
             whole = false;
             break;
         }
-        if (keeps) in.kept = static_cast<std::uint16_t>(++kept);
+        if (keeps) in.kept = static_cast<std::uint8_t>(++kept);
         new (code + count++) Instruction(in);
         depth += in.op == Op::Push || in.op == Op::Fetch ? 1 : 1 - in.argc;
         pos += size;
@@ -115,24 +113,23 @@ std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::u
     last.item = static_cast<std::uint16_t>(pos);
     last.op = whole && depth == 1 ? Op::End : Op::Handover;
     new (code + count++) Instruction(last);
-    std::size_t size = fixed + count * sizeof(Instruction) + kept * sizeof(KeptNumber);
-    std::uint8_t* copy = out + sizeof(ProgramHeader) + count * sizeof(Instruction);
-    std::memcpy(copy, block, length);
-    auto* numbers = reinterpret_cast<KeptNumber*>(copy + round_up8(length));  // where kept_number looks
+    std::memcpy(out + sizeof(ProgramHeader) + count * sizeof(Instruction), block, length);
+    const std::size_t kept_at = ProgramHeader::kept_numbers_at(count, length);  // where kept_number looks
+    auto* numbers = reinterpret_cast<KeptNumber*>(out + kept_at);
     for (std::size_t i = 0; i < count; ++i)
         if (code[i].kept) new (numbers + code[i].kept - 1) KeptNumber(keep_literal(payload_text(block + code[i].item)));
+    std::size_t size = kept_at + kept * sizeof(KeptNumber);
     // A program that runs to End may have a plan, after everything else: in text-number mode
     // only where the run holds numbers scaled and every number literal is held so.
     std::size_t steps = 0;
     const auto scaled = [&](const Instruction& in) { return !in.kept || numbers[in.kept - 1].scaled != kNotScaled; };
-    if (last.op == Op::End && (!text || (keep_literals && std::all_of(code, code + count, scaled))))
-        steps = plan_program(code, count, block, reinterpret_cast<PlanStep*>(out + size),
-                             (room - size) / sizeof(PlanStep));
-    const std::size_t plan_at = size;
-    size += steps * sizeof(PlanStep);
+    if (last.op == Op::End && (!text || (keep_literals && std::all_of(code, code + count, scaled)))) {
+        const std::size_t most = std::min<std::size_t>((room - size) / sizeof(PlanStep), 255);
+        steps = plan_program(code, count, block, reinterpret_cast<PlanStep*>(out + size), most);
+    }
+    size += round_up8(steps * sizeof(PlanStep));
     new (out) ProgramHeader{static_cast<std::uint16_t>(size), static_cast<std::uint16_t>(length),
-                            static_cast<std::uint16_t>(count), numbers_key(), static_cast<std::uint16_t>(steps),
-                            static_cast<std::uint16_t>(plan_at), {}};
+                            static_cast<std::uint16_t>(count), numbers_key(), static_cast<std::uint8_t>(steps)};
     return size;
 }
 

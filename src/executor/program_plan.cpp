@@ -147,8 +147,7 @@ private:
         step.op = op;
         step.source = source;
         step.answer = typed >= 0 && typing_.of(typed) == kLogical ? kRawByteLogical : kRawDoubleNumber;
-        step.item = item >= 0 ? code_[item].item : 0;
-        step.at = static_cast<std::uint16_t>(at);
+        step.ref = static_cast<std::uint16_t>(source == Source::Field ? code_[item].item : item >= 0 ? item : at);
         out_[steps_++] = step;
         return true;
     }

@@ -26,8 +26,8 @@ struct PlanDoubles {
         std::memcpy(&n, raw, sizeof n);
         return true;
     }
-    static Number literal(const Context& ctx, const ProgramHeader&, const PlanStep& step) {
-        return payload_double(ctx.code_copy + step.item);
+    static Number literal(const Context& ctx, const ProgramHeader&, const Instruction& push) {
+        return payload_double(ctx.code_copy + push.item);
     }
     // Left as it was where not done here: a division by zero is the handler's to report.
     template <Op op>
@@ -61,11 +61,9 @@ struct PlanScaled {
         }
         return type_word == ((FCL_RAW_TEXT << 8) | kNumber) && scaled::from_text(reinterpret_cast<const char*>(raw), n);
     }
-    // Planned only where every number literal is kept scaled. The literal's Push is a Load's
-    // own instruction, else the one before the step's operator.
-    static Number literal(const Context&, const ProgramHeader& program, const PlanStep& step) {
-        const std::size_t push = step.op == PlanOp::Load ? step.at : step.at - 1u;
-        return program.kept_number(program.instructions()[push].kept).scaled;
+    // Planned only where every number literal is kept scaled.
+    static Number literal(const Context&, const ProgramHeader& program, const Instruction& push) {
+        return program.kept_number(push.kept).scaled;
     }
     // Exact where done, so the very number the backend gives; left as it was where not.
     template <Op op>
@@ -83,6 +81,22 @@ struct PlanScaled {
     static Number negated(Number a) { return -a; }
     static void write(std::uint8_t* result, Number a) { write_units_backend(result, a); }
 };
+
+// The instruction that fetches a step's field (the planner made sure there is one).
+std::size_t field_instruction(const ProgramHeader& program, std::uint16_t item) {
+    const Instruction* code = program.instructions();
+    std::size_t i = 0;
+    while (i + 1 < program.count && (code[i].op != Op::Fetch || code[i].item != item)) ++i;
+    return i;
+}
+
+// The instruction of a step's operator: a field's or literal's is the one after it.
+std::size_t operator_instruction(const ProgramHeader& program, const PlanStep& step) {
+    const std::size_t after = step.op == PlanOp::Load ? 0 : 1;
+    if (step.source == Source::Field) return field_instruction(program, step.ref) + after;
+    if (step.source == Source::Literal) return step.ref + after;
+    return step.ref;
+}
 
 // The comparison handlers' order of two logicals: false before true.
 int order_of(bool p, bool q) { return p - q; }
@@ -109,22 +123,26 @@ Status run_with(Context& ctx, const ProgramHeader& program, std::uint8_t* result
     };
     // An operation not done here, its operands as they were.
     const PlanStep* step = program.plan();
-    const auto refused = [&] { return hand_over(step->at, false, 0, operand, operand_truth); };
+    const auto refused = [&] {
+        return hand_over(operator_instruction(program, *step), false, 0, operand, operand_truth);
+    };
     const auto compare = [&] {
         return step->logical() ? order_of(truth, operand_truth) : Numbers::order(accumulator, operand);
     };
     for (;; ++step) {
-        if (step->source == Source::Field) {
+        const Source source = step->source;
+        if (source == Source::Field) {
             std::uint16_t type_word = 0;
-            if (const Status status = ask_for_field(ctx, callback, ctx.code_copy + step->item, &type_word);
+            if (const Status status = ask_for_field(ctx, callback, ctx.code_copy + step->ref, &type_word);
                 status != kOk)
                 return status;
             if (!Numbers::take(*step, type_word, ctx.result + kRawBufferOffset, operand, operand_truth))
-                return hand_over(step->op == PlanOp::Load ? step->at : step->at - 1u, true, type_word, 0, false);
-        } else if (step->source == Source::Literal) {
-            if (step->logical()) operand_truth = ctx.code_copy[step->item + 1] != 0;
-            else operand = Numbers::literal(ctx, program, *step);
-        } else if (step->source == Source::Spilled) {
+                return hand_over(field_instruction(program, step->ref), true, type_word, 0, false);
+        } else if (source == Source::Literal) {
+            const Instruction& push = program.instructions()[step->ref];
+            if (step->logical()) operand_truth = ctx.code_copy[push.item + 1] != 0;
+            else operand = Numbers::literal(ctx, program, push);
+        } else if (source == Source::Spilled) {
             // The spilled value is the left operand, the accumulator the right one.
             --spilled;
             operand = accumulator;
@@ -158,8 +176,8 @@ Status run_with(Context& ctx, const ProgramHeader& program, std::uint8_t* result
             case PlanOp::Not: truth = step->logical() ? !truth : accumulator == 0; break;
             case PlanOp::End:
                 if (!result) return kOk;
-                if (step->source == Source::Literal) {
-                    write_result(ctx.code_copy + step->item, result);
+                if (source == Source::Literal) {
+                    write_result(ctx.code_copy + program.instructions()[step->ref].item, result);
                 } else if (step->logical()) {
                     result[0] = kLogical;
                     result[1] = truth ? 1 : 0;
