@@ -114,7 +114,7 @@ constexpr std::uint16_t kRawByteLogical = (FCL_RAW_U8 << 8) | kLogical;
 // step and no step checks a type. A field answered with another type than planned (or, in
 // text-number mode, with a number that is not short), a division by zero, or a text-number
 // result that is not short hands the run to the generic steps at the instruction where the
-// held run would (run_plan in program_plan.cpp).
+// held run would (program_plan_run.cpp).
 enum class PlanOp : std::uint8_t { Load, Spill, Add, Sub, Mul, Div, Eq, Ne, Le, Ge, Lt, Gt, And, Or, Neg, Not, End };
 enum class Source : std::uint8_t { None, Field, Literal, Spilled };
 struct PlanStep {
