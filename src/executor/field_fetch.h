@@ -16,7 +16,7 @@ inline Status ask_for_field(Context& ctx, FCLFIELDPROC callback, const std::uint
     ctx.result[0] = 0;  // no valid value until the host answers
     raw[0] = 0;
     *type_word = item[0];
-    if ((callback(ctx.callback_data, reinterpret_cast<const char*>(item + 1), raw, type_word) & 0xFFFF) != 0)
+    if (call_host(callback, ctx.callback_data, reinterpret_cast<const char*>(item + 1), raw, type_word) != 0)
         return kCallbackFailed;
     // Texts the host left unterminated end at the raw buffer's last byte.
     raw[kRawBufferSize - 1] = 0;

@@ -81,12 +81,19 @@ static_assert(sizeof(void*) != 8 || (offsetof(Context, lex_pos) == FCL_CTX_LEX_P
                                      offsetof(Context, text) == FCL_CTX_TEXT),
               "the diagnostics fields stay where fclib.h says");
 
-// Calls the host's field callback. The low 16 bits of its answer are what the library reads:
-// 0 is success. Without a callback there is no host to answer, which is a failure (1005).
+// Calls a host's field callback (not null). The low 16 bits of its answer are what the library
+// reads: 0 is success.
+inline std::uint16_t call_host(FCLFIELDPROC callback, void* first, const char* name, void* raw,
+                               std::uint16_t* type_word) {
+    return static_cast<std::uint16_t>(callback(first, name, raw, type_word) & 0xFFFF);
+}
+
+// Calls the context's field callback. Without a callback there is no host to answer, which is a
+// failure (1005).
 inline std::uint16_t ask_host(const Context& ctx, void* first, const char* name, void* raw,
                               std::uint16_t* type_word) {
     if (!ctx.callback) return FCL_E_CALLBACK;
-    return static_cast<std::uint16_t>(ctx.callback(first, name, raw, type_word) & 0xFFFF);
+    return call_host(ctx.callback, first, name, raw, type_word);
 }
 
 // The process-wide context used by FCLCOMPILE and FCLEXECUTE.

@@ -295,13 +295,9 @@ std::size_t write_units(std::int64_t units, char* out) {
         return 1;
     }
     if (units < 0) *p++ = '-';
-    if (fraction == 0) {
-        p = put_limb_short(p, whole);
-        *p = '\0';
-        return static_cast<std::size_t>(p - out);
-    }
-    p = whole == 0 ? put_limb_short(p, fraction) : put_limb(put_limb_short(p, whole), fraction);
-    return static_cast<std::size_t>(end_digit_string(p, -1) - out);
+    if (fraction == 0) p = put_limb_short(p, whole);
+    else p = whole == 0 ? put_limb_short(p, fraction) : put_limb(put_limb_short(p, whole), fraction);
+    return static_cast<std::size_t>(end_digit_string(p, fraction == 0 ? 0 : -1) - out);
 }
 
 }  // namespace fcl::decimal
