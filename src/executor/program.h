@@ -117,15 +117,25 @@ constexpr std::uint16_t kRawByteLogical = (FCL_RAW_U8 << 8) | kLogical;
 // held run would (program_plan_run.cpp).
 enum class PlanOp : std::uint8_t { Load, Spill, Add, Sub, Mul, Div, Eq, Ne, Le, Ge, Lt, Gt, And, Or, Neg, Not, End };
 enum class Source : std::uint8_t { None, Field, Literal, Spilled };
+// A step's operand and operator as one number, so that a run dispatches once per step.
+constexpr std::size_t kPlanOps = static_cast<std::size_t>(PlanOp::End) + 1;
+constexpr std::size_t kStepKinds = 4 * kPlanOps;
+constexpr std::uint8_t step_kind(Source source, PlanOp op) {
+    return static_cast<std::uint8_t>(static_cast<std::size_t>(source) * kPlanOps + static_cast<std::size_t>(op));
+}
+constexpr Source source_of_kind(std::size_t kind) { return static_cast<Source>(kind / kPlanOps); }
+constexpr PlanOp op_of_kind(std::size_t kind) { return static_cast<PlanOp>(kind % kPlanOps); }
 struct PlanStep {
-    PlanOp op;
-    Source source;
+    std::uint8_t kind;     // step_kind(source, op)
+    std::uint8_t spare;    // keeps answer 2-aligned
     std::uint16_t answer;  // kRawByteLogical where the operands (Load: the value) are logicals, else kRawDoubleNumber
     // Field: the item's offset in the block; Literal: its Push instruction; otherwise the
     // instruction of the step's operator.
     std::uint16_t ref;
 
     bool logical() const { return answer == kRawByteLogical; }
+    Source source() const { return source_of_kind(kind); }
+    PlanOp op() const { return op_of_kind(kind); }
 };
 static_assert(sizeof(PlanStep) == 6);
 
@@ -176,9 +186,13 @@ Status run_plan(Context& ctx, const ProgramHeader& program, std::uint8_t* result
 // accumulator, then the operand it took, as the instructions up to `at` leave them on the stack.
 // Numbers are doubles, or scaled numbers in text-number mode.
 template <class Number>
+struct PlanSpills {
+    Number numbers[kMaxOperands + 1];
+    bool truths[kMaxOperands + 1];
+};
+template <class Number>
 struct PlanValues {
-    const Number* numbers;
-    const bool* truths;
+    const PlanSpills<Number>* spills;
     int spilled;
     Number accumulator;
     bool truth;

@@ -382,7 +382,6 @@ Status run_held(Context& ctx, const ProgramHeader& program, std::uint8_t* result
 }  // namespace
 
 Status run_held_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
-    if (program.steps && ctx.callback) return run_plan(ctx, program, result);
     if (!text_numbers()) return run_held<DoubleNumbers>(ctx, program, result);
     return run_held<BackendNumbers>(ctx, program, result);
 }
@@ -398,6 +397,8 @@ void hold_planned(std::int64_t value, BackendNumbers::Number& n) { n.scaled = va
 template <class Numbers, class Number>
 Status resume_planned(Context& ctx, const ProgramHeader& program, std::size_t at, const PlanValues<Number>& values,
                       bool has_answer, std::uint16_t type_word, std::uint8_t* result) {
+    // A plan's run leaves the operand stack alone until it hands over.
+    reset_operands(ctx);
     const Instruction* code = program.instructions();
     Held<Numbers> held;
     int depth = 0;
@@ -417,9 +418,9 @@ Status resume_planned(Context& ctx, const ProgramHeader& program, std::size_t at
         const int below = d - 1;
         const bool spilled = below < values.spilled;
         const bool accumulator = below == values.spilled;
-        const Number number = spilled ? values.numbers[below] : accumulator ? values.accumulator : values.operand;
+        const Number number = spilled ? values.spills->numbers[below] : accumulator ? values.accumulator : values.operand;
         hold_planned(number, held.number[d]);
-        held.truth[d] = spilled ? values.truths[below] : accumulator ? values.truth : values.operand_truth;
+        held.truth[d] = spilled ? values.spills->truths[below] : accumulator ? values.truth : values.operand_truth;
     }
     if (has_answer) return resume_with_answer(ctx, program, held, depth, at, type_word, result);
     return resume(ctx, program, held, depth, at, result);

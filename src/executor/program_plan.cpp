@@ -144,8 +144,7 @@ private:
         if (steps_ == room_) return false;
         const int typed = item >= 0 ? item : op == PlanOp::Spill ? -1 : typing_.right(at);
         PlanStep step{};
-        step.op = op;
-        step.source = source;
+        step.kind = step_kind(source, op);
         step.answer = typed >= 0 && typing_.of(typed) == kLogical ? kRawByteLogical : kRawDoubleNumber;
         step.ref = static_cast<std::uint16_t>(source == Source::Field ? code_[item].item : item >= 0 ? item : at);
         out_[steps_++] = step;

@@ -118,10 +118,13 @@ Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::u
     }
     // A run takes the formula's decoded program; it decodes on first sight.
     const ProgramHeader* program = take_program(ctx, code, length);
-    // Numbers are held apart wherever a number's text need not be read back at every step.
-    const Status status = !program                                         ? run_walk(ctx, length, result)
-                          : !text_numbers() || backend().payload_round_trips ? run_held_program(ctx, *program, result)
-                                                                             : run_program(ctx, *program, result);
+    // Numbers are held apart wherever a number's text need not be read back at every step; a
+    // plan holds them in the fewest steps.
+    const bool held = !text_numbers() || backend().payload_round_trips;
+    const Status status = !program                             ? run_walk(ctx, length, result)
+                          : !held                              ? run_program(ctx, *program, result)
+                          : program->steps && callback         ? run_plan(ctx, *program, result)
+                                                               : run_held_program(ctx, *program, result);
     if (status != kOk && result) write_blank_value(ctx.code_copy[0], result);
     return status;
 }
