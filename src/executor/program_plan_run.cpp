@@ -233,10 +233,13 @@ Status run_with(Context& ctx, const ProgramHeader& program, std::uint8_t* result
                 }
                 return false;
             }
+            // Each step moves on itself, so that it jumps straight back to the dispatch.
+            ++step;
             return true;
         }
     };
-    while (dispatch(step->kind, run_step, std::make_index_sequence<kStepKinds>{})) ++step;
+    while (dispatch(step->kind, run_step, std::make_index_sequence<kStepKinds>{})) {
+    }
     return stop;
 }
 
