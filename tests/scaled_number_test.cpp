@@ -135,9 +135,13 @@ TEST_F(ScaledNumberTest, ArithmeticIsTheBackends) {
     std::mt19937_64 rng(11);
     const std::int64_t scales[] = {1, 100, 1000000, 100000000, 10000000000};
     int refused = 0;
+    int taken[4] = {};
     for (int i = 0; i < 100000; ++i) {
         const auto pick = [&] {
-            const auto s = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(scaled::kLimit));
+            // Of 1 to 16 digits, so that many products and quotients fit too.
+            std::uint64_t bound = 10;
+            for (auto digits = rng() % 16; digits > 0; --digits) bound *= 10;
+            const auto s = static_cast<std::int64_t>(rng() % bound);
             const std::int64_t scale = scales[rng() % 5];
             const std::int64_t rounded = s / scale * scale;  // with trailing zeros, often exact
             return rng() & 1 ? -rounded : rounded;
@@ -146,24 +150,28 @@ TEST_F(ScaledNumberTest, ArithmeticIsTheBackends) {
         const std::int64_t b = pick();
         const Bytes y = from_units(b);
         using Held = bool (*)(std::int64_t, std::int64_t, std::int64_t&);
-        const auto expect = [&](Held held, void (*op)(void*, const void*)) {
+        const auto expect = [&](int k, Held held, void (*op)(void*, const void*)) {
             std::int64_t r = 0;
             if (!held(a, b, r)) {
                 ++refused;
                 return;
             }
+            ++taken[k];
             Bytes x = from_units(a);
             op(x.b, y.b);
             ASSERT_EQ(digits(from_units(r)), digits(x)) << a << " " << b;
         };
-        expect(scaled::add, NumAdd);
-        expect(scaled::sub, NumSub);
-        expect(scaled::mul, NumMul);
-        if (b != 0) expect(scaled::div, NumDiv);
+        expect(0, scaled::add, NumAdd);
+        expect(1, scaled::sub, NumSub);
+        expect(2, scaled::mul, NumMul);
+        if (b != 0) expect(3, scaled::div, NumDiv);
     }
     EXPECT_GT(refused, 1000);
+    for (const int count : taken) EXPECT_GT(count, 10000);
     std::int64_t r = 0;
     EXPECT_FALSE(scaled::mul(12345678, 10000001, r));  // 0.12345678 * 0.10000001 has 16 fraction digits
+    EXPECT_FALSE(scaled::mul(100000001, 1, r));        // 1.00000001 * 0.00000001 has 16 too
+    EXPECT_FALSE(scaled::mul(1000000000000, -1000000000000, r));  // 10^4 * -10^4 has nine integer digits
     EXPECT_FALSE(scaled::add(scaled::kLimit - 1, 1, r));
     EXPECT_FALSE(scaled::div(100000000, 300000000, r));  // 1 / 3
     EXPECT_FALSE(scaled::div(100000000, 0, r));

@@ -139,26 +139,34 @@ bool from_text(const char* text, std::int64_t& s) {
     return true;
 }
 
-// With x = x1 * 10^8 + x0 and y likewise, x * y / 10^8 is x1 * y1 * 10^8 + x1 * y0 + x0 * y1 +
-// x0 * y0 / 10^8: whole when x0 * y0 is a multiple of 10^8, and each term fits a word once
-// x1 * y1 is below 10^8.
+// x * y / 10^8, whole when x * y is a multiple of 10^8 = 2^8 * 5^8: its low 8 bits are 0 and
+// what is left, m, is a multiple of 5^8. For odd d, m * d^-1 mod 2^128 is m / d when d divides
+// m and above (2^128 - 1) / d, far above any held number, when it does not; so one product
+// divides, and the limit check refuses both a product that does not fit and one that is not
+// whole.
+__extension__ using Wide = unsigned __int128;
+constexpr Wide kFivePower = 390'625;  // 5^8
+constexpr Wide kFivePowerInverse = [] {
+    Wide inverse = kFivePower;  // right in its low 3 bits; each step doubles the right bits
+    for (int i = 0; i < 6; ++i) inverse *= 2 - kFivePower * inverse;
+    return inverse;
+}();
+static_assert(kFivePower * kFivePowerInverse == 1);
+static_assert(~Wide{0} / kFivePower > static_cast<std::uint64_t>(kLimit));
+
 bool mul(std::int64_t a, std::int64_t b, std::int64_t& r) {
-    constexpr auto kWordUnit = static_cast<std::uint64_t>(kUnit);
-    const std::uint64_t x = magnitude_of(a);
-    const std::uint64_t y = magnitude_of(b);
-    const std::uint64_t x1 = x / kWordUnit, x0 = x % kWordUnit, y1 = y / kWordUnit, y0 = y % kWordUnit;
-    const std::uint64_t low = x0 * y0;
-    if (low % kWordUnit != 0 || x1 * y1 >= kWordUnit) return false;
-    const std::uint64_t product = x1 * y1 * kWordUnit + x1 * y0 + x0 * y1 + low / kWordUnit;
-    if (product >= static_cast<std::uint64_t>(kLimit)) return false;
-    r = (a < 0) != (b < 0) ? -static_cast<std::int64_t>(product) : static_cast<std::int64_t>(product);
+    const Wide p = static_cast<Wide>(magnitude_of(a)) * magnitude_of(b);
+    if ((static_cast<std::uint64_t>(p) & 0xFF) != 0) return false;
+    const Wide quotient = (p >> 8) * kFivePowerInverse;
+    if (quotient >= static_cast<std::uint64_t>(kLimit)) return false;
+    const auto product = static_cast<std::int64_t>(quotient);
+    r = (a < 0) != (b < 0) ? -product : product;
     return true;
 }
 
 // The quotient is whole in units when a * 10^8 is a multiple of b.
 bool div(std::int64_t a, std::int64_t b, std::int64_t& r) {
     if (b == 0) return false;
-    __extension__ using Wide = unsigned __int128;
     const Wide dividend = static_cast<Wide>(magnitude_of(a)) * static_cast<std::uint64_t>(kUnit);
     const std::uint64_t divisor = magnitude_of(b);
     const Wide quotient = dividend / divisor;
