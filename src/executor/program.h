@@ -182,14 +182,16 @@ std::size_t plan_program(Instruction* code, std::size_t count, const std::uint8_
 // Runs a program's plan (with a callback). Results and failures as run_program.
 Status run_plan(Context& ctx, const ProgramHeader& program, std::uint8_t* result);
 
-// The values of a plan's run where it hands over, bottom first: the spilled ones, then the
-// accumulator, then the operand it took, as the instructions up to `at` leave them on the stack.
-// Numbers are doubles, or scaled numbers in text-number mode.
+// The values a plan's run has spilled below its accumulator, bottom first.
 template <class Number>
 struct PlanSpills {
     Number numbers[kMaxOperands + 1];
     bool truths[kMaxOperands + 1];
 };
+
+// The values of a plan's run where it hands over, bottom first: the spilled ones, then the
+// accumulator, then the operand it took, as the instructions up to `at` leave them on the stack.
+// Numbers are doubles, or scaled numbers in text-number mode.
 template <class Number>
 struct PlanValues {
     const PlanSpills<Number>* spills;

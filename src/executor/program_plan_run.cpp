@@ -223,7 +223,7 @@ Status run_with(Context& ctx, const ProgramHeader& program, std::uint8_t* result
             } else {
                 stop = kOk;
                 if (!result) return false;
-                if (source == Source::Literal) {
+                if constexpr (source == Source::Literal) {
                     write_result(ctx.code_copy + program.instructions()[step->ref].item, result);
                 } else if (step->logical()) {
                     result[0] = kLogical;
