@@ -48,6 +48,10 @@ const char* const kFormulas[] = {
     "STR([N1], 10, 2) + FORMAT([N1], \"ZZ,ZZ9.99\")",
     // Numbers waiting for their text while long strings fill the value area.
     "[N1] + [N2] * ([N1] - LEN([S1] + [S1] + [S1] + [S1] + [S1] + [S1] + [S1])) / ([N2] + [N1] * [N2])",
+    // IF choosing fields, literals, values spilled below and logicals, nested.
+    "IF(L1, [N1], 1.5) * IF([N1] > N2, N2, -1)",
+    "IF([N1] = 0, L1, L2) AND IF(L1, L2, [N1] < 2)",
+    "LEN(IF(L2, [S1], S2)) + IF(L1, IF(L2, [N1], 2), [N2] + 1)",
 };
 constexpr int kFormulaCount = static_cast<int>(sizeof kFormulas / sizeof kFormulas[0]);
 

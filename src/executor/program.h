@@ -1,13 +1,14 @@
 // Decoded programs: a compiled formula decoded once into one instruction an item, so that a run
 // does not measure, classify and look up each item again. A program runs item for item as the
 // walk does (the same handler calls, the same requests to the host, the same result), with the
-// arithmetic, comparison and logical operators done in place when their operands are numbers
-// (or logicals) and through their handlers otherwise. Its generic steps work on the walk's own
-// operand stack and value area; in text-number mode a number's text may be written late there
-// (see program_run.cpp). A run first holds its numbers and logicals apart and writes them out
-// only when a handler or the generic steps need them (program_held.cpp); a formula without
-// calls whose types are known beforehand runs by its plan instead (program_plan.cpp). Where the
-// walk would stop with a failure at an item, the program hands the run to the walk at that item.
+// arithmetic, comparison and logical operators and IF done in place when their operands are
+// numbers (or logicals) and through their handlers otherwise. Its generic steps work on the
+// walk's own operand stack and value area; in text-number mode a number's text may be written
+// late there (see program_run.cpp). A run first holds its numbers and logicals apart and writes
+// them out only when a handler or the generic steps need them (program_held.cpp); a formula
+// without other calls whose types are known beforehand runs by its plan instead
+// (program_plan.cpp). Where the walk would stop with a failure at an item, the program hands the
+// run to the walk at that item.
 //
 // Programs live in the context's program banks (the parser stacks, idle while formulas run),
 // next to a copy of the block they were decoded from, which a run compares with its block.
@@ -44,6 +45,7 @@ enum class Op : std::uint8_t {
     And,
     Or,
     Not,
+    If,        // its second operand when the first is true, else its third
     Call,      // any other function: its handler
     End,       // the formula's value is alone on the stack
     Handover,  // the walk goes on from the item
@@ -114,8 +116,12 @@ constexpr std::uint16_t kRawByteLogical = (FCL_RAW_U8 << 8) | kLogical;
 // step and no step checks a type. A field answered with another type than planned (or, in
 // text-number mode, with a number that is not short), a division by zero, or a text-number
 // result that is not short hands the run to the generic steps at the instruction where the
-// held run would (program_plan_run.cpp).
-enum class PlanOp : std::uint8_t { Load, Spill, Add, Sub, Mul, Div, Eq, Ne, Le, Ge, Lt, Gt, And, Or, Neg, Not, End };
+// held run would (program_plan_run.cpp). Select is IF: its condition is spilled below the value
+// chosen when it holds; in text-number mode IF is planned only where it cannot choose a number
+// literal, whose own text the handler copies.
+enum class PlanOp : std::uint8_t {
+    Load, Spill, Add, Sub, Mul, Div, Eq, Ne, Le, Ge, Lt, Gt, And, Or, Neg, Not, Select, End
+};
 enum class Source : std::uint8_t { None, Field, Literal, Spilled };
 // A step's operand and operator as one number, so that a run dispatches once per step.
 constexpr std::size_t kPlanOps = static_cast<std::size_t>(PlanOp::End) + 1;

@@ -28,7 +28,7 @@ struct InPlace {
 constexpr InPlace kInPlace[] = {
     {"AND", Op::And}, {"OR", Op::Or},   {"EQ", Op::Eq},   {"NE", Op::Ne},   {"LE", Op::Le},
     {"GE", Op::Ge},   {"LT", Op::Lt},   {"GT", Op::Gt},   {"ADD", Op::Add}, {"SUB", Op::Sub},
-    {"MUL", Op::Mul}, {"DIV", Op::Div}, {"NEG", Op::Neg}, {"NOT", Op::Not},
+    {"MUL", Op::Mul}, {"DIV", Op::Div}, {"NEG", Op::Neg}, {"NOT", Op::Not}, {"IF", Op::If},
 };
 
 consteval std::array<Op, kFunctionCount + 1> in_place_ops() {

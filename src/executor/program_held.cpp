@@ -30,6 +30,8 @@ struct DoubleNumbers {
     using Number = double;
     // The most a held number takes in the value area.
     static constexpr std::size_t kMostBytes = 9;
+    // A number literal's held number writes out as the literal's own bytes.
+    static constexpr bool kLiteralsWriteBack = true;
 
     static void literal(const ProgramHeader&, const Instruction&, const std::uint8_t* item, Number& n) {
         n = payload_double(item);
@@ -76,6 +78,8 @@ struct BackendNumbers {
         alignas(8) std::uint8_t bytes[kNumberSize];
     };
     static constexpr std::size_t kMostBytes = kMaxStringText + 2;  // write_number_backend's longest
+    // A literal's text is the block's, which its number need not write back as.
+    static constexpr bool kLiteralsWriteBack = false;
 
     // Read once, when the program was decoded.
     static void literal(const ProgramHeader& program, const Instruction& in, const std::uint8_t*, Number& n) {
@@ -172,6 +176,24 @@ struct Held {
             !Numbers::template arithmetic<op>(number[depth - 1], number[depth]))
             return false;
         kind[--depth] = kNumber;
+        return true;
+    }
+
+    // IF on the top three: the condition a logical, the value chosen a number or logical that
+    // writes out as IF's handler copies it. False, with nothing changed, where not done here.
+    bool choose(int depth) {
+        const int condition = depth - 2;
+        if ((kind[condition] & ~kLiteral) != kLogical || !room_for(condition - 1, Numbers::kMostBytes)) return false;
+        const int chosen = truth[condition] ? depth - 1 : depth;
+        const std::uint8_t type = kind[chosen] & ~kLiteral;
+        if (type == kNumber && (Numbers::kLiteralsWriteBack || !(kind[chosen] & kLiteral))) {
+            number[condition] = number[chosen];
+        } else if (type == kLogical) {
+            truth[condition] = truth[chosen];
+        } else {
+            return false;
+        }
+        kind[condition] = type;
         return true;
     }
 
@@ -358,6 +380,12 @@ Status run_held(Context& ctx, const ProgramHeader& program, std::uint8_t* result
                 held.kind[depth] = kLogical;
                 break;
             }
+            case Op::If:
+                if (held.choose(depth)) {
+                    depth -= 2;
+                    break;
+                }
+                [[fallthrough]];
             case Op::Call: {
                 // The handler reads its arguments where the walk keeps them; the values below
                 // them stay held, and so may the value it gives.
@@ -411,7 +439,8 @@ Status resume_planned(Context& ctx, const ProgramHeader& program, std::size_t at
             held.kind[++depth] = in.index;
         } else {
             depth -= in.argc - 1;
-            held.kind[depth] = type_given(in.op);
+            // IF gives the type of the values it chooses from.
+            held.kind[depth] = in.op == Op::If ? held.kind[depth + 1] & ~kLiteral : type_given(in.op);
         }
     }
     for (int d = 1; d <= depth; ++d) {

@@ -4,6 +4,7 @@
 // otherwise; a literal is taken the same way.
 #include "executor/program.h"
 #include "interface/code_format.h"
+#include "interface/number_mode.h"
 
 namespace fcl {
 
@@ -22,7 +23,7 @@ constexpr Rule kRules[] = {
     {Op::Div, PlanOp::Div, kNumber}, {Op::Neg, PlanOp::Neg, kNumber},   {Op::Eq, PlanOp::Eq, kSame},
     {Op::Ne, PlanOp::Ne, kSame},     {Op::Le, PlanOp::Le, kSame},       {Op::Ge, PlanOp::Ge, kSame},
     {Op::Lt, PlanOp::Lt, kSame},     {Op::Gt, PlanOp::Gt, kSame},       {Op::And, PlanOp::And, kLogical},
-    {Op::Or, PlanOp::Or, kLogical},  {Op::Not, PlanOp::Not, kSame},
+    {Op::Or, PlanOp::Or, kLogical},  {Op::Not, PlanOp::Not, kSame},     {Op::If, PlanOp::Select, kSame},
 };
 
 const Rule* rule_of(Op op) {
@@ -54,12 +55,14 @@ public:
             }
             const int argc = in.op == Op::End ? 1 : in.argc;
             const Rule* rule = rule_of(in.op);
-            if ((!rule && in.op != Op::End) || argc < 1 || argc > 2 || depth < argc) return false;
-            left_[j] = argc == 2 ? stack[depth - 1] : -1;
+            if ((!rule && in.op != Op::End) || argc < 1 || argc > (in.op == Op::If ? 3 : 2) || depth < argc)
+                return false;
+            if (in.op == Op::If && !condition(code, stack[depth - 2], stack[depth - 1], stack[depth])) return false;
+            left_[j] = argc >= 2 ? stack[depth - 1] : -1;
             right_[j] = stack[depth];
             depth -= argc;
             if (!settle(rule ? rule->takes : kSame, in.op == Op::Not ? kLogical : kNumber, j)) return false;
-            type_[j] = type_given(in.op);
+            type_[j] = in.op == Op::If ? type_[right_[j]] : type_given(in.op);
             stack[++depth] = static_cast<int>(j);
         }
         return true;
@@ -69,6 +72,15 @@ public:
     int right(std::size_t j) const { return right_[j]; }
 
 private:
+    // IF's condition must be a logical (a field is planned as one). In text-number mode a number
+    // literal it chooses keeps its own text, which a plan does not hold.
+    bool condition(const Instruction* code, int test, int when_true, int when_false) {
+        if (!type_[test]) type_[test] = kLogical;
+        const auto number_literal = [&](int k) { return code[k].op == Op::Push && type_[k] == kNumber; };
+        return type_[test] == kLogical &&
+               !(text_numbers() && (number_literal(when_true) || number_literal(when_false)));
+    }
+
     // Gives an operator's fields their types and checks its operands'. `field` is what a field
     // alone under a kSame operator is planned as.
     bool settle(std::uint8_t takes, std::uint8_t field, std::size_t j) {
@@ -117,7 +129,8 @@ public:
 
 private:
     // The right operand is the pending item (the left one the accumulator, or spilled when the
-    // accumulator is free) or the accumulator (the left one spilled).
+    // accumulator is free) or the accumulator (the left one spilled). IF's condition is the
+    // value spilled below its left operand.
     bool binary(PlanOp step, std::size_t j) {
         if (pending_ >= 0 && live_) {
             const int item = pending_;

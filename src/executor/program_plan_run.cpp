@@ -220,6 +220,12 @@ Status run_with(Context& ctx, const ProgramHeader& program, std::uint8_t* result
                 accumulator = Numbers::negated(accumulator);
             } else if constexpr (op == PlanOp::Not) {
                 truth = step->logical() ? !truth : accumulator == 0;
+            } else if constexpr (op == PlanOp::Select) {
+                // The accumulator holds the value chosen when the condition holds, the operand the other.
+                if (!spills.truths[--spilled]) {
+                    accumulator = operand;
+                    truth = operand_truth;
+                }
             } else {
                 stop = kOk;
                 if (!result) return false;

@@ -349,6 +349,7 @@ Status ProgramRun<kNumbers>::run(std::size_t from) {
                 }
                 break;
             }
+            case Op::If:
             case Op::Call:
                 status = call(i);
                 break;
