@@ -5,10 +5,12 @@
 #include "functions/format.h"
 
 #include <atomic>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 
 #include "functions/handlers.h"
@@ -140,6 +142,20 @@ void set_fraction(const char* raw, std::size_t raw_length, std::size_t positions
     digits.fraction[positions] = '\0';
 }
 
+// What printf's "%0<width>.0f" writes for a whole, non-negative double: its digits, led by zeros
+// up to `width` (not NUL-terminated). Written without the printf machinery: below 2^64 from its
+// integer, else by to_chars.
+int whole_digits(double whole, std::size_t width, char (&out)[kNumberTextSize]) {
+    char digits[kNumberTextSize];
+    const char* end = whole < 0x1p64 ? std::to_chars(digits, std::end(digits), static_cast<std::uint64_t>(whole)).ptr
+                                     : std::to_chars(digits, std::end(digits), whole, std::chars_format::fixed, 0).ptr;
+    const std::size_t length = static_cast<std::size_t>(end - digits);
+    const std::size_t pad = width > length ? width - length : 0;
+    std::memset(out, '0', pad);
+    std::memcpy(out + pad, digits, length);
+    return static_cast<int>(pad + length);
+}
+
 // Double-number mode. The value is first lifted at its 15th significant digit, so that a
 // value stored just below a decimal boundary (0.29 as 0.28999...) keeps its digits.
 void digits_from_double(double x, const PictureScan& scan, DigitString& digits) {
@@ -155,7 +171,7 @@ void digits_from_double(double x, const PictureScan& scan, DigitString& digits) 
     const double whole = std::floor(magnitude);
     char raw[kNumberTextSize];
     int raw_length = 0;
-    if (whole >= 1.0) raw_length = std::snprintf(raw, sizeof raw, "%.0f", whole);
+    if (whole >= 1.0) raw_length = whole_digits(whole, 0, raw);
     align_integer(raw, static_cast<std::size_t>(raw_length), scan.integer_positions, digits);
 
     const std::size_t scaled = scan.fraction_positions < kMaxScaledFraction ? scan.fraction_positions
@@ -163,7 +179,7 @@ void digits_from_double(double x, const PictureScan& scan, DigitString& digits) 
     raw_length = 0;
     if (scaled > 0) {
         const double fraction = std::floor((magnitude - whole) * platform::power_of_ten(static_cast<int>(scaled)));
-        raw_length = std::snprintf(raw, sizeof raw, "%0*.0f", static_cast<int>(scaled), fraction);
+        raw_length = whole_digits(fraction, scaled, raw);
         // A fraction that rounds up to 10^n in the multiplication is still below 1: all nines.
         if (raw_length > static_cast<int>(scaled)) {
             std::memset(raw, '9', scaled);

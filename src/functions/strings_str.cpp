@@ -1,5 +1,5 @@
 // STR and VAL: any value as text, and any value as a number.
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -25,7 +25,8 @@ Status str_of_number(const std::uint8_t* value, std::uint8_t* result, Context& c
         backend().from_str(ctx.number_scratch, payload_text(value));
         shaped_to_str(ctx.number_scratch, text, sizeof text, kStylePlain, -1);
     } else {
-        std::snprintf(text, sizeof text, "%f", payload_double(value));
+        // printf's "%f".
+        *std::to_chars(text, text + sizeof text - 1, payload_double(value), std::chars_format::fixed, 6).ptr = '\0';
     }
     return write_text_result(result, text, std::strlen(text));
 }

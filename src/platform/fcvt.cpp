@@ -1,7 +1,7 @@
 #include "platform/fcvt.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 namespace fcl::platform {
@@ -13,9 +13,10 @@ void fcvt(double value, int decimals, FixedDigits& out) {
     if (!std::isfinite(value)) return;
     if (decimals < 0) decimals = 0;
     if (decimals > 340) decimals = 340;
-    // A double's integer part has at most 309 digits: 309 + point + 340 fits.
+    // printf's "%.*f", which to_chars with a precision writes without the printf machinery. A
+    // double's integer part has at most 309 digits: 309 + point + 340 + NUL fits.
     char text[700];
-    std::snprintf(text, sizeof text, "%.*f", decimals, std::fabs(value));
+    *std::to_chars(text, text + sizeof text - 1, std::fabs(value), std::chars_format::fixed, decimals).ptr = '\0';
     const char* point = std::strchr(text, '.');
     const std::size_t int_len = point ? static_cast<std::size_t>(point - text) : std::strlen(text);
     std::size_t n = 0;
