@@ -1,14 +1,18 @@
-// The scientific form without printf: every digit, rounding, exponent and cut as printf writes
-// them, over values in and out of the exact fast path and every precision.
+// Double formatting without printf: the scientific form (every digit, rounding, exponent and
+// cut) and the fixed digits behind FORMAT and STR, as printf writes them, over values in and
+// out of the exact fast paths and every precision.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "platform/fcvt.h"
 #include "platform/format_double.h"
 
 namespace fcl::test {
@@ -55,6 +59,35 @@ TEST(FormatScientific, WritesWhatPrintfWrites) {
                 EXPECT_TRUE(same) << "%." << decimals << "e of " << expected << " cut to " << size << ": " << written;
                 if (!same) ++differences;
             }
+        }
+    }
+}
+
+// The fixed digits, point and sign put back together as "%.*f" of the magnitude writes them.
+std::string fixed_text(const platform::FixedDigits& fixed, int decimals) {
+    const std::string digits = fixed.digits;
+    const std::string zeros(fixed.point < 0 ? static_cast<std::size_t>(-fixed.point) : 0, '0');
+    const std::size_t point = fixed.point > 0 ? static_cast<std::size_t>(fixed.point) : 0;
+    const std::string whole = point > 0 ? digits.substr(0, point) : "0";
+    const std::string fraction = zeros + digits.substr(std::min(point, digits.size()));
+    return decimals > 0 ? whole + "." + fraction : whole;
+}
+
+TEST(FixedDigits, AreWhatPrintfWrites) {
+    int differences = 0;
+    for (const double value : sample_values()) {
+        if (!std::isfinite(value)) continue;
+        for (const int decimals : {0, 1, 2, 3, 5, 8, 9, 15, 18, 19, 20, 25, 340}) {
+            if (differences >= 10) return;
+            static char expected[700];
+            std::snprintf(expected, sizeof expected, "%.*f", decimals, std::fabs(value));
+            platform::FixedDigits fixed;
+            if (std::strlen(expected) >= sizeof fixed.digits) continue;  // more digits than it holds
+            platform::fcvt(value, decimals, fixed);
+            const std::string written = fixed_text(fixed, decimals);
+            const bool same = written == expected && fixed.negative == std::signbit(value);
+            EXPECT_TRUE(same) << "%." << decimals << "f of " << value << ": " << expected << " against " << written;
+            if (!same) ++differences;
         }
     }
 }

@@ -69,7 +69,38 @@ bool exact_digits(std::uint64_t m, int k, int digits, std::uint64_t& significand
     return true;
 }
 
+// n shifted right by `shift` (1 to 127); round_up tells whether rounding the bits shifted out
+// half to even, as printf rounds, adds one.
+unsigned __int128 shift_out(unsigned __int128 n, int shift, bool& round_up) {
+    const unsigned __int128 whole = n >> shift;
+    const unsigned __int128 rest = n & ((static_cast<unsigned __int128>(1) << shift) - 1);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    round_up = rest > half || (rest == half && (whole & 1) != 0);
+    return whole;
+}
+
 }  // namespace
+
+// value = m * 2^k, so value * 10^decimals is m * 10^decimals (below 2^117) shifted by k, which
+// stays below 2^128 for a value below 2^64.
+bool fixed_units(double value, int decimals, unsigned __int128& units) {
+    if (decimals < 0 || decimals > kMaxScaleDigits || !(std::fabs(value) < 0x1p64)) return false;
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+    const int k = biased == 0 ? -1074 : biased - 1075;
+    const unsigned __int128 scaled = static_cast<unsigned __int128>(m) * kPowers.value[decimals];
+    if (k >= 0) {
+        units = scaled << k;
+    } else if (k <= -128) {
+        units = 0;  // below 2^117 / 2^128: less than a half
+    } else {
+        bool round_up = false;
+        units = shift_out(scaled, -k, round_up) + (round_up ? 1 : 0);
+    }
+    return true;
+}
 
 // Computed exactly in 128 bits: value = m * 2^k, scaled by 10^p so that `digits` digits stand
 // before the point, then rounded half to even on the bits shifted out, as printf rounds.
@@ -94,11 +125,7 @@ bool scientific_digits(double value, int digits, std::uint64_t& significand, int
             if (k > 10) return false;
             whole <<= k;
         } else {
-            const int shift = -k;
-            whole = scaled >> shift;
-            const unsigned __int128 rest = scaled & ((static_cast<unsigned __int128>(1) << shift) - 1);
-            const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
-            round_up = rest > half || (rest == half && (whole & 1) != 0);
+            whole = shift_out(scaled, -k, round_up);
         }
         if (whole >= kPowers.value[digits]) continue;  // the estimate was one low
         significand = static_cast<std::uint64_t>(whole) + (round_up ? 1 : 0);

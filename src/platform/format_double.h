@@ -20,4 +20,9 @@ void format_scientific(char* out, std::size_t out_size, int decimals, double val
 // 10^-18, which only the text can tell.
 bool scientific_digits(double value, int digits, std::uint64_t& significand, int& exponent);
 
+// |value| rounded to `decimals` fraction digits (0 to 19) as "%.*f" rounds, as a whole number of
+// 10^-decimals: "%.*f" writes its digits with the point before the last `decimals`. False for
+// other precisions and for magnitudes of 2^64 or more, NaN and infinities.
+bool fixed_units(double value, int decimals, unsigned __int128& units);
+
 }  // namespace fcl::platform
