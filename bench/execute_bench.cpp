@@ -153,6 +153,14 @@ void BM_ExecuteOneOfRoundRobin(benchmark::State& state) {
     execute_repeatedly(state, kRoundRobin[state.range(0)], nullptr, 0);
 }
 
+// Formulas that call functions a report formats its numbers with.
+const char* const kFunctionCalls[] = {"FORMAT([Price], \"ZZ,ZZ9.99\")", "STR([Price], 10, 2)",
+                                      "IF([Qty] > 10, [Price] * 0.9, [Price]) * [Qty]"};
+
+void BM_ExecuteFunctionCall(benchmark::State& state) {
+    execute_repeatedly(state, kFunctionCalls[state.range(0)], nullptr, static_cast<int32_t>(state.range(1)));
+}
+
 // The first execution right after a compile, as a host that compiles on demand sees it.
 void BM_CompileThenExecute(benchmark::State& state) {
     FCLSETMODE(0);
@@ -173,6 +181,7 @@ BENCHMARK(BM_ExecuteTextNumbers)->DenseRange(0, 3);
 BENCHMARK(BM_CallbacksAlone)->DenseRange(0, 3);
 BENCHMARK(BM_ExecuteRoundRobin);
 BENCHMARK(BM_ExecuteOneOfRoundRobin)->DenseRange(0, kRoundRobinCount - 1);
+BENCHMARK(BM_ExecuteFunctionCall)->ArgsProduct({{0, 1, 2}, {0, 1}});
 BENCHMARK(BM_CompileThenExecute);
 
 }  // namespace
