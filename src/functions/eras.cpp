@@ -49,16 +49,20 @@ void add_record(EraList& list, const char* text) {
     std::memcpy(record.text, text, strnlen(text, kEraRecordSize - 1));
 }
 
-// Reads the ten profile keys again (a change of the profile takes effect at the next call).
+// The profile keys of the era records, Nengou1 to Nengou10.
+static_assert(kMaxEras <= static_cast<int>(platform::kMostKeys));
+constexpr const char* kEraKeys[kMaxEras] = {"Nengou1", "Nengou2", "Nengou3", "Nengou4", "Nengou5",
+                                            "Nengou6", "Nengou7", "Nengou8", "Nengou9", "Nengou10"};
+
+// Reads the ten profile keys again (a change of the profile takes effect at the next call), in
+// one reading of the profile.
 void load_era_list(EraList& list) {
     list.count = 0;
-    for (int k = 1; k <= kMaxEras; ++k) {
-        char key[16];
-        std::snprintf(key, sizeof key, "Nengou%d", k);
-        char value[kEraRecordSize] = {};
-        if (platform::profile_string(platform::kProfileSection, key, "", value, sizeof value, platform::kProfileFile) > 0)
-            add_record(list, value);
-    }
+    char values[kMaxEras][kEraRecordSize];
+    platform::profile_strings(platform::kProfileSection, kEraKeys, kMaxEras, values[0], kEraRecordSize,
+                              platform::kProfileFile);
+    for (const char* value : values)
+        if (value[0] != '\0') add_record(list, value);
     if (list.count == 0)
         for (const char* era : kBuiltInEras) add_record(list, era);
     // Newest first: the era read last is looked at first.

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -44,31 +43,40 @@ struct Number {
     char text[kNumberTextSize];
 };
 
-// The number's text for each kind of value; "0" where VAL would refuse the value.
+// The number's text for each kind of value; "0" where VAL would refuse the value. Cut to
+// out_size - 1 bytes and a NUL.
 void number_text(const std::uint8_t* value, char* out, std::size_t out_size) {
-    const char* text = payload_text(value);
+    char time[kTimeBufferSize];
+    char date[kDateBufferSize];
+    const char* text = "0";
+    std::size_t length = 1;
     switch (value[0]) {
         case kString:
         case kNumber:
-            std::snprintf(out, out_size, "%.*s", static_cast<int>(text_length(value)), text);
-            return;
+            text = payload_text(value);
+            length = text_length(value);
+            break;
         case kLogical:
-            std::snprintf(out, out_size, "%d", value[1] != 0 ? 1 : 0);
-            return;
-        case kTime: {
-            char digits[kTimeBufferSize];
-            std::snprintf(out, out_size, "%s", time_digits(value, digits) ? digits : "0");
-            return;
-        }
-        case kDate: {
-            char digits[kDateBufferSize];
-            std::snprintf(out, out_size, "%s", date_digits(value, digits) ? digits : "0");
-            return;
-        }
+            text = value[1] != 0 ? "1" : "0";
+            break;
+        case kTime:
+            if (time_digits(value, time)) {
+                text = time;
+                length = std::strlen(time);
+            }
+            break;
+        case kDate:
+            if (date_digits(value, date)) {
+                text = date;
+                length = std::strlen(date);
+            }
+            break;
         default:
-            std::snprintf(out, out_size, "0");
-            return;
+            break;
     }
+    if (length >= out_size) length = out_size - 1;
+    std::memcpy(out, text, length);
+    out[length] = '\0';
 }
 
 void value_as_number(const std::uint8_t* value, Number& number) {

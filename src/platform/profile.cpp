@@ -44,16 +44,27 @@ char* trim(char* text) {
     return text;
 }
 
-// Reads the value of section/key into value (at most value_size - 1 bytes). False when absent.
-bool lookup(const char* section, const char* key, const char* file, char* value, std::size_t value_size) {
+// Copies text to out, cut to out_size - 1 bytes, with a NUL.
+void copy_cut(char* out, std::size_t out_size, const char* text) {
+    std::size_t len = std::strlen(text);
+    if (len > out_size - 1) len = out_size - 1;
+    std::memcpy(out, text, len);
+    out[len] = '\0';
+}
+
+// Hands take(key, value) each key of the section, in file order, until take returns true; the
+// value trimmed of blanks and of one pair of enclosing double quotes. Nothing when the file
+// cannot be read.
+template <class Take>
+void scan_section(const char* section, const char* file, Take take) {
     char path[kPathSize];
-    if (!find_profile(file, path, sizeof path)) return false;
+    if (!find_profile(file, path, sizeof path)) return;
     std::FILE* stream = std::fopen(path, "rb");
-    if (!stream) return false;
+    if (!stream) return;
     char line[kLineSize];
     bool in_section = false;
-    bool found = false;
-    while (!found && std::fgets(line, sizeof line, stream)) {
+    bool done = false;
+    while (!done && std::fgets(line, sizeof line, stream)) {
         char* text = trim(line);
         if (*text == ';' || *text == '\0') continue;
         if (*text == '[') {
@@ -66,17 +77,26 @@ bool lookup(const char* section, const char* key, const char* file, char* value,
         char* equals = std::strchr(text, '=');
         if (!equals) continue;
         *equals = '\0';
-        if (strcasecmp(trim(text), key) != 0) continue;
         char* data = trim(equals + 1);
         std::size_t len = std::strlen(data);
         if (len >= 2 && data[0] == '"' && data[len - 1] == '"') {
             data[len - 1] = '\0';
             ++data;
         }
-        std::snprintf(value, value_size, "%s", data);
-        found = true;
+        done = take(static_cast<const char*>(trim(text)), static_cast<const char*>(data));
     }
     std::fclose(stream);
+}
+
+// Reads the value of section/key into value (at most value_size - 1 bytes). False when absent.
+bool lookup(const char* section, const char* key, const char* file, char* value, std::size_t value_size) {
+    bool found = false;
+    scan_section(section, file, [&](const char* name, const char* data) {
+        if (strcasecmp(name, key) != 0) return false;
+        copy_cut(value, value_size, data);
+        found = true;
+        return true;
+    });
     return found;
 }
 
@@ -92,6 +112,25 @@ std::uint32_t profile_string(const char* section, const char* key, const char* f
     std::memcpy(out, source, len);
     out[len] = '\0';
     return static_cast<std::uint32_t>(len);
+}
+
+void profile_strings(const char* section, const char* const* keys, std::size_t count, char* values,
+                     std::uint32_t value_size, const char* file) {
+    if (!values || value_size == 0) return;
+    for (std::size_t i = 0; i < count; ++i) values[i * value_size] = '\0';
+    // The first line of a key counts, as for profile_string.
+    bool found[kMostKeys] = {};
+    if (count > kMostKeys) count = kMostKeys;
+    std::size_t left = count;
+    scan_section(section, file, [&](const char* name, const char* data) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (found[i] || strcasecmp(name, keys[i]) != 0) continue;
+            copy_cut(values + i * value_size, value_size, data);
+            found[i] = true;
+            --left;
+        }
+        return left == 0;
+    });
 }
 
 std::int32_t profile_int(const char* section, const char* key, std::int32_t fallback, const char* file) {

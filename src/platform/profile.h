@@ -22,6 +22,13 @@ inline constexpr const char* kProfileSection = "Fclib";
 std::uint32_t profile_string(const char* section, const char* key, const char* fallback,
                              char* out, std::uint32_t out_size, const char* file);
 
+// The keys of one section (at most kMostKeys) as profile_string with an empty fallback reads
+// each: values[i * value_size] gets keys[i]'s value, cut to value_size - 1 bytes and
+// NUL-terminated. The stand-in reads the file once for all of them.
+inline constexpr std::size_t kMostKeys = 16;
+void profile_strings(const char* section, const char* const* keys, std::size_t count, char* values,
+                     std::uint32_t value_size, const char* file);
+
 // Like GetPrivateProfileIntA: the leading decimal number of the value, fallback when missing.
 std::int32_t profile_int(const char* section, const char* key, std::int32_t fallback, const char* file);
 

@@ -12,6 +12,13 @@ std::uint32_t profile_string(const char* section, const char* key, const char* f
     return GetPrivateProfileStringA(section, key, fallback ? fallback : "", out, out_size, file);
 }
 
+void profile_strings(const char* section, const char* const* keys, std::size_t count, char* values,
+                     std::uint32_t value_size, const char* file) {
+    if (!values || value_size == 0) return;
+    if (count > kMostKeys) count = kMostKeys;
+    for (std::size_t i = 0; i < count; ++i) profile_string(section, keys[i], "", values + i * value_size, value_size, file);
+}
+
 std::int32_t profile_int(const char* section, const char* key, std::int32_t fallback, const char* file) {
     // Negative values come back as their two's complement in the unsigned result.
     return static_cast<std::int32_t>(GetPrivateProfileIntA(section, key, fallback, file));
