@@ -3,7 +3,6 @@
 // calendar, turned into day numbers and back.
 #include "functions/dates.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "functions/handler_support.h"
@@ -86,11 +85,12 @@ CalendarDate date_fields(const char* text) {
                         field_value(text_field(text, 6, 2))};
 }
 
-// Writes a date value with the text "%04d%02d%02d".
+// Writes a date value with the text "%04d%02d%02d" (at most 34 bytes with the NUL).
 void write_date_value(std::uint8_t* result, const CalendarDate& date) {
     result[0] = kDate;
-    std::snprintf(reinterpret_cast<char*>(result + 1), kCodeAreaSize - 1, "%04d%02d%02d", date.year, date.month,
-                  date.day);
+    char* end = write_zero_padded(reinterpret_cast<char*>(result + 1), date.year, 4);
+    end = write_zero_padded(end, date.month, 2);
+    *write_zero_padded(end, date.day, 2) = '\0';
 }
 
 CalendarDate calendar_date_of(const platform::LocalTime& time) {

@@ -1,6 +1,7 @@
 // What the handlers share: argument reading and result writing (see handler_support.h).
 #include "functions/handler_support.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -130,6 +131,20 @@ Status write_cut_text(std::uint8_t* result, const char* text, std::size_t length
     }
     write_string(result, text, length);
     return kOk;
+}
+
+char* write_zero_padded(char* out, std::int32_t value, int width) {
+    char digits[12];
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    const char* first = digits;
+    if (value < 0) {
+        *out++ = *first++;
+        --width;
+    }
+    const auto length = static_cast<int>(end - first);
+    for (; width > length; --width) *out++ = '0';
+    std::memcpy(out, first, static_cast<std::size_t>(length));
+    return out + length;
 }
 
 std::size_t lay_out_fields(char* out, const char* text, const std::size_t (&widths)[3], char separator) {

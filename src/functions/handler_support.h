@@ -86,6 +86,10 @@ Status write_cut_text(std::uint8_t* result, const char* text, std::size_t length
 // year 24 prints as 0024). Returns the characters written; no NUL.
 std::size_t lay_out_fields(char* out, const char* text, const std::size_t (&widths)[3], char separator);
 
+// Writes what printf's "%0<width>d" writes for value: its digits led by zeros to `width`
+// bytes, a minus sign counted among them. Returns the end; no NUL.
+char* write_zero_padded(char* out, std::int32_t value, int width);
+
 // The length of a number text without its trailing fraction zeros, and without its point when
 // no fraction digit is left; a text without a point keeps its length.
 std::size_t trimmed_fraction_length(const char* text, std::size_t length);

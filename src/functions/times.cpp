@@ -1,6 +1,5 @@
 // Time functions: TIME, ITIME, HOUR, MINT, SEC, TTOC, CTOT, ATIME, CTIME. Their time arguments
 // are normalised to hhmmss; the "TimeError" setting decides what a refused one gives.
-#include <cstdio>
 #include <cstring>
 
 #include "functions/handler_support.h"
@@ -16,7 +15,10 @@ namespace {
 
 void write_time_value(std::uint8_t* result, std::int32_t hour, std::int32_t minute, std::int32_t second) {
     result[0] = kTime;
-    std::snprintf(reinterpret_cast<char*>(result + 1), kCodeAreaSize - 1, "%02d%02d%02d", hour, minute, second);
+    // "%02d%02d%02d", at most 34 bytes with the NUL.
+    char* end = write_zero_padded(reinterpret_cast<char*>(result + 1), hour, 2);
+    end = write_zero_padded(end, minute, 2);
+    *write_zero_padded(end, second, 2) = '\0';
 }
 
 struct TimeArgument {

@@ -1,6 +1,7 @@
-// Double formatting without printf: the scientific form (every digit, rounding, exponent and
-// cut) and the fixed digits behind FORMAT and STR, as printf writes them, over values in and
-// out of the exact fast paths and every precision.
+// Numbers written without printf, against what printf writes: a double's scientific form (every
+// digit, rounding, exponent and cut) and its fixed digits behind FORMAT and STR, over values in
+// and out of the exact fast paths and every precision; the zero-padded integers of date and
+// time values.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "functions/handler_support.h"
 #include "platform/fcvt.h"
 #include "platform/format_double.h"
 
@@ -88,6 +90,20 @@ TEST(FixedDigits, AreWhatPrintfWrites) {
             const bool same = written == expected && fixed.negative == std::signbit(value);
             EXPECT_TRUE(same) << "%." << decimals << "f of " << value << ": " << expected << " against " << written;
             if (!same) ++differences;
+        }
+    }
+}
+
+TEST(ZeroPadded, IsWhatPrintfWrites) {
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    for (const std::int32_t value : {kMin, -12345, -123, -5, 0, 7, 42, 123, 9999, 12345, kMax}) {
+        for (const int width : {0, 1, 2, 4, 6, 12}) {
+            char expected[32];
+            std::snprintf(expected, sizeof expected, "%0*d", width, static_cast<int>(value));
+            char written[32];
+            *write_zero_padded(written, value, width) = '\0';
+            EXPECT_STREQ(written, expected) << "%0" << width << "d of " << value;
         }
     }
 }
