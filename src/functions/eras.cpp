@@ -1,7 +1,7 @@
 // Japanese-era functions: SEI2WA, SEI2WA1, SEI2WA1Z, NENGO, WYEAR, WA2SEI. A date is placed in
 // the era list, records from the profile keys Nengou1 to Nengou10 or the built-in era table
 // when none is set, looked at newest first.
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 
 #include "functions/dates.h"
@@ -153,22 +153,20 @@ Status era_text(const std::uint8_t* const* args, std::uint8_t* result, EraStyle 
         return write_text(result, payload_text(args[0]));
     char name[5];
     era_name(*placed.era, name);
-    char fields[3][3];
-    std::snprintf(fields[0], sizeof fields[0], "%02d", static_cast<int>(placed.era_year));
+    // The two-digit era year, month and day, each followed by its mark unless compact.
+    char fields[3][2];
+    write_zero_padded(fields[0], placed.era_year, 2);
     std::memcpy(fields[1], placed.date.text + 4, 2);
     std::memcpy(fields[2], placed.date.text + 6, 2);
-    fields[1][2] = fields[2][2] = '\0';
-    char text[32];
-    if (style == EraStyle::Compact) {
-        std::snprintf(text, sizeof text, "%s%s%s%s", name, fields[0], fields[1], fields[2]);
-        return write_text(result, text);
+    const char* const marks[3] = {kYearMark, kMonthMark, kDayMark};
+    ResultText text;
+    text.append(name, std::strlen(name));
+    for (std::size_t k = 0; k < 3; ++k) {
+        if (style == EraStyle::MarkedBlankZeros && fields[k][0] == '0') fields[k][0] = ' ';
+        text.append(fields[k], 2);
+        if (style != EraStyle::Compact) text.append(marks[k], std::strlen(marks[k]));
     }
-    if (style == EraStyle::MarkedBlankZeros)
-        for (auto& field : fields)
-            if (field[0] == '0') field[0] = ' ';
-    std::snprintf(text, sizeof text, "%s%s%s%s%s%s%s", name, fields[0], kYearMark, fields[1], kMonthMark, fields[2],
-                  kDayMark);
-    return write_text(result, text);
+    return text.write(result);
 }
 
 }  // namespace
@@ -199,8 +197,8 @@ Status wyear(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
         write_integer_result(result, 0, ctx);
         return kOk;
     }
-    char digits[3];
-    std::snprintf(digits, sizeof digits, "%02d", static_cast<int>(placed.era_year));
+    char digits[2];
+    write_zero_padded(digits, placed.era_year, 2);
     write_digits_result(result, TextField{digits, 2}, ctx);
     return kOk;
 }
@@ -219,10 +217,12 @@ Status wa2sei(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
     if (year_field.length > 0) era_year += 10 * (year_field.start[0] - '0');
     if (year_field.length > 1) era_year += year_field.start[1] - '0';
     const TextField rest = text_field(text, 4, kMaxStringText);
-    // Room for the year, the longest rest and a NUL; write_text cuts the result to a value.
+    // "%d%.*s": room for the year, the longest rest and a NUL; write_text cuts the result to a
+    // value.
     char converted[kMaxStringText + 16];
-    std::snprintf(converted, sizeof converted, "%d%.*s", static_cast<int>(era_start_year(*era) + era_year - 1),
-                  static_cast<int>(rest.length), rest.start);
+    char* end = std::to_chars(converted, converted + 12, era_start_year(*era) + era_year - 1).ptr;
+    std::memcpy(end, rest.start, rest.length);
+    end[rest.length] = '\0';
     return write_text(result, converted);
 }
 
