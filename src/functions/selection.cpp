@@ -1,7 +1,7 @@
 // Choosing and counting: IF and SELECT copy one of their arguments to the result, PAGE reports
 // and steps a process-wide page counter, and the placeholder answers number zero for the group,
 // running and overall aggregate names.
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <mutex>
 
@@ -63,8 +63,8 @@ Status write_page_double(std::uint8_t* result, double page) {
     if (page >= 2147483647.0) shown = 2147483647L;
     else if (page >= 1.0) shown = static_cast<long>(page);
     char text[16];
-    const int length = std::snprintf(text, sizeof text, "%ld", shown);
-    write_string(result, text, static_cast<std::size_t>(length));
+    const char* end = std::to_chars(text, text + sizeof text, shown).ptr;
+    write_string(result, text, static_cast<std::size_t>(end - text));
     return kOk;
 }
 
