@@ -1,8 +1,11 @@
 #include "platform/profile.h"
 
+#include <fcntl.h>
 #include <strings.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +24,8 @@ const char* directory() {
     return dir && *dir ? dir : FCLIB_DEFAULT_PROFILE_DIR;
 }
 
-// Finds the profile file in the profile directory, comparing names without case.
+// Finds the profile file in the profile directory: the first entry whose name equals file
+// without regard to case.
 bool find_profile(const char* file, char* path, std::size_t path_size) {
     const char* dir = directory();
     DIR* handle = opendir(dir);
@@ -36,6 +40,61 @@ bool find_profile(const char* file, char* path, std::size_t path_size) {
     closedir(handle);
     return found;
 }
+
+// Opens the profile file: the name as given where a file has it (the usual case, which needs no
+// reading of the directory), else as find_profile finds it. -1 when there is none.
+int open_profile(const char* file) {
+    char path[kPathSize];
+    if (std::snprintf(path, sizeof path, "%s/%s", directory(), file) < static_cast<int>(sizeof path)) {
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) return fd;
+    }
+    return find_profile(file, path, sizeof path) ? open(path, O_RDONLY | O_CLOEXEC) : -1;
+}
+
+// The lines of a file as fgets gives them (at most size - 1 bytes, up to and with a line
+// break), read through a buffer of its own: a C library FILE would allocate one.
+class LineReader {
+public:
+    explicit LineReader(int fd) : fd_(fd) {}
+    ~LineReader() { close(fd_); }
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+
+    bool next(char* line, std::size_t size) {
+        std::size_t length = 0;
+        bool ended = false;
+        while (!ended && length + 1 < size && (at_ < end_ || fill())) {
+            std::size_t take = end_ - at_;
+            if (take > size - 1 - length) take = size - 1 - length;
+            if (const void* lf = std::memchr(buffer_ + at_, '\n', take)) {
+                take = static_cast<std::size_t>(static_cast<const char*>(lf) - (buffer_ + at_)) + 1;
+                ended = true;
+            }
+            std::memcpy(line + length, buffer_ + at_, take);
+            length += take;
+            at_ += take;
+        }
+        line[length] = '\0';
+        return length > 0;
+    }
+
+private:
+    bool fill() {
+        ssize_t got = 0;
+        do {
+            got = read(fd_, buffer_, sizeof buffer_);
+        } while (got < 0 && errno == EINTR);
+        at_ = 0;
+        end_ = got > 0 ? static_cast<std::size_t>(got) : 0;
+        return end_ > 0;
+    }
+
+    int fd_;
+    char buffer_[4096];
+    std::size_t at_ = 0;
+    std::size_t end_ = 0;
+};
 
 char* trim(char* text) {
     while (*text == ' ' || *text == '\t') ++text;
@@ -57,14 +116,13 @@ void copy_cut(char* out, std::size_t out_size, const char* text) {
 // cannot be read.
 template <class Take>
 void scan_section(const char* section, const char* file, Take take) {
-    char path[kPathSize];
-    if (!find_profile(file, path, sizeof path)) return;
-    std::FILE* stream = std::fopen(path, "rb");
-    if (!stream) return;
+    const int fd = open_profile(file);
+    if (fd < 0) return;
+    LineReader reader(fd);
     char line[kLineSize];
     bool in_section = false;
     bool done = false;
-    while (!done && std::fgets(line, sizeof line, stream)) {
+    while (!done && reader.next(line, sizeof line)) {
         char* text = trim(line);
         if (*text == ';' || *text == '\0') continue;
         if (*text == '[') {
@@ -85,7 +143,6 @@ void scan_section(const char* section, const char* file, Take take) {
         }
         done = take(static_cast<const char*>(trim(text)), static_cast<const char*>(data));
     }
-    std::fclose(stream);
 }
 
 // Reads the value of section/key into value (at most value_size - 1 bytes). False when absent.
