@@ -1,10 +1,11 @@
 // The Windows profile (INI) reading routines: on Windows the real ones, which look for a file
 // named without a directory in the Windows directory; elsewhere a stand-in.
 //
-// The stand-in looks the file up by name, ignoring case, in the directory named by the
-// environment variable FCLIB_PROFILE_DIR, else in the directory fixed when the library was
-// configured (FCLIB_DEFAULT_PROFILE_DIR: the installation's configuration directory, where the
-// sample profile is installed). Section and key names compare
+// The stand-in looks the file up by name in the directory named by the environment variable
+// FCLIB_PROFILE_DIR, else in the directory fixed when the library was configured
+// (FCLIB_DEFAULT_PROFILE_DIR: the installation's configuration directory, where the sample
+// profile is installed): the name as given, else the first file whose name equals it without
+// regard to case. Section and key names compare
 // without regard to case; values are trimmed of surrounding blanks and one pair of
 // enclosing double quotes; lines starting with ';' are comments.
 #pragma once
