@@ -18,7 +18,7 @@ int write_digits(unsigned __int128 units, char* out) {
     int count = 0;
     for (; units >= kChunk; units /= kChunk) chunks[count++] = static_cast<std::uint64_t>(units % kChunk);
     char* p = out;
-    if (units != 0 || count > 0) p = std::to_chars(p, p + 20, static_cast<std::uint64_t>(units)).ptr;
+    if (units != 0) p = std::to_chars(p, p + 20, static_cast<std::uint64_t>(units)).ptr;
     while (count > 0) {
         std::uint64_t chunk = chunks[--count];
         for (int d = 18; d >= 0; --d, chunk /= 10) p[d] = static_cast<char>('0' + chunk % 10);
