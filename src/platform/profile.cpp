@@ -103,12 +103,13 @@ char* trim(char* text) {
     return text;
 }
 
-// Copies text to out, cut to out_size - 1 bytes, with a NUL.
-void copy_cut(char* out, std::size_t out_size, const char* text) {
+// Copies text to out, cut to out_size - 1 bytes, with a NUL; returns the bytes copied.
+std::size_t copy_cut(char* out, std::size_t out_size, const char* text) {
     std::size_t len = std::strlen(text);
     if (len > out_size - 1) len = out_size - 1;
     std::memcpy(out, text, len);
     out[len] = '\0';
+    return len;
 }
 
 // Hands take(key, value) each key of the section, in file order, until take returns true; the
@@ -164,11 +165,7 @@ std::uint32_t profile_string(const char* section, const char* key, const char* f
     if (!out || out_size == 0) return 0;
     char value[kLineSize];
     const char* source = lookup(section, key, file, value, sizeof value) ? value : (fallback ? fallback : "");
-    std::size_t len = std::strlen(source);
-    if (len > out_size - 1) len = out_size - 1;
-    std::memcpy(out, source, len);
-    out[len] = '\0';
-    return static_cast<std::uint32_t>(len);
+    return static_cast<std::uint32_t>(copy_cut(out, out_size, source));
 }
 
 void profile_strings(const char* section, const char* const* keys, std::size_t count, char* values,
