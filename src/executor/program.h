@@ -154,6 +154,8 @@ struct ProgramHeader {
     std::uint16_t count;         // instructions, the last one End or Handover
     std::uint8_t numbers;        // the numbers it was decoded for: numbers_key()
     std::uint8_t steps;          // plan steps, the last one End; 0 for no plan
+    // Runs still to go straight to the generic steps (see note_handover); changed by runs.
+    mutable std::uint8_t generic_runs;
 
     const Instruction* instructions() const { return reinterpret_cast<const Instruction*>(this + 1); }
     const std::uint8_t* block() const {
@@ -172,7 +174,17 @@ struct ProgramHeader {
         return round_up8(sizeof(ProgramHeader) + count * sizeof(Instruction) + block_length);
     }
 };
-static_assert(sizeof(ProgramHeader) == 8);
+static_assert(sizeof(ProgramHeader) == 10 && alignof(Instruction) <= 2);
+
+// A held run or a plan that hands over to the generic steps before it has done anything in place
+// (every instruction before the hand-over a literal or a field: a text field first, say) only
+// added its own start and hand-over to the run. The runs that follow go straight to the generic
+// steps; after kGenericRuns of them one tries the held run again, so a formula whose fields
+// answer with other types later on comes back to it.
+constexpr std::uint8_t kGenericRuns = 15;
+inline void note_handover(const ProgramHeader& program, int depth, std::size_t at) {
+    if (static_cast<std::size_t>(depth) == at) program.generic_runs = kGenericRuns;
+}
 
 // What a program depends on besides its block: the number encoding (item sizes depend on it)
 // and, in text-number mode, the backend (its kept numbers are that backend's).
@@ -236,6 +248,10 @@ Status call_handler(Context& ctx, const Instruction* code, std::size_t i, int de
 // set when the program stops early for want of room.
 std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::uint8_t* out, std::size_t room,
                            bool* cut);
+
+// The generic steps of a whole program from an empty operand stack, for one of the runs that
+// follow an early hand-over (note_handover).
+Status run_generic(Context& ctx, const ProgramHeader& program, std::uint8_t* result);
 
 // Runs a program of the block in ctx.code_copy from an empty operand stack, in text-number mode
 // with a backend whose payload text must be read back at every step.

@@ -129,7 +129,7 @@ std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::u
     }
     size += round_up8(steps * sizeof(PlanStep));
     new (out) ProgramHeader{static_cast<std::uint16_t>(size), static_cast<std::uint16_t>(length),
-                            static_cast<std::uint16_t>(count), numbers_key(), static_cast<std::uint8_t>(steps)};
+                            static_cast<std::uint16_t>(count), numbers_key(), static_cast<std::uint8_t>(steps), 0};
     return size;
 }
 

@@ -248,6 +248,7 @@ struct Held {
 template <class Numbers>
 [[gnu::noinline]] Status resume(Context& ctx, const ProgramHeader& program, const Held<Numbers>& held, int depth,
                                 std::size_t i, std::uint8_t* result) {
+    note_handover(program, depth, i);
     held.write_out(ctx, depth);
     return resume_program(ctx, program, i, result);
 }
@@ -257,6 +258,7 @@ template <class Numbers>
 [[gnu::noinline]] Status resume_with_answer(Context& ctx, const ProgramHeader& program, const Held<Numbers>& held,
                                             int depth, std::size_t i, std::uint16_t type_word,
                                             std::uint8_t* result) {
+    note_handover(program, depth, i);
     held.write_out(ctx, depth);
     std::uint8_t* slot = ctx.value_area + ctx.value_used;
     std::uint16_t size = 0;
@@ -271,6 +273,7 @@ template <class Numbers>
 template <class Numbers>
 [[gnu::noinline]] Status resume_with_value(Context& ctx, const ProgramHeader& program, const Held<Numbers>& held,
                                            int depth, std::size_t i, std::uint8_t* result) {
+    note_handover(program, depth + program.instructions()[i].argc, i);
     held.write_out(ctx, depth);
     const Status status = push_value(ctx, ctx.result, value_size(ctx.result, kCodeAreaSize));
     return status == kOk ? resume_program(ctx, program, i + 1, result) : status;

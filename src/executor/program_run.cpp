@@ -51,7 +51,8 @@ public:
     ProgramRun(Context& ctx, const ProgramHeader& program, std::uint8_t* result)
         : ctx_(ctx), code_(program.instructions()), length_(program.block_length), result_(result),
           depth_(ctx.stack_depth), used_(ctx.value_used) {
-        for (int d = 0; d <= depth_; ++d) known_[d] = pending_[d] = false;
+        if constexpr (kKeepNumbers)
+            for (int d = 0; d <= depth_; ++d) known_[d] = pending_[d] = false;
     }
 
     // Runs the instructions from the one at `from`.
@@ -380,7 +381,17 @@ Status ProgramRun<kNumbers>::run(std::size_t from) {
 Status call_handler(Context& ctx, const Instruction* code, std::size_t i, int depth, std::size_t used) {
     const Instruction& in = code[i];
     const std::uint8_t* args[kMaxArgs];
-    for (int k = 0; k < in.argc; ++k) args[k] = ctx.stack[depth - in.argc + 1 + k].value;
+    // Unrolled by hand for the common counts: a loop here is vectorised for ten arguments.
+    const OperandEntry* first = ctx.stack + depth - in.argc + 1;
+    switch (in.argc) {
+        default:
+            for (int k = 3; k < in.argc; ++k) args[k] = first[k].value;
+            [[fallthrough]];
+        case 3: args[2] = first[2].value; [[fallthrough]];
+        case 2: args[1] = first[1].value; [[fallthrough]];
+        case 1: args[0] = first[0].value; [[fallthrough]];
+        case 0: break;
+    }
     ctx.result[0] = static_cast<std::uint8_t>(in.argc);
     ctx.result[1] = 0;
     end_value_area(ctx, used);
@@ -392,6 +403,12 @@ Status call_handler(Context& ctx, const Instruction* code, std::size_t i, int de
 Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
     reset_operands(ctx);
     return ProgramRun<Numbers::Text>(ctx, program, result).run(0);
+}
+
+Status run_generic(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
+    --program.generic_runs;
+    reset_operands(ctx);
+    return resume_program(ctx, program, 0, result);
 }
 
 Status resume_program(Context& ctx, const ProgramHeader& program, std::size_t from, std::uint8_t* result) {

@@ -123,6 +123,7 @@ Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::u
     const bool held = !text_numbers() || backend().payload_round_trips;
     const Status status = !program                             ? run_walk(ctx, length, result)
                           : !held                              ? run_program(ctx, *program, result)
+                          : program->generic_runs              ? run_generic(ctx, *program, result)
                           : program->steps && callback         ? run_plan(ctx, *program, result)
                                                                : run_held_program(ctx, *program, result);
     if (status != kOk && result) write_blank_value(ctx.code_copy[0], result);

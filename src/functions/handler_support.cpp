@@ -147,17 +147,31 @@ char* write_zero_padded(char* out, std::int32_t value, int width) {
     return out + length;
 }
 
+// Byte by byte: the fields are a few bytes long, shorter than the calls to the string routines
+// that would measure, fill and copy them.
 std::size_t lay_out_fields(char* out, const char* text, const std::size_t (&widths)[3], char separator) {
     std::size_t length = 0;
-    std::size_t from = 0;
+    const char* next = text;
+    bool ended = false;  // the text's NUL was met: the fields after it are empty
     for (std::size_t k = 0; k < 3; ++k) {
         if (k > 0) out[length++] = separator;
-        const TextField field = text_field(text, from, widths[k]);
-        const std::size_t zeros = widths[k] - field.length;
-        std::memset(out + length, '0', zeros);
-        std::memcpy(out + length + zeros, field.start, field.length);
+        char* field = out + length;
+        std::size_t taken = 0;
+        while (!ended && taken < widths[k]) {
+            if (next[taken] == '\0') {
+                ended = true;
+            } else {
+                field[taken] = next[taken];
+                ++taken;
+            }
+        }
+        // A short field (the text ended in it) moves right behind its leading zeros.
+        if (const std::size_t zeros = widths[k] - taken; zeros > 0) {
+            std::memmove(field + zeros, field, taken);
+            std::memset(field, '0', zeros);
+        }
         length += widths[k];
-        from += widths[k];
+        next += taken;
     }
     return length;
 }

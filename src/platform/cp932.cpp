@@ -6,10 +6,15 @@ namespace fcl::cp932 {
 
 namespace {
 std::uint8_t at(const char* text, std::size_t i) { return static_cast<std::uint8_t>(text[i]); }
+
+// A byte from 0x01 to 0x80 is a character of its own: neither a lead byte nor the terminating
+// NUL. Runs of such bytes are passed a byte at a time without further tests.
+bool is_plain(std::uint8_t byte) { return static_cast<std::uint8_t>(byte - 1) < 0x80; }
 }  // namespace
 
 ByteType byte_type(const char* text, std::size_t i) {
     std::size_t pos = 0;
+    while (pos < i && is_plain(at(text, pos))) ++pos;
     while (true) {
         const std::uint8_t byte = at(text, pos);
         if (byte == 0) return ByteType::Invalid;
@@ -28,7 +33,10 @@ ByteType byte_type(const char* text, std::size_t i) {
 }
 
 int compare(const char* a, const char* b) {
-    std::size_t i = 0, j = 0;
+    // A common start of single-byte characters moves both texts on together.
+    std::size_t i = 0;
+    while (a[i] == b[i] && is_plain(at(a, i))) ++i;
+    std::size_t j = i;
     while (true) {
         unsigned ca = at(a, i), cb = at(b, j);
         std::size_t step_a = 1, step_b = 1;
