@@ -32,6 +32,8 @@ struct DoubleNumbers {
     static constexpr std::size_t kMostBytes = 9;
     // A number literal's held number writes out as the literal's own bytes.
     static constexpr bool kLiteralsWriteBack = true;
+    // A field's number costs the generic steps no more than it costs here: nine bytes.
+    static constexpr bool kFieldNumbersCheaper = false;
 
     static void literal(const ProgramHeader&, const Instruction&, const std::uint8_t* item, Number& n) {
         n = payload_double(item);
@@ -80,6 +82,8 @@ struct BackendNumbers {
     static constexpr std::size_t kMostBytes = kMaxStringText + 2;  // write_number_backend's longest
     // A literal's text is the block's, which its number need not write back as.
     static constexpr bool kLiteralsWriteBack = false;
+    // A field's number is held scaled here; the generic steps make a backend number of it.
+    static constexpr bool kFieldNumbersCheaper = true;
 
     // Read once, when the program was decoded.
     static void literal(const ProgramHeader& program, const Instruction& in, const std::uint8_t*, Number& n) {
@@ -207,6 +211,13 @@ struct Held {
         return used < kNodePoolSize;
     }
 
+    // Whether one of the values up to depth is a number that is no literal.
+    bool holds_number(int depth) const {
+        for (int d = 1; d <= depth; ++d)
+            if (kind[d] == kNumber) return true;
+        return false;
+    }
+
     // Holds a handler's value where write_out would write it back as it is.
     bool hold_value(const std::uint8_t* value, int depth) {
         if (value[0] == kNumber) {
@@ -244,11 +255,18 @@ struct Held {
     }
 };
 
+// A hand-over at instruction i with depth values held before it, for note_handover; not where
+// a field's number held here costs less than it would in the generic steps.
+template <class Numbers>
+void note(const ProgramHeader& program, const Held<Numbers>& held, int depth, std::size_t i) {
+    if (!(Numbers::kFieldNumbersCheaper && held.holds_number(depth))) note_handover(program, depth, i);
+}
+
 // The generic steps from instruction i on, the held values written out first.
 template <class Numbers>
 [[gnu::noinline]] Status resume(Context& ctx, const ProgramHeader& program, const Held<Numbers>& held, int depth,
                                 std::size_t i, std::uint8_t* result) {
-    note_handover(program, depth, i);
+    note(program, held, depth, i);
     held.write_out(ctx, depth);
     return resume_program(ctx, program, i, result);
 }
@@ -258,7 +276,7 @@ template <class Numbers>
 [[gnu::noinline]] Status resume_with_answer(Context& ctx, const ProgramHeader& program, const Held<Numbers>& held,
                                             int depth, std::size_t i, std::uint16_t type_word,
                                             std::uint8_t* result) {
-    note_handover(program, depth, i);
+    note(program, held, depth, i);
     held.write_out(ctx, depth);
     std::uint8_t* slot = ctx.value_area + ctx.value_used;
     std::uint16_t size = 0;
@@ -273,7 +291,8 @@ template <class Numbers>
 template <class Numbers>
 [[gnu::noinline]] Status resume_with_value(Context& ctx, const ProgramHeader& program, const Held<Numbers>& held,
                                            int depth, std::size_t i, std::uint8_t* result) {
-    note_handover(program, depth + program.instructions()[i].argc, i);
+    // The call's arguments are still held above depth.
+    note(program, held, depth + program.instructions()[i].argc, i);
     held.write_out(ctx, depth);
     const Status status = push_value(ctx, ctx.result, value_size(ctx.result, kCodeAreaSize));
     return status == kOk ? resume_program(ctx, program, i + 1, result) : status;
