@@ -42,7 +42,21 @@ std::int32_t saturating_atoi(const char* text) {
     return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
+// A count written as a plain integer of up to nine digits ("3", "-2"), as nearly all are: every
+// backend reads such a text exactly and writes it back unchanged, so it needs no round trip.
+bool plain_count(const char* text, std::int32_t& count) {
+    const bool negative = *text == '-';
+    const char* digit = text + (negative ? 1 : 0);
+    std::int32_t magnitude = 0;
+    int digits = 0;
+    for (; is_digit(*digit) && digits < 9; ++digit, ++digits) magnitude = magnitude * 10 + (*digit - '0');
+    if (digits == 0 || *digit != '\0') return false;
+    count = negative ? -magnitude : magnitude;
+    return true;
+}
+
 std::int32_t count_from_text(const char* text, Context& ctx, bool keep_sign) {
+    if (std::int32_t count = 0; plain_count(text, count)) return count;
     const Backend& b = backend();
     b.from_str(ctx.number_scratch, text);
     if (!keep_sign) {
