@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "decimal_fixture.h"
-#include "executor/scaled_number.h"
 #include "number/backend.h"
+#include "number/scaled_number.h"
 
 namespace fcl::test {
 namespace {
@@ -202,6 +202,57 @@ TEST_F(ScaledNumberTest, UnitsTextIsTheBackendsText) {
             ASSERT_EQ(length, std::strlen(text)) << s;
         }
     }
+}
+
+// The function index a compiled call of `formula` ends with.
+unsigned call_index(const char* formula) {
+    unsigned char code[FCL_MAX_CODE];
+    std::uint16_t length = 0;
+    EXPECT_EQ(FCLCOMPILE(nullptr, nullptr, formula, code, &length), 0) << formula;
+    return code[length - 2];
+}
+
+// The payload FCLEXECUTE gives for a block calling function `index` on number literals whose
+// payload texts are `texts`, in text-number mode.
+std::string call_payload(unsigned index, const std::vector<std::string>& texts) {
+    std::vector<unsigned char> block = {FCL_T_NUMBER, 0x10, 0, 0};
+    for (const std::string& text : texts) {
+        block.push_back(FCL_T_NUMBER);
+        block.insert(block.end(), text.begin(), text.end());
+        block.push_back(0);
+    }
+    block.insert(block.end(), {FCL_T_FUNCTION, static_cast<unsigned char>(index), 0});
+    block[2] = static_cast<unsigned char>(block.size());
+    block[3] = static_cast<unsigned char>(block.size() >> 8);
+    unsigned char result[FCL_MAX_VALUE] = {};
+    const std::uint16_t status = FCLEXECUTE(nullptr, nullptr, block.data(), result);
+    return status ? "status " + std::to_string(status) : std::string(reinterpret_cast<const char*>(result + 1));
+}
+
+// ROUND, INT and ABS take a short number's own route on its units; the same number written with
+// more digits than a short number has (trailing zeros) takes the backend's steps. Both must
+// give the same payload.
+TEST_F(ScaledNumberTest, ShortRoundingIsTheBackendSteps) {
+    FCLSETMODE(1);
+    const unsigned round = call_index("ROUND(1, 2)");
+    const unsigned whole = call_index("INT(1)");
+    const unsigned absolute = call_index("ABS(1)");
+    std::mt19937_64 rng(17);
+    for (int i = 0; i < 20000; ++i) {
+        const auto magnitude = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(scaled::kLimit));
+        const std::int64_t scale = std::int64_t{1} << (rng() % 4 * 9);  // whole numbers and halves too
+        const std::int64_t units = (rng() & 1 ? -1 : 1) * (magnitude / scale * scale);
+        char text[kUnitsTextSize];
+        backend().units_to_str(units, text);
+        const std::int64_t size = units < 0 ? -units : units;
+        std::string padded = std::to_string(size % scaled::kUnit + scaled::kUnit) + std::string(20, '0');
+        padded = (units < 0 ? "-" : "") + std::to_string(size / scaled::kUnit) + "." + padded.substr(1);
+        const std::string n = std::to_string(static_cast<int>(rng() % 23) - 12);
+        ASSERT_EQ(call_payload(round, {text, n}), call_payload(round, {padded, n})) << padded << ", " << n;
+        ASSERT_EQ(call_payload(whole, {text}), call_payload(whole, {padded})) << padded;
+        ASSERT_EQ(call_payload(absolute, {text}), call_payload(absolute, {padded})) << padded;
+    }
+    FCLSETMODE(0);
 }
 
 }  // namespace

@@ -7,13 +7,13 @@
 #include <string_view>
 
 #include "executor/program.h"
-#include "executor/scaled_number.h"
 #include "executor/walk.h"
 #include "functions/function_table.h"
 #include "interface/code_format.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
+#include "number/scaled_number.h"
 
 namespace fcl {
 

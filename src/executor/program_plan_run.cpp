@@ -7,12 +7,12 @@
 
 #include "executor/field_fetch.h"
 #include "executor/program.h"
-#include "executor/scaled_number.h"
 #include "executor/walk.h"
 #include "interface/code_format.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
+#include "number/scaled_number.h"
 
 namespace fcl {
 

@@ -8,6 +8,7 @@
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
+#include "number/scaled_number.h"
 #include "platform/power_of_ten.h"
 
 namespace fcl::handlers {
@@ -75,6 +76,32 @@ void round_backend(std::int32_t n, Context& ctx) {
     b.mul(ctx.number_scratch, ctx.number_scratch2);
 }
 
+// Text-number mode with an exact backend (its payload text reads back as the number written):
+// an argument that is a short number (scaled_number.h) is made positive, cut or rounded on its
+// units, exactly, which is the very number the backend steps give; its text is written straight
+// from the units. False for any other argument or backend.
+bool short_units(const std::uint8_t* value, std::int64_t& units) {
+    return backend().payload_round_trips && scaled::from_text(payload_text(value), units);
+}
+
+// Fraction digits a short number has at most: rounding it to 10^n with n below -8 keeps it.
+constexpr std::int32_t kShortDecimals = 8;
+
+// Short x rounded half away from zero to a multiple of 10^n; false where the unit or the result
+// is not short.
+bool round_units(std::int64_t x, std::int32_t n, std::int64_t& rounded) {
+    if (n < -kShortDecimals) {
+        rounded = x;
+        return true;
+    }
+    if (n >= kShortDecimals) return false;
+    std::int64_t unit = 1;
+    for (std::int32_t k = -kShortDecimals; k < n; ++k) unit *= 10;
+    const std::int64_t magnitude = ((x < 0 ? -x : x) + unit / 2) / unit * unit;
+    rounded = x < 0 ? -magnitude : magnitude;
+    return magnitude < scaled::kLimit;
+}
+
 double round_double(double x, std::int32_t n) {
     // Beyond 10^±400 every power is infinity or zero: the bound keeps -n in range.
     const int k = std::clamp<std::int32_t>(n, -400, 400);
@@ -88,6 +115,10 @@ double round_double(double x, std::int32_t n) {
 Status abs(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
     if (!text_numbers()) {
         write_number_double(result, std::fabs(payload_double(args[0])));
+        return kOk;
+    }
+    if (std::int64_t units = 0; short_units(args[0], units)) {
+        write_units_backend(result, units < 0 ? -units : units);
         return kOk;
     }
     const Backend& b = backend();
@@ -107,6 +138,10 @@ Status int_part(const std::uint8_t* const* args, std::uint8_t* result, Context& 
         write_number_double(result, x < 0 ? std::ceil(x) : std::floor(x));
         return kOk;
     }
+    if (std::int64_t units = 0; short_units(args[0], units)) {
+        write_units_backend(result, units / scaled::kUnit * scaled::kUnit);  // toward zero
+        return kOk;
+    }
     // Through the whole digits of the plain text, so INT(-0.5) is "0", never "-0".
     char text[kNumberTextSize];
     backend().from_str(ctx.number_scratch, payload_text(args[0]));
@@ -121,6 +156,10 @@ Status round(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
     const std::int32_t n = call_argc(result) == 2 ? count_argument(args[1], ctx, true) : 0;
     if (!text_numbers()) {
         write_number_double(result, round_double(payload_double(args[0]), n));
+        return kOk;
+    }
+    if (std::int64_t units = 0, rounded = 0; short_units(args[0], units) && round_units(units, n, rounded)) {
+        write_units_backend(result, rounded);
         return kOk;
     }
     backend().from_str(ctx.number_scratch, payload_text(args[0]));

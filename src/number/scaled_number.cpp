@@ -1,4 +1,4 @@
-#include "executor/scaled_number.h"
+#include "number/scaled_number.h"
 
 #include <array>
 #include <bit>
