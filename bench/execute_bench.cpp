@@ -54,19 +54,30 @@ void BM_Compile(benchmark::State& state) {
     state.SetLabel(formula.text);
 }
 
+// Names starting with N are text fields ("ABCDEFGH"), with D date fields (2024-03-15); the
+// others are answered as number_fields answers them.
+int32_t text_fields(void* data, const char* name, void* raw, uint16_t* type) {
+    const char* text = name[0] == 'N' ? "ABCDEFGH" : name[0] == 'D' ? "20240315" : nullptr;
+    if (!text) return number_fields(data, name, raw, type);
+    if (raw) std::strcpy(static_cast<char*>(raw), text);
+    *type = name[0] == 'N' ? FCL_T_STRING : FCL_T_DATE;
+    return 0;
+}
+
 // One formula run over and over.
-void execute_repeatedly(benchmark::State& state, const char* text, const char* logical_field, int32_t mode) {
+void execute_repeatedly(benchmark::State& state, const char* text, const char* logical_field, int32_t mode,
+                        FCLFIELDPROC fields = number_fields) {
     FCLSETMODE(mode);
     void* data = const_cast<char*>(logical_field);
     unsigned char code[FCL_MAX_CODE];
     uint16_t length = 0;
-    if (FCLCOMPILE(number_fields, data, text, code, &length) != 0) {
+    if (FCLCOMPILE(fields, data, text, code, &length) != 0) {
         state.SkipWithError("formula does not compile");
         return;
     }
     unsigned char result[FCL_MAX_VALUE];
     for (auto _ : state) {
-        const uint16_t status = FCLEXECUTE(number_fields, data, code, result);
+        const uint16_t status = FCLEXECUTE(fields, data, code, result);
         benchmark::DoNotOptimize(status);
         benchmark::DoNotOptimize(result);
     }
@@ -161,6 +172,14 @@ void BM_ExecuteFunctionCall(benchmark::State& state) {
     execute_repeatedly(state, kFunctionCalls[state.range(0)], nullptr, static_cast<int32_t>(state.range(1)));
 }
 
+// Formulas on text and date fields, and rounding, which text-number mode does on number text.
+const char* const kTextFormulas[] = {"LEFT([Name], 3) = \"ABC\"", "[Name] + \"-\" + [Name2]", "DTOC([Date])",
+                                     "ROUND([Price] * 1.1, -2)"};
+
+void BM_ExecuteTextFormula(benchmark::State& state) {
+    execute_repeatedly(state, kTextFormulas[state.range(0)], nullptr, static_cast<int32_t>(state.range(1)), text_fields);
+}
+
 // The first execution right after a compile, as a host that compiles on demand sees it.
 void BM_CompileThenExecute(benchmark::State& state) {
     FCLSETMODE(0);
@@ -182,6 +201,7 @@ BENCHMARK(BM_CallbacksAlone)->DenseRange(0, 3);
 BENCHMARK(BM_ExecuteRoundRobin);
 BENCHMARK(BM_ExecuteOneOfRoundRobin)->DenseRange(0, kRoundRobinCount - 1);
 BENCHMARK(BM_ExecuteFunctionCall)->ArgsProduct({{0, 1, 2}, {0, 1}});
+BENCHMARK(BM_ExecuteTextFormula)->ArgsProduct({{0, 1, 2, 3}, {0, 1}});
 BENCHMARK(BM_CompileThenExecute);
 
 }  // namespace
