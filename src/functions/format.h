@@ -62,7 +62,9 @@ class Output {
 public:
     static constexpr std::size_t kCapacity = 2 * kMaxPicture + 16;
     void append(const char* bytes, std::size_t count);
-    void append(char byte) { append(&byte, 1); }
+    void append(char byte) {
+        if (length_ < kCapacity) text_[length_++] = byte;
+    }
     // Replaces count bytes at position at (at + count <= length) with the given bytes.
     void replace(std::size_t at, std::size_t count, const char* bytes, std::size_t size);
     char* data() { return text_; }

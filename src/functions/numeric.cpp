@@ -1,4 +1,4 @@
-// ABS, INT and ROUND, on doubles or through the backend on number texts.
+// ABS, INT and ROUND, on doubles, or on number texts through the backend (short numbers on their units).
 #include <algorithm>
 #include <cmath>
 #include <cstring>
