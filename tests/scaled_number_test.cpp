@@ -229,14 +229,15 @@ std::string call_payload(unsigned index, const std::vector<std::string>& texts) 
     return status ? "status " + std::to_string(status) : std::string(reinterpret_cast<const char*>(result + 1));
 }
 
-// ROUND, INT and ABS take a short number's own route on its units; the same number written with
-// more digits than a short number has (trailing zeros) takes the backend's steps. Both must
-// give the same payload.
-TEST_F(ScaledNumberTest, ShortRoundingIsTheBackendSteps) {
+// ROUND, INT and ABS take a short number's own route on its units, and STR its double; the same
+// number written with more digits than a short number has (trailing zeros) takes the backend's
+// steps. Both must give the same payload.
+TEST_F(ScaledNumberTest, ShortNumbersTakeTheBackendsSteps) {
     FCLSETMODE(1);
     const unsigned round = call_index("ROUND(1, 2)");
     const unsigned whole = call_index("INT(1)");
     const unsigned absolute = call_index("ABS(1)");
+    const unsigned str = call_index("STR(1, 2, 3)");
     std::mt19937_64 rng(17);
     for (int i = 0; i < 20000; ++i) {
         const auto magnitude = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(scaled::kLimit));
@@ -251,6 +252,7 @@ TEST_F(ScaledNumberTest, ShortRoundingIsTheBackendSteps) {
         ASSERT_EQ(call_payload(round, {text, n}), call_payload(round, {padded, n})) << padded << ", " << n;
         ASSERT_EQ(call_payload(whole, {text}), call_payload(whole, {padded})) << padded;
         ASSERT_EQ(call_payload(absolute, {text}), call_payload(absolute, {padded})) << padded;
+        ASSERT_EQ(call_payload(str, {text, "40", "20"}), call_payload(str, {padded, "40", "20"})) << padded;
     }
     FCLSETMODE(0);
 }

@@ -8,6 +8,7 @@
 #include "interface/number_mode.h"
 #include "interface/types.h"
 #include "number/backend.h"
+#include "number/scaled_number.h"
 
 namespace fcl {
 
@@ -184,10 +185,18 @@ std::uint16_t write_units_backend(std::uint8_t* out, std::int64_t units) {
 double number_as_double(const std::uint8_t* value, Context& ctx) {
     if (!text_numbers()) return read_raw<double>(value + 1);
     const Backend& b = backend();
-    b.from_str(ctx.number_scratch, reinterpret_cast<const char*>(value + 1));
-    char text[kNumberTextSize];
-    b.to_str(ctx.number_scratch, text, sizeof text, kStyleScientific, 0);
-    return std::strtod(text, nullptr);
+    // A short non-zero number of an exact backend with at most 2^53 units: its units over 10^8,
+    // one correctly rounded division of two exact doubles, is the double nearest its value, as
+    // strtod makes of the text the backend writes below.
+    constexpr std::int64_t kExactUnits = std::int64_t{1} << 53;
+    const char* text = reinterpret_cast<const char*>(value + 1);
+    if (std::int64_t units = 0; b.payload_round_trips && scaled::from_text(text, units) && units != 0 &&
+                                units <= kExactUnits && units >= -kExactUnits)
+        return static_cast<double>(units) / static_cast<double>(scaled::kUnit);
+    b.from_str(ctx.number_scratch, text);
+    char scientific[kNumberTextSize];
+    b.to_str(ctx.number_scratch, scientific, sizeof scientific, kStyleScientific, 0);
+    return std::strtod(scientific, nullptr);
 }
 
 void load_number(const std::uint8_t* value, void* number) {
