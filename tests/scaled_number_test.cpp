@@ -212,12 +212,12 @@ unsigned call_index(const char* formula) {
     return code[length - 2];
 }
 
-// The payload FCLEXECUTE gives for a block calling function `index` on number literals whose
-// payload texts are `texts`, in text-number mode.
-std::string call_payload(unsigned index, const std::vector<std::string>& texts) {
+// The payload FCLEXECUTE gives for a block calling function `index` on literals whose payload
+// texts are `texts` (numbers; the last a string where `picture` says so), in text-number mode.
+std::string call_payload(unsigned index, const std::vector<std::string>& texts, bool picture = false) {
     std::vector<unsigned char> block = {FCL_T_NUMBER, 0x10, 0, 0};
     for (const std::string& text : texts) {
-        block.push_back(FCL_T_NUMBER);
+        block.push_back(picture && &text == &texts.back() ? FCL_T_STRING : FCL_T_NUMBER);
         block.insert(block.end(), text.begin(), text.end());
         block.push_back(0);
     }
@@ -229,7 +229,8 @@ std::string call_payload(unsigned index, const std::vector<std::string>& texts) 
     return status ? "status " + std::to_string(status) : std::string(reinterpret_cast<const char*>(result + 1));
 }
 
-// ROUND, INT and ABS take a short number's own route on its units, and STR its double; the same
+// ROUND, INT and ABS take a short number's own route on its units, STR its double and FORMAT its
+// plain text; the same
 // number written with more digits than a short number has (trailing zeros) takes the backend's
 // steps. Both must give the same payload.
 TEST_F(ScaledNumberTest, ShortNumbersTakeTheBackendsSteps) {
@@ -238,11 +239,17 @@ TEST_F(ScaledNumberTest, ShortNumbersTakeTheBackendsSteps) {
     const unsigned whole = call_index("INT(1)");
     const unsigned absolute = call_index("ABS(1)");
     const unsigned str = call_index("STR(1, 2, 3)");
+    const unsigned format = call_index("FORMAT(1, \"9\")");
     std::mt19937_64 rng(17);
+    const std::int64_t exact = std::int64_t{1} << 53;  // the most units a double holds exactly
+    std::vector<std::int64_t> numbers = {0,     1,         -1,        50000000, -50000000, scaled::kUnit,
+                                         exact, exact + 1, -exact - 1, scaled::kLimit - 1, 1 - scaled::kLimit};
     for (int i = 0; i < 20000; ++i) {
         const auto magnitude = static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(scaled::kLimit));
         const std::int64_t scale = std::int64_t{1} << (rng() % 4 * 9);  // whole numbers and halves too
-        const std::int64_t units = (rng() & 1 ? -1 : 1) * (magnitude / scale * scale);
+        numbers.push_back((rng() & 1 ? -1 : 1) * (magnitude / scale * scale));
+    }
+    for (const std::int64_t units : numbers) {
         char text[kUnitsTextSize];
         backend().units_to_str(units, text);
         const std::int64_t size = units < 0 ? -units : units;
@@ -253,6 +260,9 @@ TEST_F(ScaledNumberTest, ShortNumbersTakeTheBackendsSteps) {
         ASSERT_EQ(call_payload(whole, {text}), call_payload(whole, {padded})) << padded;
         ASSERT_EQ(call_payload(absolute, {text}), call_payload(absolute, {padded})) << padded;
         ASSERT_EQ(call_payload(str, {text, "40", "20"}), call_payload(str, {padded, "40", "20"})) << padded;
+        for (const char* picture : {"-ZZZZZZZZZZZZZZ9.99999999", "-ZZZ,ZZ9.99"})
+            ASSERT_EQ(call_payload(format, {text, picture}, true), call_payload(format, {padded, picture}, true))
+                << padded << " " << picture;
     }
     FCLSETMODE(0);
 }

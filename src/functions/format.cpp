@@ -16,6 +16,7 @@
 #include "interface/number_mode.h"
 #include "interface/types.h"
 #include "number/backend.h"
+#include "number/scaled_number.h"
 #include "platform/fcvt.h"
 #include "platform/power_of_ten.h"
 #include "platform/profile.h"
@@ -197,11 +198,32 @@ void digits_from_double(double x, const PictureScan& scan, DigitString& digits) 
     set_fraction(raw, static_cast<std::size_t>(raw_length), scan.fraction_positions, digits);
 }
 
+// The plain form of a short number (scaled_number.h) with its trailing fraction zeros removed,
+// as an exact backend writes it: the whole digits, then a point and the fraction's digits.
+void write_plain_units(std::int64_t units, char* out) {
+    const auto value = static_cast<std::uint64_t>(units);
+    const std::uint64_t magnitude = units < 0 ? 0 - value : value;
+    if (units < 0) *out++ = '-';
+    out = std::to_chars(out, out + 20, magnitude / scaled::kUnit).ptr;
+    if (std::uint64_t fraction = magnitude % scaled::kUnit; fraction != 0) {
+        *out++ = '.';
+        for (std::uint64_t unit = scaled::kUnit / 10; fraction != 0; unit /= 10) {
+            *out++ = static_cast<char>('0' + fraction / unit);
+            fraction %= unit;
+        }
+    }
+    *out = '\0';
+}
+
 // Text-number mode: the number written back in plain form, trailing fraction zeros removed.
 void digits_from_text(const char* text, const PictureScan& scan, DigitString& digits, Context& ctx) {
-    backend().from_str(ctx.number_scratch, text);
     char plain[kNumberTextSize];
-    shaped_to_str(ctx.number_scratch, plain, sizeof plain, kStylePlain, -1);
+    if (std::int64_t units = 0; backend().payload_round_trips && scaled::from_text(text, units)) {
+        write_plain_units(units, plain);
+    } else {
+        backend().from_str(ctx.number_scratch, text);
+        shaped_to_str(ctx.number_scratch, plain, sizeof plain, kStylePlain, -1);
+    }
     const char* p = plain;
     if (*p == '-') ++p;
     // Leading zeros are not integer digits (0.5 has none), as in double-number mode.
