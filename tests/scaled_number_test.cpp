@@ -229,10 +229,9 @@ std::string call_payload(unsigned index, const std::vector<std::string>& texts, 
     return status ? "status " + std::to_string(status) : std::string(reinterpret_cast<const char*>(result + 1));
 }
 
-// ROUND, INT and ABS take a short number's own route on its units, STR its double and FORMAT its
-// plain text; the same
-// number written with more digits than a short number has (trailing zeros) takes the backend's
-// steps. Both must give the same payload.
+// ROUND, INT, ABS and MOD take short numbers' own route on their units, STR a short number's
+// double and FORMAT its plain text; the same number written with more digits than a short number
+// has (trailing zeros) takes the backend's steps. Both must give the same payload.
 TEST_F(ScaledNumberTest, ShortNumbersTakeTheBackendsSteps) {
     FCLSETMODE(1);
     const unsigned round = call_index("ROUND(1, 2)");
@@ -249,12 +248,22 @@ TEST_F(ScaledNumberTest, ShortNumbersTakeTheBackendsSteps) {
         const std::int64_t scale = std::int64_t{1} << (rng() % 4 * 9);  // whole numbers and halves too
         numbers.push_back((rng() & 1 ? -1 : 1) * (magnitude / scale * scale));
     }
-    for (const std::int64_t units : numbers) {
+    // The payload text of a short number, and the same number with twenty more fraction zeros.
+    const auto texts = [](std::int64_t units) {
         char text[kUnitsTextSize];
         backend().units_to_str(units, text);
         const std::int64_t size = units < 0 ? -units : units;
-        std::string padded = std::to_string(size % scaled::kUnit + scaled::kUnit) + std::string(20, '0');
-        padded = (units < 0 ? "-" : "") + std::to_string(size / scaled::kUnit) + "." + padded.substr(1);
+        const std::string fraction = std::to_string(size % scaled::kUnit + scaled::kUnit).substr(1);
+        const std::string padded = (units < 0 ? "-" : "") + std::to_string(size / scaled::kUnit) + "." + fraction;
+        return std::pair<std::string, std::string>(text, padded + std::string(20, '0'));
+    };
+    const unsigned remainder = call_index("MOD(1, 2)");
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const auto [text, padded] = texts(numbers[i]);
+        const std::int64_t other = numbers[(i * 7 + 3) % numbers.size()] >> (rng() % 40);  // small ones too
+        const auto [divisor, divisor_padded] = texts(other);
+        ASSERT_EQ(call_payload(remainder, {text, divisor}), call_payload(remainder, {padded, divisor_padded}))
+            << padded << " % " << divisor_padded;
         const std::string n = std::to_string(static_cast<int>(rng() % 23) - 12);
         ASSERT_EQ(call_payload(round, {text, n}), call_payload(round, {padded, n})) << padded << ", " << n;
         ASSERT_EQ(call_payload(whole, {text}), call_payload(whole, {padded})) << padded;

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "functions/handler_support.h"
 #include "functions/handlers.h"
 #include "interface/code_format.h"
 #include "number/nan_rule.h"
@@ -101,6 +102,11 @@ Status mod(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
     if (!text_numbers()) {
         // A zero divisor gives NaN and no error.
         write_number_double(result, std::fmod(payload_double(args[0]), payload_double(args[1])));
+        return kOk;
+    }
+    // a - trunc(a / b) * b of short numbers is the remainder of their units (0 for b = 0).
+    if (std::int64_t a = 0, b = 0; short_argument(args[0], a) && short_argument(args[1], b)) {
+        write_units_backend(result, b == 0 ? 0 : a % b);
         return kOk;
     }
     load_operands(args, ctx);

@@ -76,14 +76,6 @@ void round_backend(std::int32_t n, Context& ctx) {
     b.mul(ctx.number_scratch, ctx.number_scratch2);
 }
 
-// Text-number mode with an exact backend (its payload text reads back as the number written):
-// an argument that is a short number (scaled_number.h) is made positive, cut or rounded on its
-// units, exactly, which is the very number the backend steps give; its text is written straight
-// from the units. False for any other argument or backend.
-bool short_units(const std::uint8_t* value, std::int64_t& units) {
-    return backend().payload_round_trips && scaled::from_text(payload_text(value), units);
-}
-
 // Fraction digits a short number has at most: rounding it to 10^n with n below -8 keeps it.
 constexpr std::int32_t kShortDecimals = 8;
 
@@ -117,7 +109,7 @@ Status abs(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
         write_number_double(result, std::fabs(payload_double(args[0])));
         return kOk;
     }
-    if (std::int64_t units = 0; short_units(args[0], units)) {
+    if (std::int64_t units = 0; short_argument(args[0], units)) {
         write_units_backend(result, units < 0 ? -units : units);
         return kOk;
     }
@@ -138,7 +130,7 @@ Status int_part(const std::uint8_t* const* args, std::uint8_t* result, Context& 
         write_number_double(result, x < 0 ? std::ceil(x) : std::floor(x));
         return kOk;
     }
-    if (std::int64_t units = 0; short_units(args[0], units)) {
+    if (std::int64_t units = 0; short_argument(args[0], units)) {
         write_units_backend(result, units / scaled::kUnit * scaled::kUnit);  // toward zero
         return kOk;
     }
@@ -158,7 +150,7 @@ Status round(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
         write_number_double(result, round_double(payload_double(args[0]), n));
         return kOk;
     }
-    if (std::int64_t units = 0, rounded = 0; short_units(args[0], units) && round_units(units, n, rounded)) {
+    if (std::int64_t units = 0, rounded = 0; short_argument(args[0], units) && round_units(units, n, rounded)) {
         write_units_backend(result, rounded);
         return kOk;
     }
