@@ -229,9 +229,9 @@ std::string call_payload(unsigned index, const std::vector<std::string>& texts, 
     return status ? "status " + std::to_string(status) : std::string(reinterpret_cast<const char*>(result + 1));
 }
 
-// ROUND, INT, ABS and MOD take short numbers' own route on their units, STR a short number's
-// double and FORMAT its plain text; the same number written with more digits than a short number
-// has (trailing zeros) takes the backend's steps. Both must give the same payload.
+// ROUND, INT, ABS, MOD and the comparisons take short numbers' own route on their units, STR a
+// short number's double and FORMAT its plain text; the same number written with more digits than
+// a short number has (trailing zeros) takes the backend's steps. Both must give the same payload.
 TEST_F(ScaledNumberTest, ShortNumbersTakeTheBackendsSteps) {
     FCLSETMODE(1);
     const unsigned round = call_index("ROUND(1, 2)");
@@ -258,12 +258,17 @@ TEST_F(ScaledNumberTest, ShortNumbersTakeTheBackendsSteps) {
         return std::pair<std::string, std::string>(text, padded + std::string(20, '0'));
     };
     const unsigned remainder = call_index("MOD(1, 2)");
+    const unsigned between = call_index("BETWEEN(1, 2, 3)");
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         const auto [text, padded] = texts(numbers[i]);
         const std::int64_t other = numbers[(i * 7 + 3) % numbers.size()] >> (rng() % 40);  // small ones too
         const auto [divisor, divisor_padded] = texts(other);
         ASSERT_EQ(call_payload(remainder, {text, divisor}), call_payload(remainder, {padded, divisor_padded}))
             << padded << " % " << divisor_padded;
+        ASSERT_EQ(call_payload(between, {text, divisor, text}), call_payload(between, {padded, divisor_padded, padded}))
+            << padded << " between " << divisor_padded;
+        ASSERT_EQ(call_payload(between, {text, text, divisor}), call_payload(between, {padded, padded, divisor_padded}))
+            << padded << " between, to " << divisor_padded;
         const std::string n = std::to_string(static_cast<int>(rng() % 23) - 12);
         ASSERT_EQ(call_payload(round, {text, n}), call_payload(round, {padded, n})) << padded << ", " << n;
         ASSERT_EQ(call_payload(whole, {text}), call_payload(whole, {padded})) << padded;

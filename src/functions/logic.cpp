@@ -1,4 +1,5 @@
 // Logical operators, the six comparisons, BETWEEN and IN.
+#include "functions/handler_support.h"
 #include "functions/handlers.h"
 #include "interface/code_format.h"
 #include "interface/number_mode.h"
@@ -11,7 +12,8 @@ namespace {
 
 // Three-way order of a and b, decided by a's type: texts (string, time, date) by code page 932
 // characters, numbers numerically (a NaN equals everything), logicals by truth; other types
-// compare equal. In text-number mode numbers are parsed into the context's two number scratches.
+// compare equal. In text-number mode numbers are parsed into the context's two number scratches,
+// short ones aside.
 int compare_values(const std::uint8_t* a, const std::uint8_t* b, Context& ctx) {
     switch (a[0]) {
         case kString:
@@ -20,6 +22,8 @@ int compare_values(const std::uint8_t* a, const std::uint8_t* b, Context& ctx) {
             return cp932::compare(payload_text(a), payload_text(b));
         case kNumber: {
             if (text_numbers()) {
+                // Short numbers compare as their units.
+                if (std::int64_t x = 0, y = 0; short_argument(a, x) && short_argument(b, y)) return (x > y) - (x < y);
                 const Backend& n = backend();
                 n.from_str(ctx.number_scratch, payload_text(a));
                 n.from_str(ctx.number_scratch2, payload_text(b));
