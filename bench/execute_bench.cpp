@@ -177,7 +177,8 @@ const char* const kTextFormulas[] = {"LEFT([Name], 3) = \"ABC\"", "[Name] + \"-\
                                      "ROUND([Price] * 1.1, -2)"};
 
 void BM_ExecuteTextFormula(benchmark::State& state) {
-    execute_repeatedly(state, kTextFormulas[state.range(0)], nullptr, static_cast<int32_t>(state.range(1)), text_fields);
+    const auto mode = static_cast<int32_t>(state.range(1));
+    execute_repeatedly(state, kTextFormulas[state.range(0)], nullptr, mode, text_fields);
 }
 
 // The first execution right after a compile, as a host that compiles on demand sees it.

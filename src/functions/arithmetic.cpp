@@ -2,13 +2,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "functions/handler_support.h"
 #include "functions/handlers.h"
 #include "interface/code_format.h"
 #include "number/nan_rule.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
+#include "number/scaled_number.h"
 
 namespace fcl::handlers {
 
@@ -105,7 +105,9 @@ Status mod(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
         return kOk;
     }
     // a - trunc(a / b) * b of short numbers is the remainder of their units (0 for b = 0).
-    if (std::int64_t a = 0, b = 0; short_argument(args[0], a) && short_argument(args[1], b)) {
+    std::int64_t a = 0;
+    std::int64_t b = 0;
+    if (scaled::from_payload(payload_text(args[0]), a) && scaled::from_payload(payload_text(args[1]), b)) {
         write_units_backend(result, b == 0 ? 0 : a % b);
         return kOk;
     }

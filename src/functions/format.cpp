@@ -218,7 +218,7 @@ void write_plain_units(std::int64_t units, char* out) {
 // Text-number mode: the number written back in plain form, trailing fraction zeros removed.
 void digits_from_text(const char* text, const PictureScan& scan, DigitString& digits, Context& ctx) {
     char plain[kNumberTextSize];
-    if (std::int64_t units = 0; backend().payload_round_trips && scaled::from_text(text, units)) {
+    if (std::int64_t units = 0; scaled::from_payload(text, units)) {
         write_plain_units(units, plain);
     } else {
         backend().from_str(ctx.number_scratch, text);

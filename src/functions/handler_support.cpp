@@ -9,7 +9,6 @@
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
-#include "number/scaled_number.h"
 #include "platform/cp932.h"
 
 namespace fcl {
@@ -72,10 +71,6 @@ std::int32_t count_from_text(const char* text, Context& ctx, bool keep_sign) {
 }  // namespace
 
 // --- Reading arguments ---
-
-bool short_argument(const std::uint8_t* value, std::int64_t& units) {
-    return backend().payload_round_trips && scaled::from_text(payload_text(value), units);
-}
 
 std::int32_t count_argument(const std::uint8_t* value, Context& ctx, bool keep_sign) {
     const std::int32_t count = text_numbers() ? count_from_text(payload_text(value), ctx, keep_sign)

@@ -32,12 +32,6 @@ inline std::size_t text_length(const std::uint8_t* value) {
 // scratch (and, without keep_sign, the second number scratch); both may be overwritten.
 std::int32_t count_argument(const std::uint8_t* value, Context& ctx, bool keep_sign);
 
-// Text-number mode with an exact backend (its payload text reads back as the number written):
-// the units of a number argument that is short (scaled_number.h). A handler computes on them
-// exactly, so its result is the very number the backend's steps give, and writes it with
-// write_units_backend. False for any other argument or backend.
-bool short_argument(const std::uint8_t* value, std::int64_t& units);
-
 // Fixed-position fields of date and time texts (yyyymmdd, hhmmss). A text may be shorter than
 // the positions a function reads: characters past its end count as absent.
 struct TextField {

@@ -1,9 +1,9 @@
 // Logical operators, the six comparisons, BETWEEN and IN.
-#include "functions/handler_support.h"
 #include "functions/handlers.h"
 #include "interface/code_format.h"
 #include "interface/number_mode.h"
 #include "number/backend.h"
+#include "number/scaled_number.h"
 #include "platform/cp932.h"
 
 namespace fcl::handlers {
@@ -23,7 +23,10 @@ int compare_values(const std::uint8_t* a, const std::uint8_t* b, Context& ctx) {
         case kNumber: {
             if (text_numbers()) {
                 // Short numbers compare as their units.
-                if (std::int64_t x = 0, y = 0; short_argument(a, x) && short_argument(b, y)) return (x > y) - (x < y);
+                std::int64_t x = 0;
+                std::int64_t y = 0;
+                if (scaled::from_payload(payload_text(a), x) && scaled::from_payload(payload_text(b), y))
+                    return (x > y) - (x < y);
                 const Backend& n = backend();
                 n.from_str(ctx.number_scratch, payload_text(a));
                 n.from_str(ctx.number_scratch2, payload_text(b));

@@ -109,7 +109,7 @@ Status abs(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
         write_number_double(result, std::fabs(payload_double(args[0])));
         return kOk;
     }
-    if (std::int64_t units = 0; short_argument(args[0], units)) {
+    if (std::int64_t units = 0; scaled::from_payload(payload_text(args[0]), units)) {
         write_units_backend(result, units < 0 ? -units : units);
         return kOk;
     }
@@ -130,7 +130,7 @@ Status int_part(const std::uint8_t* const* args, std::uint8_t* result, Context& 
         write_number_double(result, x < 0 ? std::ceil(x) : std::floor(x));
         return kOk;
     }
-    if (std::int64_t units = 0; short_argument(args[0], units)) {
+    if (std::int64_t units = 0; scaled::from_payload(payload_text(args[0]), units)) {
         write_units_backend(result, units / scaled::kUnit * scaled::kUnit);  // toward zero
         return kOk;
     }
@@ -150,7 +150,9 @@ Status round(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
         write_number_double(result, round_double(payload_double(args[0]), n));
         return kOk;
     }
-    if (std::int64_t units = 0, rounded = 0; short_argument(args[0], units) && round_units(units, n, rounded)) {
+    std::int64_t units = 0;
+    std::int64_t rounded = 0;
+    if (scaled::from_payload(payload_text(args[0]), units) && round_units(units, n, rounded)) {
         write_units_backend(result, rounded);
         return kOk;
     }

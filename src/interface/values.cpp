@@ -185,13 +185,13 @@ std::uint16_t write_units_backend(std::uint8_t* out, std::int64_t units) {
 double number_as_double(const std::uint8_t* value, Context& ctx) {
     if (!text_numbers()) return read_raw<double>(value + 1);
     const Backend& b = backend();
-    // A short non-zero number of an exact backend with at most 2^53 units: its units over 10^8,
-    // one correctly rounded division of two exact doubles, is the double nearest its value, as
-    // strtod makes of the text the backend writes below.
+    // A short non-zero number with at most 2^53 units: its units over 10^8, one correctly rounded
+    // division of two exact doubles, is the double nearest its value, as strtod makes of the text
+    // the backend writes below.
     constexpr std::int64_t kExactUnits = std::int64_t{1} << 53;
     const char* text = reinterpret_cast<const char*>(value + 1);
-    if (std::int64_t units = 0; b.payload_round_trips && scaled::from_text(text, units) && units != 0 &&
-                                units <= kExactUnits && units >= -kExactUnits)
+    if (std::int64_t units = 0;
+        scaled::from_payload(text, units) && units != 0 && units <= kExactUnits && units >= -kExactUnits)
         return static_cast<double>(units) / static_cast<double>(scaled::kUnit);
     b.from_str(ctx.number_scratch, text);
     char scientific[kNumberTextSize];

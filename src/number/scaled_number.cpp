@@ -4,6 +4,8 @@
 #include <bit>
 #include <cmath>
 
+#include "number/backend.h"
+
 namespace fcl::scaled {
 
 namespace {
@@ -175,5 +177,7 @@ bool div(std::int64_t a, std::int64_t b, std::int64_t& r) {
     r = (a < 0) != (b < 0) ? -q : q;
     return true;
 }
+
+bool from_payload(const char* text, std::int64_t& s) { return backend().payload_round_trips && from_text(text, s); }
 
 }  // namespace fcl::scaled

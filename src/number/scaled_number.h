@@ -24,6 +24,12 @@ bool from_double(double value, std::int64_t& s);
 // its value is short; false otherwise, and for any other text.
 bool from_text(const char* text, std::int64_t& s);
 
+// A number payload text as from_text reads it, where the current backend is exact (its payload
+// text reads back as the number written): a handler that computes on the units exactly gets the
+// very number that backend's steps give, and writes it with write_units_backend. False for any
+// other text, and under any other backend.
+bool from_payload(const char* text, std::int64_t& s);
+
 // Exact sums, differences, products and quotients; false when the result is not short (or
 // the divisor is zero).
 inline bool add(std::int64_t a, std::int64_t b, std::int64_t& r) {
