@@ -2,10 +2,12 @@
 
 #include <cstring>
 
+#include "executor/program.h"
 #include "functions/function_table.h"
 #include "interface/code_format.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
+#include "number/scaled_number.h"
 
 namespace fcl {
 
@@ -44,12 +46,27 @@ Status fetch_field(Context& ctx, const std::uint8_t* item, std::uint8_t* out, st
     return convert_field_answer(ctx, type_word, out, size);
 }
 
+// Doubles and number texts (the two forms hosts mostly answer in) are held scaled when short.
+bool number_answer(std::uint16_t type_word, const std::uint8_t* raw, std::int64_t* scaled, void* number) {
+    if ((type_word & 0xFF) != kNumber) return false;
+    const auto format = static_cast<std::uint8_t>(type_word >> 8);
+    if (format == FCL_RAW_DOUBLE) {
+        double value;
+        std::memcpy(&value, raw, sizeof value);
+        if (scaled::from_double(value, *scaled)) return true;
+    } else if (format == FCL_RAW_TEXT && scaled::from_text(reinterpret_cast<const char*>(raw), *scaled)) {
+        return true;
+    }
+    raw_number_to_backend(format, raw, number);
+    *scaled = kNotScaled;
+    return true;
+}
+
 Status fetch_field_number(Context& ctx, const std::uint8_t* item, std::uint8_t* out, std::uint16_t* size,
-                          void* number) {
+                          std::int64_t* scaled, void* number) {
     std::uint16_t type_word = 0;
     if (const Status status = ask_for_field(ctx, item, &type_word); status != kOk) return status;
-    if ((type_word & 0xFF) == kNumber) {
-        raw_number_to_backend(static_cast<std::uint8_t>(type_word >> 8), ctx.result + kRawBufferOffset, number);
+    if (number_answer(type_word, ctx.result + kRawBufferOffset, scaled, number)) {
         *size = 0;
         return kOk;
     }

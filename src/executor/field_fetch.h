@@ -36,9 +36,14 @@ Status convert_field_answer(Context& ctx, std::uint16_t type_word, std::uint8_t*
 // 1005 when the callback fails, 1007 when the answer converts to no value.
 Status fetch_field(Context& ctx, const std::uint8_t* item, std::uint8_t* out, std::uint16_t* size);
 
-// As fetch_field in text-number mode, except that a number answer is not written as text: its
-// backend number goes to number and *size is 0.
+// Text-number mode: a number answer (type word and raw bytes) as the runs hold it, without its
+// text: short (scaled_number.h) as *scaled, else as its backend number in number, *scaled then
+// kNotScaled. False for an answer of another type.
+bool number_answer(std::uint16_t type_word, const std::uint8_t* raw, std::int64_t* scaled, void* number);
+
+// As fetch_field in text-number mode, except that a number answer is not written as text: it is
+// held as number_answer holds it, and *size is 0.
 Status fetch_field_number(Context& ctx, const std::uint8_t* item, std::uint8_t* out, std::uint16_t* size,
-                          void* number);
+                          std::int64_t* scaled, void* number);
 
 }  // namespace fcl

@@ -91,20 +91,8 @@ struct BackendNumbers {
         n.scaled = kept.scaled;
         if (n.scaled == kNotScaled) std::memcpy(n.bytes, kept.number, sizeof n.bytes);
     }
-    // Doubles and number texts (the two forms hosts mostly answer in) are held scaled when short.
     static bool answer(std::uint16_t type_word, const std::uint8_t* raw, Number& n) {
-        if ((type_word & 0xFF) != kNumber) return false;
-        const auto format = static_cast<std::uint8_t>(type_word >> 8);
-        if (format == FCL_RAW_DOUBLE) {
-            double value;
-            std::memcpy(&value, raw, sizeof value);
-            if (scaled::from_double(value, n.scaled)) return true;
-        } else if (format == FCL_RAW_TEXT && scaled::from_text(reinterpret_cast<const char*>(raw), n.scaled)) {
-            return true;
-        }
-        raw_number_to_backend(format, raw, n.bytes);
-        n.scaled = kNotScaled;
-        return true;
+        return number_answer(type_word, raw, &n.scaled, n.bytes);
     }
     // The number as a backend number from here on.
     static std::uint8_t* unscaled(Number& n) {

@@ -97,6 +97,8 @@ private:
     // Writes every pending number's text where the walk would have written it, moving the
     // values above down to their places.
     void write_pending();
+    // The text of pending operand d, written to out: from its backend number or its units.
+    std::uint16_t write_pending_number(std::uint8_t* out, int d) const;
 
     // The room a pending number holds: as much as write_number_backend ever writes.
     static constexpr std::uint16_t kPendingBytes = kMaxStringText + 2;
@@ -107,10 +109,12 @@ private:
     std::uint8_t* result_;
     std::uint16_t depth_;
     std::uint16_t used_;
-    // Which entries of numbers_ hold their operand's backend number, and which of those have
-    // no text written yet.
+    // Which operands have no text written yet (pending), and which entries of numbers_ hold
+    // their operand's backend number (known). A pending number that is not known is a short
+    // fetched one, held as its units in scaled_ until its text or backend number is needed.
     bool known_[kMaxOperands + 1];
     bool pending_[kMaxOperands + 1];
+    std::int64_t scaled_[kMaxOperands + 1];
     alignas(4) std::uint8_t numbers_[kMaxOperands + 1][kNumberSize];
 };
 
@@ -121,13 +125,15 @@ Status ProgramRun<kNumbers>::fetch(std::size_t i) {
     const std::uint8_t* item = ctx_.code_copy + code_[i].item;
     if constexpr (kKeepNumbers) {
         // The caller made sure of room for any value, which is more than a pending number holds.
-        const Status status = fetch_field_number(ctx_, item, slot, &size, numbers_[depth_ + 1]);
+        const int d = depth_ + 1;
+        const Status status = fetch_field_number(ctx_, item, slot, &size, &scaled_[d], numbers_[d]);
         if (status != kOk) return status;
         const bool pending = size == 0;
         if (pending) size = kPendingBytes;
         used_ = static_cast<std::uint16_t>(used_ + size);
         ctx_.stack[++depth_] = OperandEntry{slot, size};
-        known_[depth_] = pending_[depth_] = pending;
+        pending_[d] = pending;
+        known_[d] = pending && scaled_[d] == kNotScaled;
         return kOk;
     }
     const Status status = fetch_field(ctx_, item, slot, &size);
@@ -146,7 +152,7 @@ void ProgramRun<kNumbers>::write_pending() {
         std::uint8_t* place = ctx_.value_area + at;
         if (pending_[d]) {
             // No further than the room held, which ends where the next value starts.
-            entry = OperandEntry{place, write_number_backend(place, numbers_[d])};
+            entry = OperandEntry{place, write_pending_number(place, d)};
             pending_[d] = false;
         } else {
             if (entry.value != place) std::memmove(place, entry.value, entry.bytes);
@@ -158,10 +164,16 @@ void ProgramRun<kNumbers>::write_pending() {
 }
 
 template <Numbers kNumbers>
+std::uint16_t ProgramRun<kNumbers>::write_pending_number(std::uint8_t* out, int d) const {
+    return known_[d] ? write_number_backend(out, numbers_[d]) : write_units_backend(out, scaled_[d]);
+}
+
+template <Numbers kNumbers>
 std::uint8_t* ProgramRun<kNumbers>::number_of(int below_top) {
     const int at = depth_ - below_top;
     if (!known_[at]) {
-        backend().from_str(numbers_[at], payload_text(ctx_.stack[at].value));
+        if (pending_[at]) backend().from_units(numbers_[at], scaled_[at]);
+        else backend().from_str(numbers_[at], payload_text(ctx_.stack[at].value));
         known_[at] = true;
     }
     return numbers_[at];
@@ -360,7 +372,7 @@ Status ProgramRun<kNumbers>::run(std::size_t from) {
                 ctx_.current_item = item_before(i);
                 if constexpr (kKeepNumbers) {
                     if (pending_[1]) {
-                        if (result_) write_number_backend(result_, numbers_[1]);
+                        if (result_) write_pending_number(result_, 1);
                         return kOk;
                     }
                 }
