@@ -9,6 +9,7 @@
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
+#include "number/scaled_number.h"
 
 namespace fcl {
 
@@ -83,6 +84,9 @@ private:
     // The backend number of the operand below_top places under the top, read from its text
     // when it is not kept yet.
     std::uint8_t* number_of(int below_top);
+    // The units of that operand where it is short (scaled_number.h) and not kept as a backend
+    // number: held so, or written as a short text.
+    bool short_operand(int below_top, std::int64_t& units) const;
     // The walk's call: argc in the result area, the handler, its operands popped, its value pushed.
     Status call(std::size_t i);
     // An operator's value, written where its handler writes it, then pushed in its operands' place.
@@ -184,12 +188,42 @@ std::uint8_t* ProgramRun<kNumbers>::number_of(int below_top) {
 // Where the value area is nearly full the texts are written, and the walk's exact check of the
 // value's room applies.
 template <Numbers kNumbers>
+bool ProgramRun<kNumbers>::short_operand(int below_top, std::int64_t& units) const {
+    const int at = depth_ - below_top;
+    if (known_[at]) return false;
+    if (pending_[at]) {
+        units = scaled_[at];
+        return true;
+    }
+    return scaled::from_text(payload_text(ctx_.stack[at].value), units);
+}
+
+// The exact value of short operands, where it is short too, as the held run computes it.
+bool scaled_arithmetic(Op op, std::int64_t a, std::int64_t b, std::int64_t& r) {
+    switch (op) {
+        case Op::Add: return scaled::add(a, b, r);
+        case Op::Sub: return scaled::sub(a, b, r);
+        case Op::Mul: return scaled::mul(a, b, r);
+        default: return scaled::div(a, b, r);
+    }
+}
+
+template <Numbers kNumbers>
 Status ProgramRun<kNumbers>::text_arithmetic(std::size_t i) {
+    const int below = used_ - ctx_.stack[depth_].bytes - ctx_.stack[depth_ - 1].bytes;
+    const bool hold = below + kPendingBytes < static_cast<int>(kNodePoolSize);
+    // Short operands with a short exact value: the value waits as its units, as they did.
+    if (std::int64_t a = 0, b = 0, r = 0;
+        hold && short_operand(1, a) && short_operand(0, b) && scaled_arithmetic(code_[i].op, a, b, r)) {
+        pop_for(2, kPendingBytes);
+        pending_[depth_] = true;
+        known_[depth_] = false;
+        scaled_[depth_] = r;
+        return kOk;
+    }
     const Backend& n = backend();
     const std::uint8_t* divisor = number_of(0);
     if (code_[i].op == Op::Div && n.is_zero(divisor)) return call(i);
-    const int below = used_ - ctx_.stack[depth_].bytes - ctx_.stack[depth_ - 1].bytes;
-    const bool hold = below + kPendingBytes < static_cast<int>(kNodePoolSize);
     if (!hold) write_pending();
     std::uint8_t* value = number_of(1);
     backend_arithmetic(code_[i].op, n)(value, divisor);
