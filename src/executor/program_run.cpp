@@ -81,6 +81,8 @@ private:
     Status fetch(std::size_t i);
     // Text-number arithmetic as its handler does it, on the operands' kept numbers.
     Status text_arithmetic(std::size_t i);
+    // The order of the top two numbers as the comparison handlers give it (short ones by their units).
+    int text_order();
     // The backend number of the operand below_top places under the top, read from its text
     // when it is not kept yet.
     std::uint8_t* number_of(int below_top);
@@ -196,6 +198,14 @@ bool ProgramRun<kNumbers>::short_operand(int below_top, std::int64_t& units) con
         return true;
     }
     return scaled::from_text(payload_text(ctx_.stack[at].value), units);
+}
+
+template <Numbers kNumbers>
+int ProgramRun<kNumbers>::text_order() {
+    std::int64_t a = 0;
+    std::int64_t b = 0;
+    if (short_operand(1, a) && short_operand(0, b)) return (a > b) - (a < b);
+    return backend().comp(number_of(1), number_of(0));
 }
 
 // The exact value of short operands, where it is short too, as the held run computes it.
@@ -358,7 +368,7 @@ Status ProgramRun<kNumbers>::run(std::size_t from) {
             case Op::Gt: {
                 if constexpr (kKeepNumbers) {
                     if (is_number(1) && is_number(0)) {
-                        status = logical_result(2, order_holds(in.op, backend().comp(number_of(1), number_of(0))));
+                        status = logical_result(2, order_holds(in.op, text_order()));
                         break;
                     }
                 }
