@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "executor/program.h"
 #include "functions/function_table.h"
 #include "interface/code_format.h"
 #include "interface/number_mode.h"
@@ -58,7 +57,7 @@ bool number_answer(std::uint16_t type_word, const std::uint8_t* raw, std::int64_
         return true;
     }
     raw_number_to_backend(format, raw, number);
-    *scaled = kNotScaled;
+    *scaled = scaled::kNotScaled;
     return true;
 }
 

@@ -17,13 +17,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 
 #include "interface/context.h"
 #include "interface/number_mode.h"
 #include "interface/types.h"
 #include "number/backend.h"
 #include "number/nan_rule.h"
+#include "number/scaled_number.h"
 
 namespace fcl {
 
@@ -95,9 +95,10 @@ inline double negated(double value) {
     return value;
 }
 
+using scaled::kNotScaled;
+
 // A number literal read once: its backend number, and the same number as a scaled one
 // (scaled_number.h) when it is short, else kNotScaled.
-constexpr std::int64_t kNotScaled = std::numeric_limits<std::int64_t>::min();
 struct KeptNumber {
     std::int64_t scaled;
     alignas(8) std::uint8_t number[kNumberSize];

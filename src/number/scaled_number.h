@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 namespace fcl::scaled {
 
@@ -15,6 +16,8 @@ namespace fcl::scaled {
 constexpr std::int64_t kUnit = 100'000'000;
 // Held numbers are below this in magnitude: sixteen digits in all.
 constexpr std::int64_t kLimit = kUnit * kUnit;
+// Where a number could be held scaled or otherwise: the mark for one that is not short.
+constexpr std::int64_t kNotScaled = std::numeric_limits<std::int64_t>::min();
 
 // The number a backend's from_dbl makes of `value` (the "%.15e" text of it: sixteen significant
 // digits), when it is short; false otherwise. Zero of either sign is 0.
