@@ -52,6 +52,8 @@ const char* const kFormulas[] = {
     "IF(L1, [N1], 1.5) * IF([N1] > N2, N2, -1)",
     "IF([N1] = 0, L1, L2) AND IF(L1, L2, [N1] < 2)",
     "LEN(IF(L2, [S1], S2)) + IF(L1, IF(L2, [N1], 2), [N2] + 1)",
+    // A text field first, so that runs go by the generic steps; IF passes on a waiting number.
+    "IF([S1] = \"x\", [N1], [N2] / 7) * IF(L1, [N2], N1)",
 };
 constexpr int kFormulaCount = static_cast<int>(sizeof kFormulas / sizeof kFormulas[0]);
 

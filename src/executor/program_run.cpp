@@ -91,6 +91,12 @@ private:
     bool short_operand(int below_top, std::int64_t& units) const;
     // The walk's call: argc in the result area, the handler, its operands popped, its value pushed.
     Status call(std::size_t i);
+    // The same with pending numbers left unwritten, for a handler that reads none of its operands.
+    Status call_unwritten(std::size_t i);
+    // IF: a chosen double is pushed as an operator's value. In keep mode a chosen pending number
+    // takes the operands' place still pending, and any other chosen value is copied by the handler
+    // with the pending numbers left unwritten: a number's text is written only if it is read.
+    Status choose(std::size_t i);
     // An operator's value, written where its handler writes it, then pushed in its operands' place.
     // (Inlined: they are most of what an operator done in place costs.)
     [[gnu::always_inline]] inline Status number_result(int argc, double value);
@@ -248,8 +254,39 @@ Status ProgramRun<kNumbers>::text_arithmetic(std::size_t i) {
 }
 
 template <Numbers kNumbers>
+Status ProgramRun<kNumbers>::choose(std::size_t i) {
+    if constexpr (kNumbers == Numbers::Text) {
+        return call(i);
+    } else if constexpr (kNumbers == Numbers::Doubles) {
+        const std::uint8_t* chosen = operand(operand(2)[1] != 0 ? 1 : 0);
+        return chosen[0] == kNumber ? number_result(3, payload_double(chosen)) : call(i);
+    } else {
+        // The handler reads the byte after the condition's type, whatever the type; a pending
+        // condition has no such byte yet.
+        if (pending_[depth_ - 2]) return call(i);
+        const int chosen = operand(2)[1] != 0 ? depth_ - 1 : depth_;
+        if (!pending_[chosen]) return call_unwritten(i);
+        const bool known = known_[chosen];
+        const std::int64_t units = scaled_[chosen];
+        const int to = depth_ - 2;
+        if (known) std::memcpy(numbers_[to], numbers_[chosen], kNumberSize);
+        // The chosen operand's room lay above the place it takes, so the place has that room.
+        if (!pop_for(3, kPendingBytes)) return kStackFull;
+        pending_[to] = true;
+        known_[to] = known;
+        scaled_[to] = units;
+        return kOk;
+    }
+}
+
+template <Numbers kNumbers>
 Status ProgramRun<kNumbers>::call(std::size_t i) {
     if constexpr (kKeepNumbers) write_pending();
+    return call_unwritten(i);
+}
+
+template <Numbers kNumbers>
+Status ProgramRun<kNumbers>::call_unwritten(std::size_t i) {
     const Status status = call_handler(ctx_, code_, i, depth_, used_);
     if (status != kOk) return status;
     return push_result(code_[i].argc, value_size(ctx_.result, kCodeAreaSize));
@@ -407,6 +444,8 @@ Status ProgramRun<kNumbers>::run(std::size_t from) {
                 break;
             }
             case Op::If:
+                status = choose(i);
+                break;
             case Op::Call:
                 status = call(i);
                 break;
