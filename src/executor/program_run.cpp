@@ -10,14 +10,26 @@
 #include "interface/values.h"
 #include "number/backend.h"
 #include "number/scaled_number.h"
+#include "platform/cp932.h"
 
 namespace fcl {
 
 namespace {
 
-// The comparison handlers' order of two values of one type, number or logical (a NaN equals
-// everything).
+bool is_text(std::uint8_t type) { return type == kString || type == kTime || type == kDate; }
+
+// Whether the run compares a and b in place: two texts, which are terminated where they lie; two
+// logicals; two doubles. Anything else, a text against another type included, is the handler's.
+bool compared_in_place(const std::uint8_t* a, const std::uint8_t* b, bool number_text) {
+    if (is_text(a[0])) return is_text(b[0]);
+    return a[0] == b[0] && (a[0] == kLogical || (a[0] == kNumber && !number_text));
+}
+
+// The comparison handlers' order of two values the run compares in place: two texts (string,
+// time or date) by code page 932 characters, two logicals by truth, two doubles numerically (a
+// NaN equals everything).
 int order(const std::uint8_t* a, const std::uint8_t* b) {
+    if (is_text(a[0])) return cp932::compare(payload_text(a), payload_text(b));
     if (a[0] == kLogical) return (a[1] != 0) - (b[1] != 0);
     const double x = payload_double(a);
     const double y = payload_double(b);
@@ -409,14 +421,11 @@ Status ProgramRun<kNumbers>::run(std::size_t from) {
                         break;
                     }
                 }
-                const std::uint8_t* a = operand(1);
-                const std::uint8_t* b = operand(0);
-                if (has_pending(2) || a[0] != b[0] ||
-                    (a[0] != kLogical && (a[0] != kNumber || kText))) {
+                if (has_pending(2) || !compared_in_place(operand(1), operand(0), kText)) {
                     status = call(i);
                     break;
                 }
-                status = logical_result(2, order_holds(in.op, order(a, b)));
+                status = logical_result(2, order_holds(in.op, order(operand(1), operand(0))));
                 break;
             }
             // AND and OR read the byte after each operand's type, whatever the type.
