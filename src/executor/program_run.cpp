@@ -101,6 +101,8 @@ private:
     // The units of that operand where it is short (scaled_number.h) and not kept as a backend
     // number: held so, or written as a short text.
     bool short_operand(int below_top, std::int64_t& units) const;
+    // ADD of a string and a text, joined where the value goes: the first text stays where it lies.
+    Status join(std::size_t i);
     // The walk's call: argc in the result area, the handler, its operands popped, its value pushed.
     Status call(std::size_t i);
     // The same with pending numbers left unwritten, for a handler that reads none of its operands.
@@ -265,6 +267,30 @@ Status ProgramRun<kNumbers>::text_arithmetic(std::size_t i) {
     return status;
 }
 
+// Values lie one after the other from the value area's start, a literal taking no room, so a
+// first operand that is not a literal lies where the value goes.
+template <Numbers kNumbers>
+Status ProgramRun<kNumbers>::join(std::size_t i) {
+    const OperandEntry& a = ctx_.stack[depth_ - 1];
+    const OperandEntry& b = ctx_.stack[depth_];
+    const char* x = payload_text(a.value);
+    const char* y = payload_text(b.value);
+    const std::size_t first = std::strlen(x);
+    const std::size_t second = std::strlen(y);
+    const std::size_t below = used_ - a.bytes - b.bytes;
+    std::uint8_t* slot = ctx_.value_area + below;
+    const std::size_t size = first + second + 2;
+    // A text too long is the handler's to report, a full value area the push's.
+    if (first + second > kMaxStringText || below + size >= kNodePoolSize) return call(i);
+    end_value_area(ctx_, used_);  // as the walk does before the operator's handler
+    // The second text moves first: a first operand that is a literal leaves it where the first text goes.
+    std::memmove(slot + 1 + first, y, second + 1);
+    if (a.bytes == 0) std::memcpy(slot + 1, x, first);
+    slot[0] = kString;
+    pop_for(2, static_cast<std::uint16_t>(size));
+    return kOk;
+}
+
 template <Numbers kNumbers>
 Status ProgramRun<kNumbers>::choose(std::size_t i) {
     if constexpr (kNumbers == Numbers::Text) {
@@ -390,7 +416,11 @@ Status ProgramRun<kNumbers>::run(std::size_t from) {
                         break;
                     }
                 }
-                // Strings to join, other types and a division by zero are the handlers' to judge.
+                if (in.op == Op::Add && !has_pending(2) && a[0] == kString && is_text(b[0])) {
+                    status = join(i);
+                    break;
+                }
+                // Other types and a division by zero are the handlers' to judge.
                 if (a[0] != kNumber || b[0] != kNumber || kText ||
                     (in.op == Op::Div && payload_double(b) == 0.0)) {
                     status = call(i);
