@@ -105,7 +105,7 @@ private:
     Status join(std::size_t i);
     // The walk's call: argc in the result area, the handler, its operands popped, its value pushed.
     Status call(std::size_t i);
-    // The same with pending numbers left unwritten, for a handler that reads none of its operands.
+    // The same with pending numbers left unwritten, for a handler that reads none of them.
     Status call_unwritten(std::size_t i);
     // IF: a chosen double is pushed as an operator's value. In keep mode a chosen pending number
     // takes the operands' place still pending, and any other chosen value is copied by the handler
@@ -283,7 +283,7 @@ Status ProgramRun<kNumbers>::join(std::size_t i) {
     // A text too long is the handler's to report, a full value area the push's.
     if (first + second > kMaxStringText || below + size >= kNodePoolSize) return call(i);
     end_value_area(ctx_, used_);  // as the walk does before the operator's handler
-    // The second text moves first: a first operand that is a literal leaves it where the first text goes.
+    // The second text moves first: after a literal first operand it may lie where the first text goes.
     std::memmove(slot + 1 + first, y, second + 1);
     if (a.bytes == 0) std::memcpy(slot + 1, x, first);
     slot[0] = kString;
