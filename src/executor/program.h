@@ -86,6 +86,17 @@ inline bool order_holds(Op op, int order) {
     }
 }
 
+// ADD, SUB, MUL or DIV of two short numbers (scaled_number.h): false where the exact value is not
+// short too.
+inline bool scaled_arithmetic(Op op, std::int64_t a, std::int64_t b, std::int64_t& r) {
+    switch (op) {
+        case Op::Add: return scaled::add(a, b, r);
+        case Op::Sub: return scaled::sub(a, b, r);
+        case Op::Mul: return scaled::mul(a, b, r);
+        default: return scaled::div(a, b, r);
+    }
+}
+
 // NEG: the sign bit alone changes, so NEG of 0 is -0.0.
 inline double negated(double value) {
     std::uint64_t bits;

@@ -103,16 +103,9 @@ struct BackendNumbers {
         return n.bytes;
     }
     template <Op op>
-    static bool scaled_arithmetic(std::int64_t a, std::int64_t b, std::int64_t& r) {
-        if constexpr (op == Op::Add) return scaled::add(a, b, r);
-        else if constexpr (op == Op::Sub) return scaled::sub(a, b, r);
-        else if constexpr (op == Op::Mul) return scaled::mul(a, b, r);
-        else return scaled::div(a, b, r);
-    }
-    template <Op op>
     static bool arithmetic(Number& a, Number& b) {
         std::int64_t r;
-        if (a.scaled != kNotScaled && b.scaled != kNotScaled && scaled_arithmetic<op>(a.scaled, b.scaled, r)) {
+        if (a.scaled != kNotScaled && b.scaled != kNotScaled && scaled_arithmetic(op, a.scaled, b.scaled, r)) {
             a.scaled = r;
             return true;
         }

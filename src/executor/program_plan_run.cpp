@@ -106,11 +106,7 @@ struct PlanScaled {
     template <Op op>
     static bool arithmetic(Number& a, Number b) {
         Number r = 0;
-        bool done = false;
-        if constexpr (op == Op::Add) done = scaled::add(a, b, r);
-        else if constexpr (op == Op::Sub) done = scaled::sub(a, b, r);
-        else if constexpr (op == Op::Mul) done = scaled::mul(a, b, r);
-        else done = scaled::div(a, b, r);
+        const bool done = scaled_arithmetic(op, a, b, r);
         if (done) a = r;
         return done;
     }

@@ -205,10 +205,6 @@ std::uint8_t* ProgramRun<kNumbers>::number_of(int below_top) {
     return numbers_[at];
 }
 
-// The operation works in place on the kept numbers: the first operand's becomes the value's,
-// which takes the first operand's place on the stack. A zero divisor is the handler's to report.
-// Where the value area is nearly full the texts are written, and the walk's exact check of the
-// value's room applies.
 template <Numbers kNumbers>
 bool ProgramRun<kNumbers>::short_operand(int below_top, std::int64_t& units) const {
     const int at = depth_ - below_top;
@@ -228,16 +224,10 @@ int ProgramRun<kNumbers>::text_order() {
     return backend().comp(number_of(1), number_of(0));
 }
 
-// The exact value of short operands, where it is short too, as the held run computes it.
-bool scaled_arithmetic(Op op, std::int64_t a, std::int64_t b, std::int64_t& r) {
-    switch (op) {
-        case Op::Add: return scaled::add(a, b, r);
-        case Op::Sub: return scaled::sub(a, b, r);
-        case Op::Mul: return scaled::mul(a, b, r);
-        default: return scaled::div(a, b, r);
-    }
-}
-
+// The operation works in place on the kept numbers: the first operand's becomes the value's,
+// which takes the first operand's place on the stack. A zero divisor is the handler's to report.
+// Where the value area is nearly full the texts are written, and the walk's exact check of the
+// value's room applies.
 template <Numbers kNumbers>
 Status ProgramRun<kNumbers>::text_arithmetic(std::size_t i) {
     const int below = used_ - ctx_.stack[depth_].bytes - ctx_.stack[depth_ - 1].bytes;
