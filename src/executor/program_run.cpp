@@ -521,7 +521,7 @@ Status call_handler(Context& ctx, const Instruction* code, std::size_t i, int de
     end_value_area(ctx, used);
     // The aggregates look at the item before the call.
     ctx.current_item = ctx.code_copy + (i ? code[i - 1].item : kCodeHeaderSize);
-    return function_record(in.index)->handler(args, ctx.result, ctx);
+    return call_record(*function_record(in.index), args, ctx.result, ctx);
 }
 
 Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {

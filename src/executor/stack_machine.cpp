@@ -44,7 +44,7 @@ Status call_function(Context& ctx, unsigned index) {
     ctx.result[0] = static_cast<std::uint8_t>(argc & 0xFF);
     ctx.result[1] = static_cast<std::uint8_t>(argc >> 8);
     end_value_area(ctx, ctx.value_used);
-    const Status status = record->handler(args, ctx.result, ctx);
+    const Status status = call_record(*record, args, ctx.result, ctx);
     if (status != kOk) return status;
     for (std::uint16_t k = 0; k < argc && ctx.stack_depth > 0; ++k)
         ctx.value_used = static_cast<std::uint16_t>(ctx.value_used - ctx.stack[ctx.stack_depth--].bytes);
@@ -127,6 +127,22 @@ Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::u
                           : program->steps && callback         ? run_plan(ctx, *program, result)
                                                                : run_held_program(ctx, *program, result);
     if (status != kOk && result) write_blank_value(ctx.code_copy[0], result);
+    return status;
+}
+
+Status run_formula_walk(Context& ctx, FCLFIELDPROC callback, void* data, const std::uint8_t* code,
+                        std::uint8_t* result) {
+    ctx.callback = callback;
+    ctx.callback_data = data;
+    const std::size_t length = code_length(code);
+    Status status = kCodeError;
+    if (length > kCodeHeaderSize && length <= kMaxCodeSize) {
+        // The programs remember their blocks by the copy a run leaves: this run leaves another.
+        forget_programs(ctx);
+        std::memcpy(ctx.code_copy, code, length);
+        status = run_walk(ctx, length, result);
+    }
+    if (status != kOk && result) write_blank_value(code[0], result);
     return status;
 }
 

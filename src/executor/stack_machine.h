@@ -13,4 +13,9 @@ namespace fcl {
 Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::uint8_t* code,
                    std::uint8_t* result);
 
+// The same run by the plain walk alone: every item through its handler. The reference the tests
+// and the differential fuzzer hold the run loop to.
+Status run_formula_walk(Context& ctx, FCLFIELDPROC callback, void* data, const std::uint8_t* code,
+                        std::uint8_t* result);
+
 }  // namespace fcl

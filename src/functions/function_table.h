@@ -29,6 +29,12 @@ struct FunctionRecord {
 
 extern const FunctionRecord kFunctionTable[kFunctionCount];
 
+// Calls a record's handler on its arguments: the one way the executor calls a handler.
+inline Status call_record(const FunctionRecord& record, const std::uint8_t* const* args, std::uint8_t* result,
+                          Context& ctx) {
+    return record.handler(args, result, ctx);
+}
+
 // Record of a 1-based function index, or null when the index is outside 1..142.
 inline const FunctionRecord* function_record(unsigned index) {
     return (index >= 1 && index <= kFunctionCount) ? &kFunctionTable[index - 1] : nullptr;
