@@ -19,8 +19,6 @@ namespace fcl {
 
 namespace {
 
-enum class AggregateKind { Count, Sum, Avg, Min, Max };
-
 constexpr int kKinds = 5;
 constexpr std::int32_t kCountSlots = 64;
 
@@ -317,34 +315,34 @@ Status run_plain_aggregate(AggregateKind kind, std::uint8_t* result, Context& ct
 
 namespace handlers {
 
-Status count(const std::uint8_t* const*, std::uint8_t* result, Context& ctx) {
+Status count(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
     return run_plain_aggregate(AggregateKind::Count, result, ctx);
 }
-Status pcount(const std::uint8_t* const*, std::uint8_t* result, Context& ctx) {
+Status pcount(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
     return run_p_aggregate(AggregateKind::Count, result, ctx);
 }
-Status sum(const std::uint8_t* const*, std::uint8_t* result, Context& ctx) {
+Status sum(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
     return run_plain_aggregate(AggregateKind::Sum, result, ctx);
 }
-Status psum(const std::uint8_t* const*, std::uint8_t* result, Context& ctx) {
+Status psum(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
     return run_p_aggregate(AggregateKind::Sum, result, ctx);
 }
-Status avg(const std::uint8_t* const*, std::uint8_t* result, Context& ctx) {
+Status avg(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
     return run_plain_aggregate(AggregateKind::Avg, result, ctx);
 }
-Status pavg(const std::uint8_t* const*, std::uint8_t* result, Context& ctx) {
+Status pavg(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
     return run_p_aggregate(AggregateKind::Avg, result, ctx);
 }
-Status min(const std::uint8_t* const*, std::uint8_t* result, Context& ctx) {
+Status min(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
     return run_plain_aggregate(AggregateKind::Min, result, ctx);
 }
-Status pmin(const std::uint8_t* const*, std::uint8_t* result, Context& ctx) {
+Status pmin(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
     return run_p_aggregate(AggregateKind::Min, result, ctx);
 }
-Status max(const std::uint8_t* const*, std::uint8_t* result, Context& ctx) {
+Status max(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
     return run_plain_aggregate(AggregateKind::Max, result, ctx);
 }
-Status pmax(const std::uint8_t* const*, std::uint8_t* result, Context& ctx) {
+Status pmax(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
     return run_p_aggregate(AggregateKind::Max, result, ctx);
 }
 

@@ -64,21 +64,21 @@ void backend_remainder(const std::uint8_t* const* args, Context& ctx) {
 
 }  // namespace
 
-Status add(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status add(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     if (args[0][0] == kString) return join_strings(args, result);
     if (args[0][0] != kNumber) return kTypeError;
     return binary(args, result, ctx, plus, backend().add);
 }
 
-Status sub(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status sub(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return binary(args, result, ctx, minus, backend().sub);
 }
 
-Status mul(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status mul(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return binary(args, result, ctx, times, backend().mul);
 }
 
-Status div(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status div(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     if (!text_numbers()) {
         const double divisor = payload_double(args[1]);
         if (divisor == 0.0) {
@@ -98,7 +98,7 @@ Status div(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
     return by_zero ? kDivideByZero : kOk;
 }
 
-Status mod(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status mod(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     if (!text_numbers()) {
         // A zero divisor gives NaN and no error.
         write_number_double(result, std::fmod(payload_double(args[0]), payload_double(args[1])));
@@ -118,7 +118,7 @@ Status mod(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
     return kOk;
 }
 
-Status neg(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status neg(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     if (!text_numbers()) {
         // Flip the sign bit only, so NEG of 0 is -0.0.
         std::uint8_t bytes[8];

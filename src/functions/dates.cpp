@@ -116,43 +116,43 @@ Status prepared_day_number(const std::uint8_t* value, std::int32_t& days) {
 
 }  // namespace
 
-Status date(const std::uint8_t* const*, std::uint8_t* result, Context&) {
+Status date(const std::uint8_t* const*, std::uint8_t* result, Context&, int) {
     write_date_value(result, calendar_date_of(platform::local_time()));
     return kOk;
 }
 
-Status idate(const std::uint8_t* const*, std::uint8_t* result, Context&) {
+Status idate(const std::uint8_t* const*, std::uint8_t* result, Context&, int) {
     write_date_value(result, calendar_date_of(load_settings().load_date));
     return kOk;
 }
 
-Status year(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status year(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return date_part(args, result, ctx, 0, 4);
 }
 
-Status month(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status month(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return date_part(args, result, ctx, 4, 2);
 }
 
-Status day(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status day(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return date_part(args, result, ctx, 6, 2);
 }
 
-Status dow(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status dow(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     std::int32_t days;
     if (const Status status = prepared_day_number(args[0], days)) return status;
     write_integer_result(result, days > 0 ? days % 7 : 0, ctx);
     return kOk;
 }
 
-Status cdow(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status cdow(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     std::int32_t days;
     if (const Status status = prepared_day_number(args[0], days)) return status;
     write_string(result, kWeekdayNames[days > 0 ? days % 7 + 1 : 0], 2);
     return kOk;
 }
 
-Status dtoc(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status dtoc(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     if (payload_text(args[0])[0] == '\0') return write_empty_string(result);
     DateArgument date;
     if (const Status status = prepare_date_argument(args[0], date)) return status;
@@ -163,7 +163,7 @@ Status dtoc(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
     return kOk;
 }
 
-Status ctod(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status ctod(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     DateArgument date;
     normalise_date_argument(args[0], date);
     if (date.rejected) write_blank_value(kDate, result);
@@ -171,7 +171,7 @@ Status ctod(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
     return kOk;
 }
 
-Status adate(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status adate(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     DateArgument date;
     if (const Status status = prepare_date_argument(args[0], date)) return status;
     const CalendarDate start = date_fields(date.text);
@@ -181,7 +181,7 @@ Status adate(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
     return kOk;
 }
 
-Status cdate(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status cdate(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     std::int32_t first;
     if (const Status status = prepared_day_number(args[0], first)) return status;
     // The second date is read as it is, without normalising and without "DateError".
@@ -190,7 +190,7 @@ Status cdate(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
     return kOk;
 }
 
-Status month2(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status month2(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     DateArgument date;
     if (const Status status = prepare_date_argument(args[0], date)) return status;
     const std::int32_t month = field_value(text_field(date.text, 4, 2));

@@ -171,19 +171,19 @@ Status era_text(const std::uint8_t* const* args, std::uint8_t* result, EraStyle 
 
 }  // namespace
 
-Status sei2wa(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status sei2wa(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     return era_text(args, result, EraStyle::Compact);
 }
 
-Status sei2wa1(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status sei2wa1(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     return era_text(args, result, EraStyle::Marked);
 }
 
-Status sei2wa1z(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status sei2wa1z(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     return era_text(args, result, EraStyle::MarkedBlankZeros);
 }
 
-Status nengo(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status nengo(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     EraDate placed;
     if (place_in_era(args[0], placed) != EraOutcome::Found) return write_text(result, "");
     char name[5];
@@ -191,7 +191,7 @@ Status nengo(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
     return write_text(result, name);
 }
 
-Status wyear(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status wyear(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     EraDate placed;
     if (place_in_era(args[0], placed) != EraOutcome::Found || !writable_era_year(placed.era_year)) {
         write_integer_result(result, 0, ctx);
@@ -203,7 +203,7 @@ Status wyear(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
     return kOk;
 }
 
-Status wa2sei(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status wa2sei(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     // Declared as a date in the function table, but the value written is a string.
     const char* text = payload_text(args[0]);
     EraList eras;

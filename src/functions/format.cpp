@@ -289,7 +289,7 @@ namespace fcl::handlers {
 
 // A result holds at most 512 bytes; a longer one (a long picture, or one the minus text
 // lengthened) is cut there without leaving half a double-byte character at the end.
-Status format(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status format(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     // A private copy of the picture, always terminated. Only a string can be a picture.
     char picture[format::kMaxPicture + 1];
     std::size_t length = 0;

@@ -14,8 +14,8 @@ constexpr std::uint16_t count_of(Masks...) {
 
 }  // namespace
 
-#define FCL_RECORD(name, handler, typing, result, summary, ...) \
-    {#name, handlers::handler, Typing::typing, count_of(__VA_ARGS__), result, {__VA_ARGS__}},
+#define FCL_RECORD(name, handler, fixed, aggregate, typing, result, summary, ...) \
+    {#name, handlers::handler, static_cast<int>(fixed), Typing::typing, count_of(__VA_ARGS__), result, {__VA_ARGS__}},
 constexpr FunctionRecord kFunctionTable[kFunctionCount] = {FCL_FUNCTION_LIST(FCL_RECORD)};
 #undef FCL_RECORD
 

@@ -16,11 +16,13 @@ constexpr int kAnyArgc = -1;
 
 // A handler reads its argc arguments (first argument first; each a tagged value), writes one
 // tagged value at the start of result and returns a status. On entry result[0..1] hold argc.
-using Handler = Status (*)(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx);
+// fixed is the record's fixed argument: which of the records that share the handler it runs.
+using Handler = Status (*)(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int fixed);
 
 struct FunctionRecord {
     char name[16];
     Handler handler;
+    int fixed;
     Typing typing;
     std::uint16_t argc;
     std::uint16_t result_mask;
@@ -32,7 +34,7 @@ extern const FunctionRecord kFunctionTable[kFunctionCount];
 // Calls a record's handler on its arguments: the one way the executor calls a handler.
 inline Status call_record(const FunctionRecord& record, const std::uint8_t* const* args, std::uint8_t* result,
                           Context& ctx) {
-    return record.handler(args, result, ctx);
+    return record.handler(args, result, ctx, record.fixed);
 }
 
 // Record of a 1-based function index, or null when the index is outside 1..142.

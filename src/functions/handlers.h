@@ -6,7 +6,7 @@
 namespace fcl::handlers {
 
 #define FCL_DECLARE_HANDLER(name, handler, ...) \
-    Status handler(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx);
+    Status handler(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int fixed);
 FCL_FUNCTION_LIST(FCL_DECLARE_HANDLER)
 #undef FCL_DECLARE_HANDLER
 

@@ -57,15 +57,15 @@ bool is_value_type(std::uint8_t type) {
 
 }  // namespace
 
-Status logic_and(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status logic_and(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     return write_logical(result, args[0][1] != 0 && args[1][1] != 0);
 }
 
-Status logic_or(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status logic_or(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     return write_logical(result, args[0][1] != 0 || args[1][1] != 0);
 }
 
-Status logic_not(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status logic_not(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const std::uint8_t* a = args[0];
     if (a[0] == kLogical) return write_logical(result, a[1] == 0);
     if (a[0] != kNumber) return kTypeError;
@@ -76,37 +76,37 @@ Status logic_not(const std::uint8_t* const* args, std::uint8_t* result, Context&
     return write_logical(result, payload_double(a) == 0.0);
 }
 
-Status compare_eq(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status compare_eq(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return write_logical(result, compare_values(args[0], args[1], ctx) == 0);
 }
 
-Status compare_ne(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status compare_ne(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return write_logical(result, compare_values(args[0], args[1], ctx) != 0);
 }
 
-Status compare_le(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status compare_le(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return write_logical(result, compare_values(args[0], args[1], ctx) <= 0);
 }
 
-Status compare_ge(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status compare_ge(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return write_logical(result, compare_values(args[0], args[1], ctx) >= 0);
 }
 
-Status compare_lt(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status compare_lt(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return write_logical(result, compare_values(args[0], args[1], ctx) < 0);
 }
 
-Status compare_gt(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status compare_gt(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return write_logical(result, compare_values(args[0], args[1], ctx) > 0);
 }
 
-Status between(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status between(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const int low = compare_values(args[0], args[1], ctx);
     const int high = compare_values(args[0], args[2], ctx);
     return write_logical(result, low >= 0 && high <= 0);
 }
 
-Status in(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status in(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const std::uint16_t n = call_argc(result);
     if (n <= 1) return write_logical(result, false);
     // A first argument of no value type equals everything, as the value comparison says.

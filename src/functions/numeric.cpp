@@ -104,7 +104,7 @@ double round_double(double x, std::int32_t n) {
 
 }  // namespace
 
-Status abs(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status abs(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     if (!text_numbers()) {
         write_number_double(result, std::fabs(payload_double(args[0])));
         return kOk;
@@ -124,7 +124,7 @@ Status abs(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
     return kOk;
 }
 
-Status int_part(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status int_part(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     if (!text_numbers()) {
         const double x = payload_double(args[0]);
         write_number_double(result, x < 0 ? std::ceil(x) : std::floor(x));
@@ -144,7 +144,7 @@ Status int_part(const std::uint8_t* const* args, std::uint8_t* result, Context& 
 }
 
 // ROUND(x [, n]): x rounded half away from zero to a multiple of 10^n (n truncated toward zero).
-Status round(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status round(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const std::int32_t n = call_argc(result) == 2 ? count_argument(args[1], ctx, true) : 0;
     if (!text_numbers()) {
         write_number_double(result, round_double(payload_double(args[0]), n));

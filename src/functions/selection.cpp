@@ -77,11 +77,11 @@ Status write_page_number(std::uint8_t* result, const std::uint8_t* page) {
 
 }  // namespace
 
-Status if_then_else(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status if_then_else(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     return copy_chosen(args[0][1] != 0 ? args[1] : args[2], result);
 }
 
-Status select(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status select(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const std::uint16_t argc = call_argc(result);
     const std::int32_t k = count_argument(args[0], ctx, false);
     // Values after the selector are arguments 2 to argc; k numbers them from 1.
@@ -90,7 +90,7 @@ Status select(const std::uint8_t* const* args, std::uint8_t* result, Context& ct
 }
 
 // PAGE shows the counter, then steps it; PAGE(start, step) restarts it and shows the start.
-Status page(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status page(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     const bool restart = call_argc(result) == 2;
     if (!text_numbers()) {
         double shown;
@@ -119,7 +119,7 @@ Status page(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
     return write_page_number(result, shown);
 }
 
-Status placeholder(const std::uint8_t* const*, std::uint8_t* result, Context&) {
+Status placeholder(const std::uint8_t* const*, std::uint8_t* result, Context&, int) {
     write_blank_value(kNumber, result);
     return kOk;
 }

@@ -40,20 +40,20 @@ Status cut(const std::uint8_t* value, std::size_t offset, std::size_t count, std
 // LEFT, RIGHT and MID cut a run of bytes out of a text without leaving half a double-byte
 // character at either end of the cut.
 
-Status left(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status left(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const std::size_t length = text_length(args[0]);
     const std::size_t n = cut_count(args[1], ctx);
     return cut(args[0], 0, n < length ? n : length, result);
 }
 
-Status right(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status right(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const std::size_t length = text_length(args[0]);
     const std::size_t n = cut_count(args[1], ctx);
     return n < length ? cut(args[0], length - n, n, result) : cut(args[0], 0, length, result);
 }
 
 // MID(s, p [, n]): from the 1-based position p to the end, at most n bytes.
-Status mid(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status mid(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const std::size_t length = text_length(args[0]);
     const std::size_t p = cut_count(args[1], ctx);
     if (p < 1 || p > length) return cut(args[0], 0, 0, result);
@@ -65,12 +65,12 @@ Status mid(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
     return cut(args[0], p - 1, k, result);
 }
 
-Status len(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status len(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     write_count_result(result, static_cast<std::int32_t>(text_length(args[0])), ctx);
     return kOk;
 }
 
-Status rep(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status rep(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const std::size_t length = text_length(args[0]);
     const std::size_t n = static_cast<std::size_t>(count_argument(args[1], ctx, false));
     if (length != 0 && n > kMaxStringText / length) return kTooLong;
@@ -79,7 +79,7 @@ Status rep(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
     return text.write(result);
 }
 
-Status spc(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status spc(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     ResultText text;
     text.repeat(' ', static_cast<std::size_t>(count_argument(args[0], ctx, false)));
     return text.write(result);
@@ -87,7 +87,7 @@ Status spc(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
 
 // Byte position (1-based) of the first occurrence of t in s, 0 when none; an empty t is at 1.
 // The search runs byte by byte, not by characters.
-Status at(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status at(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const std::size_t length = text_length(args[0]);
     const std::size_t wanted = text_length(args[1]);
     std::int32_t position = 0;
@@ -101,13 +101,13 @@ Status at(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
     return kOk;
 }
 
-Status asc(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status asc(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     write_count_result(result, static_cast<std::uint8_t>(payload_text(args[0])[0]), ctx);
     return kOk;
 }
 
 // One-byte text, or the empty text for bytes above 255, control bytes and lead bytes.
-Status chr(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status chr(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const std::int32_t n = count_argument(args[0], ctx, false);
     const bool usable = n <= 0xFF && !is_control(n) && !cp932::is_lead(static_cast<std::uint8_t>(n));
     const char byte = static_cast<char>(n);
@@ -115,7 +115,7 @@ Status chr(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
 }
 
 // The characters in reverse order, double-byte characters kept whole.
-Status reverse(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status reverse(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     const std::size_t length = text_length(args[0]);
     const Status status = write_text_result(result, payload_text(args[0]), length);
     if (status == kOk) cp932::reverse(reinterpret_cast<char*>(result + 1));
@@ -124,7 +124,7 @@ Status reverse(const std::uint8_t* const* args, std::uint8_t* result, Context&) 
 
 // Every occurrence of old replaced by new, scanning bytes left to right without overlaps and
 // without regard to character boundaries. A result longer than 512 bytes is status 1004.
-Status replace(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status replace(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     const char* s = payload_text(args[0]);
     const char* old_text = payload_text(args[1]);
     const std::size_t length = text_length(args[0]);

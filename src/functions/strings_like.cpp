@@ -178,7 +178,7 @@ const char* build_candidate(const Text& text, std::size_t segments, LikeWork& wo
 
 }  // namespace
 
-Status like(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status like(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     const Text text{payload_text(args[0]), text_length(args[0])};
     const Text pattern{payload_text(args[1]), text_length(args[1])};
     LikeWork work;

@@ -103,7 +103,7 @@ Status write_number_text(std::uint8_t* result, const char* text, std::size_t len
 
 }  // namespace
 
-Status str(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status str(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const std::uint16_t argc = call_argc(result);
     const std::uint8_t* x = args[0];
     if (argc >= 2) return str_formatted(args, argc, result, ctx);
@@ -125,7 +125,7 @@ Status str(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) 
     }
 }
 
-Status val(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status val(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const std::uint8_t* x = args[0];
     switch (x[0]) {
         // A text is not checked in text-number mode: later arithmetic reads it with FromStr.

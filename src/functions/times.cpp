@@ -43,31 +43,31 @@ Status time_part(const std::uint8_t* const* args, std::uint8_t* result, Context&
 
 }  // namespace
 
-Status time(const std::uint8_t* const*, std::uint8_t* result, Context&) {
+Status time(const std::uint8_t* const*, std::uint8_t* result, Context&, int) {
     const platform::LocalTime now = platform::local_time();
     write_time_value(result, now.hour, now.minute, now.second);
     return kOk;
 }
 
-Status itime(const std::uint8_t* const*, std::uint8_t* result, Context&) {
+Status itime(const std::uint8_t* const*, std::uint8_t* result, Context&, int) {
     const platform::LocalTime& loaded = load_settings().load_time;
     write_time_value(result, loaded.hour, loaded.minute, loaded.second);
     return kOk;
 }
 
-Status hour(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status hour(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return time_part(args, result, ctx, 0);
 }
 
-Status mint(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status mint(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return time_part(args, result, ctx, 2);
 }
 
-Status sec(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status sec(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     return time_part(args, result, ctx, 4);
 }
 
-Status ttoc(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status ttoc(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     if (payload_text(args[0])[0] == '\0') return write_empty_string(result);
     TimeArgument time;
     if (const Status status = prepare_time_argument(args[0], time)) return status;
@@ -78,7 +78,7 @@ Status ttoc(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
     return kOk;
 }
 
-Status ctot(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
+Status ctot(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     char time[kTimeBufferSize];
     if (normalise_time(payload_text(args[0]), time) != kOk) {
         write_blank_value(kTime, result);
@@ -89,7 +89,7 @@ Status ctot(const std::uint8_t* const* args, std::uint8_t* result, Context&) {
     return kOk;
 }
 
-Status atime(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status atime(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     char time[kTimeBufferSize];
     if (normalise_time(payload_text(args[0]), time) != kOk) return kTypeError;
     // 64 bits: no second count can overflow the sum before it is wrapped into the day.
@@ -101,7 +101,7 @@ Status atime(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
     return kOk;
 }
 
-Status ctime(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx) {
+Status ctime(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     const bool with_days = call_argc(result) == 3;
     char first[kTimeBufferSize];
     char second[kTimeBufferSize];
