@@ -315,35 +315,12 @@ Status run_plain_aggregate(AggregateKind kind, std::uint8_t* result, Context& ct
 
 namespace handlers {
 
-Status count(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
-    return run_plain_aggregate(AggregateKind::Count, result, ctx);
+Status aggregate(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int kind) {
+    return run_plain_aggregate(static_cast<AggregateKind>(kind), result, ctx);
 }
-Status pcount(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
-    return run_p_aggregate(AggregateKind::Count, result, ctx);
-}
-Status sum(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
-    return run_plain_aggregate(AggregateKind::Sum, result, ctx);
-}
-Status psum(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
-    return run_p_aggregate(AggregateKind::Sum, result, ctx);
-}
-Status avg(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
-    return run_plain_aggregate(AggregateKind::Avg, result, ctx);
-}
-Status pavg(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
-    return run_p_aggregate(AggregateKind::Avg, result, ctx);
-}
-Status min(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
-    return run_plain_aggregate(AggregateKind::Min, result, ctx);
-}
-Status pmin(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
-    return run_p_aggregate(AggregateKind::Min, result, ctx);
-}
-Status max(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
-    return run_plain_aggregate(AggregateKind::Max, result, ctx);
-}
-Status pmax(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int) {
-    return run_p_aggregate(AggregateKind::Max, result, ctx);
+
+Status p_aggregate(const std::uint8_t* const*, std::uint8_t* result, Context& ctx, int kind) {
+    return run_p_aggregate(static_cast<AggregateKind>(kind), result, ctx);
 }
 
 }  // namespace handlers

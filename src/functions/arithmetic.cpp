@@ -4,39 +4,21 @@
 
 #include "functions/handlers.h"
 #include "interface/code_format.h"
-#include "number/nan_rule.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
+#include "number/operators.h"
 #include "number/scaled_number.h"
 
 namespace fcl::handlers {
 
 namespace {
 
-using BackendOp = void (*)(void*, const void*);
-
 // Text-number mode: first operand into the number scratch, second into the second scratch.
 void load_operands(const std::uint8_t* const* args, Context& ctx) {
     backend().from_str(ctx.number_scratch, payload_text(args[0]));
     backend().from_str(ctx.number_scratch2, payload_text(args[1]));
 }
-
-Status binary(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, double (*op)(double, double),
-              BackendOp backend_op) {
-    if (!text_numbers()) {
-        write_number_double(result, op(payload_double(args[0]), payload_double(args[1])));
-        return kOk;
-    }
-    load_operands(args, ctx);
-    backend_op(ctx.number_scratch, ctx.number_scratch2);
-    write_number_backend(result, ctx.number_scratch);
-    return kOk;
-}
-
-double plus(double a, double b) { return with_nan_rule(a, b, a + b); }
-double minus(double a, double b) { return with_nan_rule(a, b, a - b); }
-double times(double a, double b) { return with_nan_rule(a, b, a * b); }
 
 Status join_strings(const std::uint8_t* const* args, std::uint8_t* result) {
     const std::size_t first = std::strlen(payload_text(args[0]));
@@ -47,6 +29,18 @@ Status join_strings(const std::uint8_t* const* args, std::uint8_t* result) {
     std::memcpy(result + 1, payload_text(args[0]), first);
     std::memcpy(result + 1 + first, payload_text(args[1]), second + 1);
     return kOk;
+}
+
+// The backend's operation for op: the first number becomes the result.
+void backend_arithmetic(Arithmetic op, void* a, const void* b) {
+    const Backend& n = backend();
+    switch (op) {
+        case Arithmetic::Add: return n.add(a, b);
+        case Arithmetic::Sub: return n.sub(a, b);
+        case Arithmetic::Mul: return n.mul(a, b);
+        case Arithmetic::Div: break;
+    }
+    n.div(a, b);
 }
 
 // Text-number remainder: a - trunc(a / b) * b, computed through the backend slots.
@@ -64,38 +58,32 @@ void backend_remainder(const std::uint8_t* const* args, Context& ctx) {
 
 }  // namespace
 
-Status add(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    if (args[0][0] == kString) return join_strings(args, result);
-    if (args[0][0] != kNumber) return kTypeError;
-    return binary(args, result, ctx, plus, backend().add);
-}
-
-Status sub(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return binary(args, result, ctx, minus, backend().sub);
-}
-
-Status mul(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return binary(args, result, ctx, times, backend().mul);
-}
-
-Status div(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
+// ADD, SUB, MUL and DIV. A division by zero writes number zero and fails with kDivideByZero.
+Status arithmetic_operator(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int fixed) {
+    const auto op = static_cast<Arithmetic>(fixed);
+    if (op == Arithmetic::Add) {
+        if (args[0][0] == kString) return join_strings(args, result);
+        if (args[0][0] != kNumber) return kTypeError;
+    }
     if (!text_numbers()) {
-        const double divisor = payload_double(args[1]);
-        if (divisor == 0.0) {
+        const double a = payload_double(args[0]);
+        const double b = payload_double(args[1]);
+        if (op == Arithmetic::Div && divides_by_zero(b)) {
             write_number_double(result, 0.0);
             return kDivideByZero;
         }
-        const double dividend = payload_double(args[0]);
-        write_number_double(result, with_nan_rule(dividend, divisor, dividend / divisor));
+        write_number_double(result, arithmetic(op, a, b));
         return kOk;
     }
     load_operands(args, ctx);
-    const Backend& n = backend();
-    const bool by_zero = n.is_zero(ctx.number_scratch2) != 0;
-    if (by_zero) n.zero(ctx.number_scratch);
-    else n.div(ctx.number_scratch, ctx.number_scratch2);
+    if (op == Arithmetic::Div && backend().is_zero(ctx.number_scratch2)) {
+        backend().zero(ctx.number_scratch);
+        write_number_backend(result, ctx.number_scratch);
+        return kDivideByZero;
+    }
+    backend_arithmetic(op, ctx.number_scratch, ctx.number_scratch2);
     write_number_backend(result, ctx.number_scratch);
-    return by_zero ? kDivideByZero : kOk;
+    return kOk;
 }
 
 Status mod(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
@@ -108,7 +96,7 @@ Status mod(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, 
     std::int64_t a = 0;
     std::int64_t b = 0;
     if (scaled::from_payload(payload_text(args[0]), a) && scaled::from_payload(payload_text(args[1]), b)) {
-        write_units_backend(result, b == 0 ? 0 : a % b);
+        write_units_backend(result, divides_by_zero(b) ? 0 : a % b);
         return kOk;
     }
     load_operands(args, ctx);
@@ -120,12 +108,7 @@ Status mod(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, 
 
 Status neg(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
     if (!text_numbers()) {
-        // Flip the sign bit only, so NEG of 0 is -0.0.
-        std::uint8_t bytes[8];
-        std::memcpy(bytes, args[0] + 1, sizeof bytes);
-        bytes[7] ^= 0x80;
-        result[0] = kNumber;
-        std::memcpy(result + 1, bytes, sizeof bytes);
+        write_number_double(result, negated(payload_double(args[0])));
         return kOk;
     }
     backend().from_str(ctx.number_scratch, payload_text(args[0]));

@@ -78,11 +78,22 @@ Status prepare_date_argument(const std::uint8_t* value, DateArgument& date) {
     return refused_argument(load_settings().date_error, date.text, "00000000", date.blanked);
 }
 
-// Year (positions 0-3), month (4-5) and day (6-7) of a date text, each read as a decimal
-// integer; absent parts are 0.
+// Where year, month and day stand in a date text yyyymmdd, indexed by DatePart.
+struct FieldPlace {
+    std::size_t pos;
+    std::size_t width;
+};
+constexpr FieldPlace kDateFields[] = {{0, 4}, {4, 2}, {6, 2}};
+
+TextField date_field(const char* text, DatePart part) {
+    const FieldPlace& place = kDateFields[static_cast<int>(part)];
+    return text_field(text, place.pos, place.width);
+}
+
+// Year, month and day of a date text, each read as a decimal integer; absent parts are 0.
 CalendarDate date_fields(const char* text) {
-    return CalendarDate{field_value(text_field(text, 0, 4)), field_value(text_field(text, 4, 2)),
-                        field_value(text_field(text, 6, 2))};
+    return CalendarDate{field_value(date_field(text, DatePart::Year)), field_value(date_field(text, DatePart::Month)),
+                        field_value(date_field(text, DatePart::Day))};
 }
 
 // Writes a date value with the text "%04d%02d%02d" (at most 34 bytes with the NUL).
@@ -97,15 +108,6 @@ CalendarDate calendar_date_of(const platform::LocalTime& time) {
     return CalendarDate{time.year, time.month, time.day};
 }
 
-// YEAR, MONTH, DAY: the digits at a fixed position of the prepared date.
-Status date_part(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, std::size_t pos,
-                 std::size_t width) {
-    DateArgument date;
-    if (const Status status = prepare_date_argument(args[0], date)) return status;
-    write_digits_result(result, text_field(date.text, pos, width), ctx);
-    return kOk;
-}
-
 // Day number of the prepared first argument (0 when not calendar-valid).
 Status prepared_day_number(const std::uint8_t* value, std::int32_t& days) {
     DateArgument date;
@@ -116,26 +118,19 @@ Status prepared_day_number(const std::uint8_t* value, std::int32_t& days) {
 
 }  // namespace
 
-Status date(const std::uint8_t* const*, std::uint8_t* result, Context&, int) {
-    write_date_value(result, calendar_date_of(platform::local_time()));
+Status date(const std::uint8_t* const*, std::uint8_t* result, Context&, int instant) {
+    const platform::LocalTime moment =
+        static_cast<Instant>(instant) == Instant::Now ? platform::local_time() : load_settings().load_date;
+    write_date_value(result, calendar_date_of(moment));
     return kOk;
 }
 
-Status idate(const std::uint8_t* const*, std::uint8_t* result, Context&, int) {
-    write_date_value(result, calendar_date_of(load_settings().load_date));
+// YEAR, MONTH, DAY: the digits of the prepared yyyymmdd.
+Status date_part(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int part) {
+    DateArgument date;
+    if (const Status status = prepare_date_argument(args[0], date)) return status;
+    write_digits_result(result, date_field(date.text, static_cast<DatePart>(part)), ctx);
     return kOk;
-}
-
-Status year(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return date_part(args, result, ctx, 0, 4);
-}
-
-Status month(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return date_part(args, result, ctx, 4, 2);
-}
-
-Status day(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return date_part(args, result, ctx, 6, 2);
 }
 
 Status dow(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
@@ -193,7 +188,7 @@ Status cdate(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx
 Status month2(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
     DateArgument date;
     if (const Status status = prepare_date_argument(args[0], date)) return status;
-    const std::int32_t month = field_value(text_field(date.text, 4, 2));
+    const std::int32_t month = field_value(date_field(date.text, DatePart::Month));
     if (month < 1 || month > 12) return write_empty_string(result);
     const char* name = load_settings().month_names[month - 1];
     write_string(result, name, strnlen(name, kMonthNameSize - 1));

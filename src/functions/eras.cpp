@@ -142,10 +142,11 @@ Status write_text(std::uint8_t* result, const char* text) {
     return write_cut_text(result, text, strnlen(text, kMaxStringText + 1));
 }
 
-enum class EraStyle { Compact, Marked, MarkedBlankZeros };
+}  // namespace
 
 // SEI2WA and its two variants: era name, two-digit era year, month and day.
-Status era_text(const std::uint8_t* const* args, std::uint8_t* result, EraStyle style) {
+Status era_text(const std::uint8_t* const* args, std::uint8_t* result, Context&, int fixed) {
+    const auto style = static_cast<EraStyle>(fixed);
     EraDate placed;
     const EraOutcome outcome = place_in_era(args[0], placed);
     if (outcome == EraOutcome::Rejected) return write_text(result, "");
@@ -167,20 +168,6 @@ Status era_text(const std::uint8_t* const* args, std::uint8_t* result, EraStyle 
         if (style != EraStyle::Compact) text.append(marks[k], std::strlen(marks[k]));
     }
     return text.write(result);
-}
-
-}  // namespace
-
-Status sei2wa(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
-    return era_text(args, result, EraStyle::Compact);
-}
-
-Status sei2wa1(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
-    return era_text(args, result, EraStyle::Marked);
-}
-
-Status sei2wa1z(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
-    return era_text(args, result, EraStyle::MarkedBlankZeros);
 }
 
 Status nengo(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {

@@ -3,6 +3,7 @@
 #include "interface/code_format.h"
 #include "interface/number_mode.h"
 #include "number/backend.h"
+#include "number/operators.h"
 #include "number/scaled_number.h"
 #include "platform/cp932.h"
 
@@ -11,9 +12,8 @@ namespace fcl::handlers {
 namespace {
 
 // Three-way order of a and b, decided by a's type: texts (string, time, date) by code page 932
-// characters, numbers numerically (a NaN equals everything), logicals by truth; other types
-// compare equal. In text-number mode numbers are parsed into the context's two number scratches,
-// short ones aside.
+// characters, numbers and logicals as operators.h orders them; other types compare equal. In
+// text-number mode numbers are parsed into the context's two number scratches, short ones aside.
 int compare_values(const std::uint8_t* a, const std::uint8_t* b, Context& ctx) {
     switch (a[0]) {
         case kString:
@@ -22,24 +22,19 @@ int compare_values(const std::uint8_t* a, const std::uint8_t* b, Context& ctx) {
             return cp932::compare(payload_text(a), payload_text(b));
         case kNumber: {
             if (text_numbers()) {
-                // Short numbers compare as their units.
                 std::int64_t x = 0;
                 std::int64_t y = 0;
                 if (scaled::from_payload(payload_text(a), x) && scaled::from_payload(payload_text(b), y))
-                    return (x > y) - (x < y);
+                    return order(x, y);
                 const Backend& n = backend();
                 n.from_str(ctx.number_scratch, payload_text(a));
                 n.from_str(ctx.number_scratch2, payload_text(b));
                 return n.comp(ctx.number_scratch, ctx.number_scratch2);
             }
-            const double x = payload_double(a);
-            const double y = payload_double(b);
-            if (y > x) return -1;
-            if (y < x) return 1;
-            return 0;
+            return order(payload_double(a), payload_double(b));
         }
         case kLogical:
-            return (a[1] != 0) - (b[1] != 0);
+            return order(a[1] != 0, b[1] != 0);
         default:
             return 0;
     }
@@ -76,28 +71,9 @@ Status logic_not(const std::uint8_t* const* args, std::uint8_t* result, Context&
     return write_logical(result, payload_double(a) == 0.0);
 }
 
-Status compare_eq(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return write_logical(result, compare_values(args[0], args[1], ctx) == 0);
-}
-
-Status compare_ne(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return write_logical(result, compare_values(args[0], args[1], ctx) != 0);
-}
-
-Status compare_le(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return write_logical(result, compare_values(args[0], args[1], ctx) <= 0);
-}
-
-Status compare_ge(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return write_logical(result, compare_values(args[0], args[1], ctx) >= 0);
-}
-
-Status compare_lt(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return write_logical(result, compare_values(args[0], args[1], ctx) < 0);
-}
-
-Status compare_gt(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return write_logical(result, compare_values(args[0], args[1], ctx) > 0);
+Status compare(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int comparison) {
+    const int order = compare_values(args[0], args[1], ctx);
+    return write_logical(result, order_holds(static_cast<Comparison>(comparison), order));
 }
 
 Status between(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {

@@ -33,38 +33,21 @@ Status prepare_time_argument(const std::uint8_t* value, TimeArgument& time) {
     return refused_argument(load_settings().time_error, time.text, "000000", time.blanked);
 }
 
-// HOUR, MINT, SEC: two digits at a fixed position of the prepared time.
-Status time_part(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, std::size_t pos) {
-    TimeArgument time;
-    if (const Status status = prepare_time_argument(args[0], time)) return status;
-    write_digits_result(result, text_field(time.text, pos, 2), ctx);
-    return kOk;
-}
-
 }  // namespace
 
-Status time(const std::uint8_t* const*, std::uint8_t* result, Context&, int) {
-    const platform::LocalTime now = platform::local_time();
-    write_time_value(result, now.hour, now.minute, now.second);
+Status time(const std::uint8_t* const*, std::uint8_t* result, Context&, int instant) {
+    const platform::LocalTime moment =
+        static_cast<Instant>(instant) == Instant::Now ? platform::local_time() : load_settings().load_time;
+    write_time_value(result, moment.hour, moment.minute, moment.second);
     return kOk;
 }
 
-Status itime(const std::uint8_t* const*, std::uint8_t* result, Context&, int) {
-    const platform::LocalTime& loaded = load_settings().load_time;
-    write_time_value(result, loaded.hour, loaded.minute, loaded.second);
+// HOUR, MINT, SEC: two digits of the prepared hhmmss.
+Status time_part(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int part) {
+    TimeArgument time;
+    if (const Status status = prepare_time_argument(args[0], time)) return status;
+    write_digits_result(result, text_field(time.text, 2 * static_cast<std::size_t>(part), 2), ctx);
     return kOk;
-}
-
-Status hour(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return time_part(args, result, ctx, 0);
-}
-
-Status mint(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return time_part(args, result, ctx, 2);
-}
-
-Status sec(const std::uint8_t* const* args, std::uint8_t* result, Context& ctx, int) {
-    return time_part(args, result, ctx, 4);
 }
 
 Status ttoc(const std::uint8_t* const* args, std::uint8_t* result, Context&, int) {
