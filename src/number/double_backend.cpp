@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "number/backend.h"
-#include "number/nan_rule.h"
+#include "number/operators.h"
 #include "platform/format_double.h"
 
 namespace fcl {
@@ -55,29 +55,23 @@ std::size_t units_to_str(std::int64_t units, char* out) {
     return std::strlen(out);
 }
 
-std::int32_t comp(const void* a, const void* b) {
-    const double x = load(a);
-    const double y = load(b);
-    if (y > x) return -1;
-    if (y < x) return 1;
-    return 0;  // equal, or a NaN on either side
-}
+std::int32_t comp(const void* a, const void* b) { return order(load(a), load(b)); }
 
 std::int32_t is_zero(const void* a) { return load(a) == 0.0 ? 1 : 0; }
 void zero(void* a) { store(a, 0.0); }
 void min(void* a) { store(a, std::numeric_limits<double>::min()); }
 void max(void* a) { store(a, std::numeric_limits<double>::max()); }
-void neg(void* a) { store(a, -load(a)); }
+void neg(void* a) { store(a, negated(load(a))); }
 
 void int_part(void* a) {
     const double x = load(a);
     store(a, x >= 0.0 ? std::floor(x) : std::ceil(x));
 }
 
-void add(void* a, const void* b) { store(a, with_nan_rule(load(a), load(b), load(a) + load(b))); }
-void sub(void* a, const void* b) { store(a, with_nan_rule(load(a), load(b), load(a) - load(b))); }
-void mul(void* a, const void* b) { store(a, with_nan_rule(load(a), load(b), load(a) * load(b))); }
-void div(void* a, const void* b) { store(a, with_nan_rule(load(a), load(b), load(a) / load(b))); }
+void add(void* a, const void* b) { store(a, arithmetic(Arithmetic::Add, load(a), load(b))); }
+void sub(void* a, const void* b) { store(a, arithmetic(Arithmetic::Sub, load(a), load(b))); }
+void mul(void* a, const void* b) { store(a, arithmetic(Arithmetic::Mul, load(a), load(b))); }
+void div(void* a, const void* b) { store(a, arithmetic(Arithmetic::Div, load(a), load(b))); }
 
 }  // namespace
 
