@@ -278,6 +278,8 @@ FCL_API void FreeMPL32(void);
  * double backend with type 1, anything else the double backend with type 0 (size 8). Call
  * NumSetup before compiling, before FCLINIT, and before threads start.
  */
+#define FCL_BACKEND_DECIMAL 5 /* NumSetup / NumType: the exact 28-byte decimal backend */
+#define FCL_BACKEND_DOUBLE  1 /* NumSetup / NumType: the double backend */
 FCL_API void NumSetup(int32_t type);
 FCL_API int32_t NumSize(void);
 FCL_API int32_t NumType(void);

@@ -103,15 +103,15 @@ inline const char* status_message(std::uint16_t status) noexcept {
     switch (status) {
         case FCL_OK: return "success";
         case FCL_E_SYNTAX: return "syntax error in the formula text";
-        case FCL_E_UNKNOWN_NAME: return "unknown function name, or bad function index";
-        case FCL_E_TYPE: return "argument type, count or content not usable";
+        case FCL_E_UNKNOWN_NAME: return "unknown function or operator name";
+        case FCL_E_TYPE: return "type error: an argument's type, count or content does not fit";
         case FCL_E_TOO_LONG: return "string result longer than 512 bytes";
-        case FCL_E_CALLBACK: return "the field lookup failed";
-        case FCL_E_STACK_FULL: return "formula nested too deeply or holding too many values";
-        case FCL_E_CODE: return "malformed or overlong compiled formula";
-        case FCL_E_NODE_POOL: return "formula too large for the compiler";
+        case FCL_E_CALLBACK: return "field failure: unknown field, or a value that does not fit its type";
+        case FCL_E_STACK_FULL: return "stack full: the formula is nested too deeply or holds too many values";
+        case FCL_E_CODE: return "code error: the compiled formula is too long or ill-formed";
+        case FCL_E_NODE_POOL: return "the formula is too large for the compiler's node pool";
         case FCL_E_DIVIDE_BY_ZERO: return "division by zero";
-        case FCL_E_BUSY: return "the context is already compiling or executing";
+        case FCL_E_BUSY: return "the context is busy: called back from its own field callback";
         default: return "unknown status";
     }
 }
