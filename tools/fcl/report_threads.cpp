@@ -10,10 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "csv_blocks.h"
-#include "report_records.h"
-#include "report_runner.h"
-#include "status_text.h"
+#include "report.h"
 
 namespace fcltool {
 

@@ -198,15 +198,4 @@ std::string value_text(const std::uint8_t* value, bool text_numbers, bool exact)
     return out;
 }
 
-const char* value_type_word(std::uint8_t type) {
-    switch (type) {
-        case FCL_T_STRING: return "string";
-        case FCL_T_NUMBER: return "number";
-        case FCL_T_LOGICAL: return "logical";
-        case FCL_T_TIME: return "time";
-        case FCL_T_DATE: return "date";
-        default: return "invalid";
-    }
-}
-
 }  // namespace fcltool

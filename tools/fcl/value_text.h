@@ -31,7 +31,4 @@ void append_value_text(std::string& out, const std::uint8_t* value, bool text_nu
 // As plain_decimal, appended to `out`.
 void append_plain_decimal(std::string& out, std::string_view payload);
 
-// The word for a value's type: "string", "number", ...; "invalid" for any other type byte.
-const char* value_type_word(std::uint8_t type);
-
 }  // namespace fcltool

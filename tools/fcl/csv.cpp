@@ -1,7 +1,13 @@
-#include "csv_blocks.h"
+// Reading CSV: the grammar's record breaks, the blocks of whole records, the splitting of a
+// block into cells, the streaming reader, and the report's input file with its header row and
+// field types.
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#include "report.h"
 
 namespace fcltool {
 
@@ -211,6 +217,136 @@ bool RecordSplitter::next(std::vector<std::string_view>& cells) {
         break;
     }
     for (const std::size_t index : copied_) cells[index] = copies_[index];
+    return true;
+}
+
+// ---- The reader -------------------------------------------------------------------------
+
+namespace {
+
+constexpr std::size_t kBlockSize = 1 << 20;
+constexpr std::size_t kCellRoom = 48;
+
+}  // namespace
+
+CsvReader::CsvReader(std::FILE* file) : cutter_(file) { skip_bom(); }
+
+// A UTF-8 byte order mark before the header is not part of the first cell. It goes before the
+// first block is cut, as a quote right after it opens a quoted cell.
+void CsvReader::skip_bom() { cutter_.skip("\xEF\xBB\xBF"); }
+
+void CsvReader::start_block(std::size_t size) {
+    block_line_ += splitter_.lines();
+    block_size_ = size;
+    splitter_.reset(std::string_view(block_.data(), block_size_));
+}
+
+bool CsvReader::fill() {
+    std::size_t size = 0;
+    const bool got = cutter_.next(block_, size, kBlockSize);
+    start_block(size);
+    return got;
+}
+
+bool CsvReader::next_block(std::vector<char>& bytes, std::size_t& size, std::size_t target) {
+    const std::size_t rest = block_size_ - splitter_.position();
+    if (rest > 0) cutter_.put_back(block_.data() + splitter_.position(), rest);
+    start_block(0);
+    return cutter_.next(bytes, size, target);
+}
+
+bool CsvReader::rewind() {
+    if (!cutter_.rewind()) return false;
+    splitter_.reset({});
+    block_size_ = 0;
+    block_line_ = 1;
+    unterminated_ = false;
+    skip_bom();
+    return true;
+}
+
+bool CsvReader::next(std::vector<std::string>& cells) {
+    while (!splitter_.next(views_))
+        if (!fill()) return false;
+    record_line_ = block_line_ + splitter_.record_line();
+    unterminated_ = unterminated_ || splitter_.unterminated();
+    const std::size_t count = views_.size();
+    while (cells.size() < count) {
+        // Room for a typical cell from the start: the record's strings are reused for later
+        // records (and passed around between them), so they should not have to grow there.
+        cells.emplace_back();
+        cells.back().reserve(kCellRoom);
+    }
+    cells.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        cells[i].clear();
+        cells[i].append(views_[i]);  // not assign(), which allows for text overlapping the string
+    }
+    return true;
+}
+
+// ---- The report's input -----------------------------------------------------------------
+
+ReportInput::~ReportInput() {
+    if (owned_ && file_) std::fclose(file_);
+}
+
+bool ReportInput::open(const std::string& path, TextCodec& codec, std::string& error) {
+    if (path == "-") {
+        file_ = stdin;
+    } else {
+        file_ = std::fopen(path.c_str(), "rb");
+        owned_ = file_ != nullptr;
+    }
+    if (!file_) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (fstat(fileno(file_), &info) == 0 && S_ISREG(info.st_mode)) size_ = static_cast<std::uint64_t>(info.st_size);
+    reader_ = std::make_unique<CsvReader>(file_);
+    std::vector<std::string> header;
+    if (!reader_->next(header) || reader_->unterminated()) {
+        error = path + (header.empty() ? " has no header row" : ": the header row has an unterminated quote");
+        return false;
+    }
+    bool infer = false;
+    for (const auto& cell : header) {
+        HeaderField field = split_header(cell);
+        std::string name;
+        if (!codec.to_cp932(field.name, name)) {
+            error = "header \"" + field.name + "\": text that code page 932 cannot hold";
+            return false;
+        }
+        for (const auto& earlier : fields_) {
+            if (earlier.name == name) {
+                error = "header \"" + field.name + "\" appears twice";
+                return false;
+            }
+        }
+        infer = infer || field.type == 0;
+        fields_.push_back({field.name, name, field.type});
+    }
+    if (!infer) return true;
+    if (path == "-") {
+        error = "standard input is read once: give every header a type (Name:number, ...)";
+        return false;
+    }
+    return infer_types(error);
+}
+
+// A first pass over all records; the second pass starts after the header again.
+bool ReportInput::infer_types(std::string& error) {
+    std::vector<TypeGuess> guesses(fields_.size());
+    std::vector<std::string> cells;
+    while (reader_->next(cells))
+        for (std::size_t i = 0; i < cells.size() && i < guesses.size(); ++i) guesses[i].see(cells[i]);
+    for (std::size_t i = 0; i < fields_.size(); ++i)
+        if (fields_[i].type == 0) fields_[i].type = guesses[i].type();
+    if (!reader_->rewind() || !reader_->next(cells)) {
+        error = "cannot read the input a second time";
+        return false;
+    }
     return true;
 }
 

@@ -1,15 +1,17 @@
-#include "profile_dir.h"
-
+// The platform start on POSIX systems: the process and the profile directory (fcl.h).
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
-#include "report_request.h"
+#include "fcl.h"
 
 namespace fcltool {
+
+void start_process(int&, char**&) { std::signal(SIGPIPE, SIG_IGN); }
 
 namespace {
 
@@ -55,10 +57,7 @@ bool apply_profile_dir(const Options& options, std::string& error) {
     }
     const std::string looked_in = chosen.empty() ? FCL_DEFAULT_PROFILE_DIR : chosen;
     if (!has_profile(looked_in))
-        std::fprintf(stderr,
-                     "fcl: no %s in %s: built-in settings apply (eras up to Heisei, months Jan to Dec, "
-                     "DateError 1, TimeError 1, 10 slots per aggregate)\n",
-                     kProfileFile, looked_in.c_str());
+        std::fprintf(stderr, "fcl: no %s in %s: %s\n", kProfileFile, looked_in.c_str(), kNoProfileSettings);
     return true;
 }
 
