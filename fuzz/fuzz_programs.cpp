@@ -1,4 +1,4 @@
-// Decoded programs against the generic walk. One block runs twice: through FCLEXECUTE2 on a
+// The run loop against the walk. One block runs twice: through FCLEXECUTE2 on a
 // handle, which runs it as a decoded program (kept in the handle across inputs, so programs are
 // decoded, found again and evicted), and through the generic walk alone on a second context.
 // The host answers the second run exactly as it answered the first. Both runs must ask the same
@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "executor/walk.h"
+#include "executor/stack_machine.h"
 #include "fuzz_support.h"
 #include "interface/code_format.h"
 #include "interface/context.h"
@@ -77,6 +77,7 @@ struct Answer {
     std::int32_t code;
     std::uint16_t type;
     std::uint8_t raw[64];
+    std::uint8_t written;  // the bytes of raw the host writes
 };
 
 // The first run's host takes its answers from the input and records them; the second replays.
@@ -93,6 +94,7 @@ Answer make_answer(Reader& in) {
         const double one = 1.0;
         std::memcpy(a.raw, &one, sizeof one);
         a.type = (FCL_RAW_DOUBLE << 8) | FCL_T_NUMBER;
+        a.written = sizeof one;
         return a;
     }
     const std::uint8_t control = in.byte();
@@ -111,6 +113,10 @@ Answer make_answer(Reader& in) {
         }
         default: a.type = in.u16(); in.bytes(a.raw, 16); break;
     }
+    // Bits 4-6 of the control byte cut the answer short: a text without its NUL, a number
+    // with fewer bytes than its format.
+    const unsigned cut = (control >> 4) & 7;
+    a.written = static_cast<std::uint8_t>(cut ? cut * 2 : sizeof a.raw);
     return a;
 }
 
@@ -130,9 +136,9 @@ int32_t run_host(void* data, const char* name, void* raw, uint16_t* type) {
         FUZZ_CHECK(host.replayed < host.answers.size());
         answer = host.answers[host.replayed++];
     }
-    // The whole raw buffer is written, so nothing left from earlier runs can differ.
-    std::memset(raw, 0, FCL_RAW_BUFFER);
-    std::memcpy(raw, answer.raw, sizeof answer.raw);
+    // Only the answer's own bytes: whatever the library reads past them must be the same on
+    // both routes.
+    std::memcpy(raw, answer.raw, answer.written);
     *type = answer.type;
     return answer.code;
 }
@@ -156,18 +162,7 @@ FCLHANDLE g_program_handle = nullptr;
 fcl::Context* g_walk_context = nullptr;
 
 std::uint16_t run_walk(const std::uint8_t* block, std::uint8_t* result, Host& host) {
-    fcl::Context& ctx = *g_walk_context;
-    ctx.callback = run_host;
-    ctx.callback_data = &host;
-    const std::size_t length = fcl::code_length(block);
-    if (length <= fcl::kCodeHeaderSize || length > fcl::kMaxCodeSize) {
-        fcl::write_blank_value(block[0], result);
-        return fcl::kCodeError;
-    }
-    std::memcpy(ctx.code_copy, block, length);
-    const fcl::Status status = fcl::run_walk(ctx, length, result);
-    if (status != fcl::kOk) fcl::write_blank_value(block[0], result);
-    return status;
+    return fcl::run_formula_walk(*g_walk_context, run_host, &host, block, result);
 }
 
 }  // namespace

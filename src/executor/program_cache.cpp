@@ -1,16 +1,131 @@
-// The context's two program banks. Each starts with its fill level; entries follow, each a
-// program with the copy of its block. A bank that is full is emptied when its turn comes, so
-// a host that runs a handful of formulas alternately on one context keeps all their programs.
+// Programs (program.h): decoding a block into one, and the context's two program banks that
+// keep them. Each bank starts with its fill level; entries follow, each a program with the copy
+// of its block. A bank that is full is emptied when its turn comes, so a host that runs a
+// handful of formulas alternately on one context keeps all their programs.
+#include <array>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 #include "executor/program.h"
+#include "executor/stack_machine.h"
+#include "functions/function_table.h"
 #include "interface/code_format.h"
 #include "interface/number_mode.h"
+#include "interface/values.h"
+#include "number/backend.h"
+#include "number/scaled_number.h"
 
 namespace fcl {
 
 namespace {
+
+using scaled::kNotScaled;
+
+// The operators a program does in place: on double-number operands, on logicals, and in
+// text-number mode on kept backend numbers.
+struct InPlace {
+    std::string_view name;
+    Op op;
+};
+constexpr InPlace kInPlace[] = {
+    {"AND", Op::And}, {"OR", Op::Or},   {"EQ", Op::Eq},   {"NE", Op::Ne},   {"LE", Op::Le},
+    {"GE", Op::Ge},   {"LT", Op::Lt},   {"GT", Op::Gt},   {"ADD", Op::Add}, {"SUB", Op::Sub},
+    {"MUL", Op::Mul}, {"DIV", Op::Div}, {"NEG", Op::Neg}, {"NOT", Op::Not}, {"IF", Op::If},
+};
+
+consteval std::array<Op, kFunctionCount + 1> in_place_ops() {
+    std::array<Op, kFunctionCount + 1> ops{};
+    for (unsigned index = 1; index <= kFunctionCount; ++index) {
+        ops[index] = Op::Call;
+        for (const InPlace& in_place : kInPlace)
+            if (kFunctionNames[index - 1] == in_place.name) ops[index] = in_place.op;
+    }
+    return ops;
+}
+constexpr std::array<Op, kFunctionCount + 1> kOpOfRecord = in_place_ops();
+
+// The instruction for the item at pos, with the stack depth before it; Walk where the walk
+// stops with a failure: a full stack (after asking the host, for a reference), an unknown
+// function, a call without its arguments.
+Instruction decode_item(const std::uint8_t* item, std::size_t pos, int depth) {
+    Instruction in{};
+    in.item = static_cast<std::uint16_t>(pos);
+    in.op = Op::Walk;
+    if (item[0] == kFunctionCall) {
+        const FunctionRecord* record = function_record(item[1]);
+        if (!record || record->argc > depth) return in;
+        in.op = kOpOfRecord[item[1]];
+        in.index = item[1];
+        static_assert(kMaxArgs <= 255);
+        in.argc = static_cast<std::uint8_t>(record->argc);
+        return in;
+    }
+    if (depth < kMaxOperands) in.op = item[0] == kFieldRef || item[0] == kNameRef ? Op::Fetch : Op::Push;
+    return in;
+}
+
+// A number literal as the run holds it: its backend number, and its scaled number where the
+// backend makes the very same bytes of that.
+KeptNumber keep_literal(const char* text) {
+    KeptNumber kept{kNotScaled, {}};
+    const Backend& b = backend();
+    b.from_str(kept.number, text);
+    std::int64_t s = 0;
+    if (!scaled::from_text(text, s)) return kept;
+    alignas(8) std::uint8_t number[kNumberSize] = {};
+    b.from_units(number, s);
+    if (std::memcmp(number, kept.number, static_cast<std::size_t>(b.size)) == 0) kept.scaled = s;
+    return kept;
+}
+
+// Decodes a block of length bytes, for the current number encoding, into an entry at out
+// (8-aligned) of at most room bytes. Returns the entry's size, 0 when not even a single Walk
+// fits; *cut is set when the program stops early for want of room.
+std::size_t decode_program(const std::uint8_t* block, std::size_t length, std::uint8_t* out, std::size_t room,
+                           bool* cut) {
+    *cut = false;
+    // In text-number mode number literals are read once, here: every number literal's Push
+    // keeps its number (a program without room for it is cut before it).
+    const bool keep_literals = text_numbers();
+    // Room for `count` instructions and `kept` numbers.
+    const auto fits = [&](std::size_t count, std::size_t kept) {
+        return ProgramHeader::kept_numbers_at(count, length) + kept * sizeof(KeptNumber) <= room && kept <= kMostKept;
+    };
+    if (!fits(1, 0)) return 0;
+    auto* code = reinterpret_cast<Instruction*>(out + sizeof(ProgramHeader));
+    std::size_t count = 0;
+    std::size_t kept = 0;
+    std::size_t pos = kCodeHeaderSize;
+    int depth = 0;
+    bool whole = true;
+    while (pos < length && is_item_kind(block[pos])) {
+        const std::uint16_t size = value_size(block + pos, length - pos);
+        Instruction in = size ? decode_item(block + pos, pos, depth) : Instruction{0, Op::Walk, 0, 0, 0};
+        const bool keeps = keep_literals && in.op == Op::Push && block[pos] == kNumber;
+        if (in.op == Op::Walk || !fits(count + 2, kept + keeps)) {
+            *cut = in.op != Op::Walk;
+            whole = false;
+            break;
+        }
+        if (keeps) in.kept = static_cast<std::uint8_t>(++kept);
+        new (code + count++) Instruction(in);
+        depth += in.op == Op::Push || in.op == Op::Fetch ? 1 : 1 - in.argc;
+        pos += size;
+    }
+    const Op last = whole && depth == 1 ? Op::End : Op::Walk;
+    new (code + count++) Instruction{static_cast<std::uint16_t>(pos), last, 0, 0, 0};
+    std::memcpy(out + sizeof(ProgramHeader) + count * sizeof(Instruction), block, length);
+    const std::size_t kept_at = ProgramHeader::kept_numbers_at(count, length);  // where kept_number looks
+    auto* numbers = reinterpret_cast<KeptNumber*>(out + kept_at);
+    for (std::size_t i = 0; i < count; ++i)
+        if (code[i].kept) new (numbers + code[i].kept - 1) KeptNumber(keep_literal(payload_text(block + code[i].item)));
+    const std::size_t size = kept_at + kept * sizeof(KeptNumber);
+    new (out) ProgramHeader{static_cast<std::uint16_t>(size), static_cast<std::uint16_t>(length),
+                            static_cast<std::uint16_t>(count), numbers_key(), 0};
+    return size;
+}
+
 
 // At the start of each bank. `current`, kept in bank 0, is the bank new programs go to; `last`
 // and `last_bank`, also kept in bank 0, say where the program found last starts (offset + 1 in

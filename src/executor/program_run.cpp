@@ -1,544 +1,510 @@
-// Running a decoded program on the walk's operand stack and value area.
+// The run loop: one pass over a program's instructions (program.h), each operator trying its
+// own case first and its handler otherwise.
 #include <cstring>
 
-#include "executor/field_fetch.h"
 #include "executor/program.h"
-#include "executor/walk.h"
-#include "functions/function_table.h"
+#include "executor/stack_machine.h"
 #include "interface/code_format.h"
-#include "interface/number_mode.h"
 #include "interface/values.h"
-#include "number/backend.h"
-#include "number/scaled_number.h"
+#include "number/operators.h"
 #include "platform/cp932.h"
 
 namespace fcl {
 
 namespace {
 
+using scaled::kNotScaled;
+
+// What an entry of the run's stack is, as bits: a held number, a held logical (with its value),
+// in place (and then in the value area or a literal). A literal is in place from its push on (in the code copy), and held too when it is
+// a number or a logical; an entry in place is held as well once an operator has read it. Kinds
+// are 16-bit so that stores of bytes elsewhere need not be taken to change them.
+using Kind = std::uint16_t;
+constexpr Kind kHeldNumber = 1;
+constexpr Kind kHeldTruth = 2;
+constexpr Kind kTrue = 4;
+constexpr Kind kInPlace = 8;
+constexpr Kind kInValueArea = 16;  // in place and taking bytes of the value area: not a literal
+constexpr Kind kPlacedValue = kInPlace | kInValueArea;
+
+constexpr Kind truth_kind(bool value) { return value ? kHeldTruth | kTrue : kHeldTruth; }
+
+constexpr std::uint16_t kRawDoubleNumber = (FCL_RAW_DOUBLE << 8) | kNumber;
+constexpr std::uint16_t kRawTextNumber = (FCL_RAW_TEXT << 8) | kNumber;
+constexpr std::uint16_t kRawByteLogical = (FCL_RAW_U8 << 8) | kLogical;
+
 bool is_text(std::uint8_t type) { return type == kString || type == kTime || type == kDate; }
 
-// Whether the run compares a and b in place: two texts, which are terminated where they lie; two
-// logicals; two doubles. Anything else, a text against another type included, is the handler's.
-bool compared_in_place(const std::uint8_t* a, const std::uint8_t* b, bool number_text) {
-    if (is_text(a[0])) return is_text(b[0]);
-    return a[0] == b[0] && (a[0] == kLogical || (a[0] == kNumber && !number_text));
-}
+// Double-number mode: a number is its double.
+struct DoubleNumbers {
+    using Number = double;
+    // The most bytes a held value takes once written out.
+    static constexpr std::size_t kMostBytes = 9;
+    // A handler's number is held: written out again it is the same nine bytes.
+    static constexpr bool kHoldsResults = true;
 
-// The comparison handlers' order of two values the run compares in place: two texts (string,
-// time or date) by code page 932 characters, two logicals by truth, two doubles numerically (a
-// NaN equals everything).
-int order(const std::uint8_t* a, const std::uint8_t* b) {
-    if (is_text(a[0])) return cp932::compare(payload_text(a), payload_text(b));
-    if (a[0] == kLogical) return (a[1] != 0) - (b[1] != 0);
-    const double x = payload_double(a);
-    const double y = payload_double(b);
-    return y > x ? -1 : (y < x ? 1 : 0);
-}
-
-using BackendOp = void (*)(void*, const void*);
-
-BackendOp backend_arithmetic(Op op, const Backend& n) {
-    switch (op) {
-        case Op::Add: return n.add;
-        case Op::Sub: return n.sub;
-        case Op::Mul: return n.mul;
-        default: return n.div;
+    static void literal(const ProgramHeader&, const Instruction&, const std::uint8_t* item, Number& n) {
+        n = payload_double(item);
     }
-}
-
-// How a run holds numbers: doubles; number text; or, in text-number mode with a backend whose
-// payload text reads back as the number written, kept backend numbers. There a number operand
-// keeps its backend number, so arithmetic and comparisons read no text, and the text of a
-// fetched field or of arithmetic's value is written only where it is read: by a handler, by the
-// walk after a hand-over, or into the result. Until then its place in the value area holds room
-// for the longest text; the texts are written, and the value area closed up to the walk's
-// layout, before anything else looks at it. Each way is an instance of its own, so that
-// double-number runs pay nothing for the others.
-enum class Numbers { Doubles, Text, KeptText };
-
-template <Numbers kNumbers>
-class ProgramRun {
-public:
-    // Takes the operand stack as it stands in ctx.
-    ProgramRun(Context& ctx, const ProgramHeader& program, std::uint8_t* result)
-        : ctx_(ctx), code_(program.instructions()), length_(program.block_length), result_(result),
-          depth_(ctx.stack_depth), used_(ctx.value_used) {
-        if constexpr (kKeepNumbers)
-            for (int d = 0; d <= depth_; ++d) known_[d] = pending_[d] = false;
-    }
-
-    // Runs the instructions from the one at `from`.
-    Status run(std::size_t from);
-
-private:
-    static constexpr bool kText = kNumbers != Numbers::Doubles;
-    static constexpr bool kKeepNumbers = kNumbers == Numbers::KeptText;
-
-    const std::uint8_t* operand(int below_top) const { return ctx_.stack[depth_ - below_top].value; }
-    // Keep mode: a pending operand is a number whose text is not there to look at.
-    bool is_number(int below_top) const { return pending_[depth_ - below_top] || operand(below_top)[0] == kNumber; }
-    // Whether one of the top count operands is a pending number.
-    bool has_pending(int count) const {
-        if constexpr (kKeepNumbers) {
-            for (int k = 0; k < count; ++k)
-                if (pending_[depth_ - k]) return true;
-        }
-        return false;
-    }
-    const std::uint8_t* item_before(std::size_t i) const {
-        return ctx_.code_copy + (i ? code_[i - 1].item : kCodeHeaderSize);
-    }
-
-    Status fetch(std::size_t i);
-    // Text-number arithmetic as its handler does it, on the operands' kept numbers.
-    Status text_arithmetic(std::size_t i);
-    // The order of the top two numbers as the comparison handlers give it (short ones by their units).
-    int text_order();
-    // The backend number of the operand below_top places under the top, read from its text
-    // when it is not kept yet.
-    std::uint8_t* number_of(int below_top);
-    // The units of that operand where it is short (scaled_number.h) and not kept as a backend
-    // number: held so, or written as a short text.
-    bool short_operand(int below_top, std::int64_t& units) const;
-    // ADD of a string and a text, joined where the value goes: the first text stays where it lies.
-    Status join(std::size_t i);
-    // The walk's call: argc in the result area, the handler, its operands popped, its value pushed.
-    Status call(std::size_t i);
-    // The same with pending numbers left unwritten, for a handler that reads none of them.
-    Status call_unwritten(std::size_t i);
-    // IF: a chosen double is pushed as an operator's value. In keep mode a chosen pending number
-    // takes the operands' place still pending, and any other chosen value is copied by the handler
-    // with the pending numbers left unwritten: a number's text is written only if it is read.
-    Status choose(std::size_t i);
-    // An operator's value, written where its handler writes it, then pushed in its operands' place.
-    // (Inlined: they are most of what an operator done in place costs.)
-    [[gnu::always_inline]] inline Status number_result(int argc, double value);
-    [[gnu::always_inline]] inline Status logical_result(int argc, bool value);
-    Status push_result(int argc, std::uint16_t size);
-    // Pops argc operands and claims the value area for a value of size bytes on top, as the
-    // walk's push does; null when the stack or the value area is full.
-    std::uint8_t* pop_for(int argc, std::uint16_t size);
-    Status hand_over(std::size_t i);
-    // Writes every pending number's text where the walk would have written it, moving the
-    // values above down to their places.
-    void write_pending();
-    // The text of pending operand d, written to out: from its backend number or its units.
-    std::uint16_t write_pending_number(std::uint8_t* out, int d) const;
-
-    // The room a pending number holds: as much as write_number_backend ever writes.
-    static constexpr std::uint16_t kPendingBytes = kMaxStringText + 2;
-
-    Context& ctx_;
-    const Instruction* code_;
-    std::size_t length_;
-    std::uint8_t* result_;
-    std::uint16_t depth_;
-    std::uint16_t used_;
-    // Which operands have no text written yet (pending), and which entries of numbers_ hold
-    // their operand's backend number (known). A pending number that is not known is a short
-    // fetched one, held as its units in scaled_ until its text or backend number is needed.
-    bool known_[kMaxOperands + 1];
-    bool pending_[kMaxOperands + 1];
-    std::int64_t scaled_[kMaxOperands + 1];
-    alignas(4) std::uint8_t numbers_[kMaxOperands + 1][kNumberSize];
-};
-
-template <Numbers kNumbers>
-Status ProgramRun<kNumbers>::fetch(std::size_t i) {
-    std::uint8_t* slot = ctx_.value_area + used_;
-    std::uint16_t size = 0;
-    const std::uint8_t* item = ctx_.code_copy + code_[i].item;
-    if constexpr (kKeepNumbers) {
-        // The caller made sure of room for any value, which is more than a pending number holds.
-        const int d = depth_ + 1;
-        const Status status = fetch_field_number(ctx_, item, slot, &size, &scaled_[d], numbers_[d]);
-        if (status != kOk) return status;
-        const bool pending = size == 0;
-        if (pending) size = kPendingBytes;
-        used_ = static_cast<std::uint16_t>(used_ + size);
-        ctx_.stack[++depth_] = OperandEntry{slot, size};
-        pending_[d] = pending;
-        known_[d] = pending && scaled_[d] == kNotScaled;
-        return kOk;
-    }
-    const Status status = fetch_field(ctx_, item, slot, &size);
-    if (status != kOk) return status;
-    used_ = static_cast<std::uint16_t>(used_ + size);
-    ctx_.stack[++depth_] = OperandEntry{slot, size};
-    return kOk;
-}
-
-template <Numbers kNumbers>
-void ProgramRun<kNumbers>::write_pending() {
-    std::uint16_t at = 0;
-    for (int d = 1; d <= depth_; ++d) {
-        OperandEntry& entry = ctx_.stack[d];
-        if (entry.bytes == 0) continue;  // a literal, read in the code
-        std::uint8_t* place = ctx_.value_area + at;
-        if (pending_[d]) {
-            // No further than the room held, which ends where the next value starts.
-            entry = OperandEntry{place, write_pending_number(place, d)};
-            pending_[d] = false;
-        } else {
-            if (entry.value != place) std::memmove(place, entry.value, entry.bytes);
-            entry.value = place;
-        }
-        at = static_cast<std::uint16_t>(at + entry.bytes);
-    }
-    used_ = at;
-}
-
-template <Numbers kNumbers>
-std::uint16_t ProgramRun<kNumbers>::write_pending_number(std::uint8_t* out, int d) const {
-    return known_[d] ? write_number_backend(out, numbers_[d]) : write_units_backend(out, scaled_[d]);
-}
-
-template <Numbers kNumbers>
-std::uint8_t* ProgramRun<kNumbers>::number_of(int below_top) {
-    const int at = depth_ - below_top;
-    if (!known_[at]) {
-        if (pending_[at]) backend().from_units(numbers_[at], scaled_[at]);
-        else backend().from_str(numbers_[at], payload_text(ctx_.stack[at].value));
-        known_[at] = true;
-    }
-    return numbers_[at];
-}
-
-template <Numbers kNumbers>
-bool ProgramRun<kNumbers>::short_operand(int below_top, std::int64_t& units) const {
-    const int at = depth_ - below_top;
-    if (known_[at]) return false;
-    if (pending_[at]) {
-        units = scaled_[at];
+    static bool answer(std::uint16_t type_word, const std::uint8_t* raw, Number& n) {
+        if (type_word != kRawDoubleNumber) return false;
+        std::memcpy(&n, raw, sizeof n);
         return true;
     }
-    return scaled::from_text(payload_text(ctx_.stack[at].value), units);
-}
-
-template <Numbers kNumbers>
-int ProgramRun<kNumbers>::text_order() {
-    std::int64_t a = 0;
-    std::int64_t b = 0;
-    if (short_operand(1, a) && short_operand(0, b)) return (a > b) - (a < b);
-    return backend().comp(number_of(1), number_of(0));
-}
-
-// The operation works in place on the kept numbers: the first operand's becomes the value's,
-// which takes the first operand's place on the stack. A zero divisor is the handler's to report.
-// Where the value area is nearly full the texts are written, and the walk's exact check of the
-// value's room applies.
-template <Numbers kNumbers>
-Status ProgramRun<kNumbers>::text_arithmetic(std::size_t i) {
-    const int below = used_ - ctx_.stack[depth_].bytes - ctx_.stack[depth_ - 1].bytes;
-    const bool hold = below + kPendingBytes < static_cast<int>(kNodePoolSize);
-    // Short operands with a short exact value: the value waits as its units, as they did.
-    if (std::int64_t a = 0, b = 0, r = 0;
-        hold && short_operand(1, a) && short_operand(0, b) && scaled_arithmetic(code_[i].op, a, b, r)) {
-        pop_for(2, kPendingBytes);
-        pending_[depth_] = true;
-        known_[depth_] = false;
-        scaled_[depth_] = r;
-        return kOk;
+    static void load(const std::uint8_t* value, Number& n) { n = payload_double(value); }
+    // False, with nothing changed, where the handler must judge: a division by zero.
+    template <Arithmetic op>
+    static bool arithmetic(Number& a, const Number& b) {
+        if (op == Arithmetic::Div && divides_by_zero(b)) return false;
+        a = fcl::arithmetic(op, a, b);
+        return true;
     }
-    const Backend& n = backend();
-    const std::uint8_t* divisor = number_of(0);
-    if (code_[i].op == Op::Div && n.is_zero(divisor)) return call(i);
-    if (!hold) write_pending();
-    std::uint8_t* value = number_of(1);
-    backend_arithmetic(code_[i].op, n)(value, divisor);
-    if (hold) {
-        pop_for(2, kPendingBytes);
-        known_[depth_] = pending_[depth_] = true;
-        return kOk;
+    static bool negate(Number& a) {
+        a = negated(a);
+        return true;
     }
-    const Status status = push_result(2, write_number_backend(ctx_.result, value));
-    if (status == kOk) known_[depth_] = true;
-    return status;
-}
-
-// Values lie one after the other from the value area's start, a literal taking no room, so a
-// first operand that is not a literal lies where the value goes.
-template <Numbers kNumbers>
-Status ProgramRun<kNumbers>::join(std::size_t i) {
-    const OperandEntry& a = ctx_.stack[depth_ - 1];
-    const OperandEntry& b = ctx_.stack[depth_];
-    const char* x = payload_text(a.value);
-    const char* y = payload_text(b.value);
-    const std::size_t first = std::strlen(x);
-    const std::size_t second = std::strlen(y);
-    const std::size_t below = used_ - a.bytes - b.bytes;
-    std::uint8_t* slot = ctx_.value_area + below;
-    const std::size_t size = first + second + 2;
-    // A text too long is the handler's to report, a full value area the push's.
-    if (first + second > kMaxStringText || below + size >= kNodePoolSize) return call(i);
-    end_value_area(ctx_, used_);  // as the walk does before the operator's handler
-    // The second text moves first: after a literal first operand it may lie where the first text goes.
-    std::memmove(slot + 1 + first, y, second + 1);
-    if (a.bytes == 0) std::memcpy(slot + 1, x, first);
-    slot[0] = kString;
-    pop_for(2, static_cast<std::uint16_t>(size));
-    return kOk;
-}
-
-template <Numbers kNumbers>
-Status ProgramRun<kNumbers>::choose(std::size_t i) {
-    if constexpr (kNumbers == Numbers::Text) {
-        return call(i);
-    } else if constexpr (kNumbers == Numbers::Doubles) {
-        const std::uint8_t* chosen = operand(operand(2)[1] != 0 ? 1 : 0);
-        return chosen[0] == kNumber ? number_result(3, payload_double(chosen)) : call(i);
-    } else {
-        // The handler reads the byte after the condition's type, whatever the type; a pending
-        // condition has no such byte yet.
-        if (pending_[depth_ - 2]) return call(i);
-        const int chosen = operand(2)[1] != 0 ? depth_ - 1 : depth_;
-        if (!pending_[chosen]) return call_unwritten(i);
-        const bool known = known_[chosen];
-        const std::int64_t units = scaled_[chosen];
-        const int to = depth_ - 2;
-        if (known) std::memcpy(numbers_[to], numbers_[chosen], kNumberSize);
-        // The chosen operand's room lay above the place it takes, so the place has that room.
-        if (!pop_for(3, kPendingBytes)) return kStackFull;
-        pending_[to] = true;
-        known_[to] = known;
-        scaled_[to] = units;
-        return kOk;
+    static int order(Number& a, Number& b) { return fcl::order(a, b); }
+    static bool is_zero(const Number& a) { return a == 0.0; }
+    // IF's copy of a number, in place or not, is its nine bytes.
+    static bool chosen_as_held(const Number&, bool) { return true; }
+    static std::uint16_t write(std::uint8_t* out, const Number& a) {
+        out[0] = kNumber;
+        std::memcpy(out + 1, &a, sizeof a);
+        return 9;
     }
-}
+    // The byte after the type byte, which AND, OR and IF read whatever the type: the double's first.
+    static bool first_byte(const Number& a, bool& truth) {
+        std::uint8_t bytes[sizeof a];
+        std::memcpy(bytes, &a, sizeof a);
+        truth = bytes[0] != 0;
+        return true;
+    }
+};
 
-template <Numbers kNumbers>
-Status ProgramRun<kNumbers>::call(std::size_t i) {
-    if constexpr (kKeepNumbers) write_pending();
-    return call_unwritten(i);
-}
+// Text-number mode with a backend whose payload text reads back as the number written: a
+// number is held scaled while it is short (scaled_number.h), else as its backend number; its
+// text is written only where it is read. The backend is exact, so a short sum, difference,
+// product or quotient is the very number the backend gives, and its text is the one
+// write_units_backend() writes.
+struct DecimalNumbers {
+    struct Number {
+        std::int64_t units;  // kNotScaled when `bytes` hold the number
+        alignas(8) std::uint8_t bytes[kNumberSize];
+    };
+    // A number held and not in place is short: its text is at most that long.
+    static constexpr std::size_t kMostBytes = kUnitsTextSize + 1;
+    // A handler's number text stays as the handler wrote it ("07" is not "7").
+    static constexpr bool kHoldsResults = false;
 
-template <Numbers kNumbers>
-Status ProgramRun<kNumbers>::call_unwritten(std::size_t i) {
-    const Status status = call_handler(ctx_, code_, i, depth_, used_);
-    if (status != kOk) return status;
-    return push_result(code_[i].argc, value_size(ctx_.result, kCodeAreaSize));
-}
-
-// The value is written from registers to both places: read back from the result area, the
-// type byte and payload written apart would stall the load.
-template <Numbers kNumbers>
-Status ProgramRun<kNumbers>::number_result(int argc, double value) {
-    end_value_area(ctx_, used_);  // as the walk does before the operator's handler
-    ctx_.result[0] = kNumber;
-    std::memcpy(ctx_.result + 1, &value, sizeof value);
-    std::uint8_t* slot = pop_for(argc, 9);
-    if (!slot) return kStackFull;
-    slot[0] = kNumber;
-    std::memcpy(slot + 1, &value, sizeof value);
-    return kOk;
-}
-
-template <Numbers kNumbers>
-Status ProgramRun<kNumbers>::logical_result(int argc, bool value) {
-    end_value_area(ctx_, used_);
-    ctx_.result[0] = kLogical;
-    ctx_.result[1] = value ? 1 : 0;
-    std::uint8_t* slot = pop_for(argc, 2);
-    if (!slot) return kStackFull;
-    slot[0] = kLogical;
-    slot[1] = value ? 1 : 0;
-    return kOk;
-}
-
-template <Numbers kNumbers>
-std::uint8_t* ProgramRun<kNumbers>::pop_for(int argc, std::uint16_t size) {
-    // The decoder made sure the operands are there.
-    for (int k = 0; k < argc; ++k) used_ = static_cast<std::uint16_t>(used_ - ctx_.stack[depth_--].bytes);
-    if (depth_ >= kMaxOperands || used_ + size >= kNodePoolSize) return nullptr;
-    std::uint8_t* slot = ctx_.value_area + used_;
-    used_ = static_cast<std::uint16_t>(used_ + size);
-    ctx_.stack[++depth_] = OperandEntry{slot, size};
-    if constexpr (kKeepNumbers) known_[depth_] = pending_[depth_] = false;
-    return slot;
-}
-
-template <Numbers kNumbers>
-Status ProgramRun<kNumbers>::push_result(int argc, std::uint16_t size) {
-    if (size == 0) return kCodeError;
-    std::uint8_t* slot = pop_for(argc, size);
-    if (!slot) return kStackFull;
-    std::memcpy(slot, ctx_.result, size);
-    return kOk;
-}
-
-template <Numbers kNumbers>
-Status ProgramRun<kNumbers>::hand_over(std::size_t i) {
-    if constexpr (kKeepNumbers) write_pending();
-    ctx_.stack_depth = depth_;
-    ctx_.value_used = used_;
-    ctx_.current_item = item_before(i);
-    return finish_walk(ctx_, length_, code_[i].item, result_);
-}
-
-template <Numbers kNumbers>
-Status ProgramRun<kNumbers>::run(std::size_t from) {
-    for (std::size_t i = from;; ++i) {
-        const Instruction& in = code_[i];
-        Status status = kOk;
-        switch (in.op) {
-            case Op::Push:
-                ctx_.stack[++depth_] = OperandEntry{ctx_.code_copy + in.item, 0};
-                if constexpr (kKeepNumbers) known_[depth_] = pending_[depth_] = false;
-                continue;
-            case Op::Fetch:
-                // The walk's room rule: a value of any size must fit, else it takes its slower route.
-                if (used_ + kCodeAreaSize >= kNodePoolSize) {
-                    if constexpr (kKeepNumbers) write_pending();
-                    if (used_ + kCodeAreaSize >= kNodePoolSize) return hand_over(i);
-                }
-                status = fetch(i);
-                break;
-            case Op::Add:
-            case Op::Sub:
-            case Op::Mul:
-            case Op::Div: {
-                const std::uint8_t* a = operand(1);
-                const std::uint8_t* b = operand(0);
-                if constexpr (kKeepNumbers) {
-                    if (is_number(1) && is_number(0)) {
-                        status = text_arithmetic(i);
-                        break;
-                    }
-                }
-                if (in.op == Op::Add && !has_pending(2) && a[0] == kString && is_text(b[0])) {
-                    status = join(i);
-                    break;
-                }
-                // Other types and a division by zero are the handlers' to judge.
-                if (a[0] != kNumber || b[0] != kNumber || kText ||
-                    (in.op == Op::Div && payload_double(b) == 0.0)) {
-                    status = call(i);
-                    break;
-                }
-                status = number_result(2, double_arithmetic(in.op, payload_double(a), payload_double(b)));
-                break;
-            }
-            case Op::Neg: {
-                // In text-number mode NEG multiplies by -1 through the backend: its handler's work.
-                const std::uint8_t* a = operand(0);
-                if (a[0] != kNumber || kText) {
-                    status = call(i);
-                    break;
-                }
-                status = number_result(1, negated(payload_double(a)));
-                break;
-            }
-            case Op::Eq:
-            case Op::Ne:
-            case Op::Le:
-            case Op::Ge:
-            case Op::Lt:
-            case Op::Gt: {
-                if constexpr (kKeepNumbers) {
-                    if (is_number(1) && is_number(0)) {
-                        status = logical_result(2, order_holds(in.op, text_order()));
-                        break;
-                    }
-                }
-                if (has_pending(2) || !compared_in_place(operand(1), operand(0), kText)) {
-                    status = call(i);
-                    break;
-                }
-                status = logical_result(2, order_holds(in.op, order(operand(1), operand(0))));
-                break;
-            }
-            // AND and OR read the byte after each operand's type, whatever the type.
-            case Op::And:
-                status = has_pending(2) ? call(i) : logical_result(2, operand(1)[1] != 0 && operand(0)[1] != 0);
-                break;
-            case Op::Or:
-                status = has_pending(2) ? call(i) : logical_result(2, operand(1)[1] != 0 || operand(0)[1] != 0);
-                break;
-            case Op::Not: {
-                if constexpr (kKeepNumbers) {
-                    if (is_number(0)) {
-                        status = logical_result(1, backend().is_zero(number_of(0)) != 0);
-                        break;
-                    }
-                }
-                const std::uint8_t* a = operand(0);
-                if (a[0] == kLogical) {
-                    status = logical_result(1, a[1] == 0);
-                } else if (a[0] == kNumber && !kText) {
-                    status = logical_result(1, payload_double(a) == 0.0);
-                } else {
-                    status = call(i);
-                }
-                break;
-            }
-            case Op::If:
-                status = choose(i);
-                break;
-            case Op::Call:
-                status = call(i);
-                break;
-            case Op::End:
-                ctx_.stack_depth = depth_;
-                ctx_.value_used = used_;
-                ctx_.current_item = item_before(i);
-                if constexpr (kKeepNumbers) {
-                    if (pending_[1]) {
-                        if (result_) write_pending_number(result_, 1);
-                        return kOk;
-                    }
-                }
-                // A value the run produced has its size on record; a literal is measured.
-                if (result_ && ctx_.stack[1].bytes != 0) std::memcpy(result_, ctx_.stack[1].value, ctx_.stack[1].bytes);
-                else write_result(ctx_.stack[1].value, result_);
-                return kOk;
-            case Op::Handover:
-            case Op::None:
-                return hand_over(i);
+    // Read once, when the program was decoded.
+    static void literal(const ProgramHeader& program, const Instruction& in, const std::uint8_t*, Number& n) {
+        const KeptNumber& kept = program.kept_number(in.kept);
+        n.units = kept.scaled;
+        if (n.units == kNotScaled) std::memcpy(n.bytes, kept.number, sizeof n.bytes);
+    }
+    // Short answers only: a longer number is placed as the walk places it.
+    static bool answer(std::uint16_t type_word, const std::uint8_t* raw, Number& n) {
+        if (type_word == kRawDoubleNumber) {
+            double value;
+            std::memcpy(&value, raw, sizeof value);
+            return scaled::from_double(value, n.units);
         }
-        if (status != kOk) return status;
+        return type_word == kRawTextNumber && scaled::from_text(reinterpret_cast<const char*>(raw), n.units);
+    }
+    static void load(const std::uint8_t* value, Number& n) {
+        if (scaled::from_text(payload_text(value), n.units)) return;
+        n.units = kNotScaled;
+        backend().from_str(n.bytes, payload_text(value));
+    }
+    // The number as a backend number from here on.
+    static std::uint8_t* unscaled(Number& n) {
+        if (n.units != kNotScaled) {
+            backend().from_units(n.bytes, n.units);
+            n.units = kNotScaled;
+        }
+        return n.bytes;
+    }
+    // Done here only where the value is short: a handler's longer number text would have been
+    // written into the result area, where the raw buffer of the next request lies.
+    template <Arithmetic op>
+    static bool arithmetic(Number& a, const Number& b) {
+        std::int64_t r;
+        if (a.units == kNotScaled || b.units == kNotScaled || !fcl::arithmetic(op, a.units, b.units, r)) return false;
+        a.units = r;
+        return true;
+    }
+    // NEG multiplies by -1 through the backend: exact on a scaled number; a backend number is
+    // the handler's.
+    static bool negate(Number& a) {
+        if (a.units == kNotScaled) return false;
+        a.units = negated(a.units);
+        return true;
+    }
+    static int order(Number& a, Number& b) {
+        if (a.units != kNotScaled && b.units != kNotScaled) return fcl::order(a.units, b.units);
+        return backend().comp(unscaled(a), unscaled(b));
+    }
+    static bool is_zero(const Number& a) {
+        return a.units != kNotScaled ? a.units == 0 : backend().is_zero(a.bytes) != 0;
+    }
+    // IF's handler copies the text in place, which need not be the held number's own ("1.50");
+    // a short number's text fits where a handler's copy would have gone.
+    static bool chosen_as_held(const Number& a, bool in_place) { return !in_place && a.units != kNotScaled; }
+    static std::uint16_t write(std::uint8_t* out, const Number& a) {
+        return a.units == kNotScaled ? write_number_backend(out, a.bytes) : write_units_backend(out, a.units);
+    }
+    // A held number's text is not written yet.
+    static bool first_byte(const Number&, bool&) { return false; }
+};
+
+// The depth of the run's stack and the value area bytes its entries in place take, which the
+// loop keeps in registers and hands to its slow paths and back.
+struct Top {
+    int depth;
+    std::uint32_t used;
+};
+struct Step {
+    Status status;
+    Top top;
+};
+
+template <class Numbers>
+class Run {
+public:
+    using Number = typename Numbers::Number;
+
+    Run(Context& ctx, const ProgramHeader& program, std::uint8_t* result)
+        : ctx_(ctx), program_(program), result_(result) {}
+
+    Status run();
+
+private:
+    // Below this many bytes of the value area in use, any value held on top, or any answer a
+    // fetch places, surely fits where the walk would push it, whatever the entries not in
+    // place take once written out.
+    static constexpr std::size_t kRoomy = kNodePoolSize - kOperandSlots * Numbers::kMostBytes - kCodeAreaSize;
+    static_assert(kOperandSlots * Numbers::kMostBytes + kCodeAreaSize < kNodePoolSize);
+
+    const std::uint8_t* item_before(const Instruction* in) const {
+        return ctx_.code_copy + (in != program_.instructions() ? in[-1].item : kCodeHeaderSize);
+    }
+
+    // The entries' kinds and held numbers: a local of run(), so that the loop reaches them
+    // by its own stack pointer.
+    struct Held {
+        Kind kind[kOperandSlots];
+        Number number[kOperandSlots];
+    };
+
+    // Writes the entries not in place out where the walk keeps them; returns the bytes in use.
+    std::uint32_t write_out(Held& held, Top top);
+    [[gnu::noinline]] Status walk_from(Held& held, const Instruction* in, Top top);
+    // The instruction's handler, its value pushed as the walk pushes it.
+    [[gnu::noinline]] Step call(Held& held, const Instruction* in, Top top);
+    // An answer the loop does not hold, converted where the walk puts it.
+    [[gnu::noinline]] Step place_answer(Held& held, std::uint16_t type_word, Top top);
+    // A fetch near a full value area.
+    [[gnu::noinline]] Step fetch_exactly(Held& held, const Instruction* in, Top top);
+    Status finish(const Held& held);
+
+    Context& ctx_;
+    const ProgramHeader& program_;
+    std::uint8_t* result_;
+};
+
+// Every entry that takes bytes lies below every entry not in place, so each of those, written
+// out in order, goes where the walk would have pushed it.
+template <class Numbers>
+std::uint32_t Run<Numbers>::write_out(Held& held, Top top) {
+    Kind* const kind_ = held.kind;
+    Number* const number_ = held.number;
+    for (int d = 1; d <= top.depth; ++d) {
+        if (kind_[d] & kInPlace) continue;
+        std::uint8_t* place = ctx_.value_area + top.used;
+        std::uint16_t bytes = 2;
+        if (kind_[d] & kHeldNumber) {
+            bytes = Numbers::write(place, number_[d]);
+        } else {
+            place[0] = kLogical;
+            place[1] = kind_[d] & kTrue ? 1 : 0;
+        }
+        ctx_.stack[d] = OperandEntry{place, bytes};
+        top.used += bytes;
+        kind_[d] |= kPlacedValue;
+    }
+    ctx_.stack_depth = static_cast<std::uint16_t>(top.depth);
+    ctx_.value_used = static_cast<std::uint16_t>(top.used);
+    return top.used;
+}
+
+template <class Numbers>
+Status Run<Numbers>::walk_from(Held& held, const Instruction* in, Top top) {
+    write_out(held, top);
+    ctx_.current_item = item_before(in);
+    return finish_walk(ctx_, program_.block_length, in->item, result_);
+}
+
+template <class Numbers>
+Step Run<Numbers>::call(Held& held, const Instruction* in, Top top) {
+    Kind* const kind_ = held.kind;
+    Number* const number_ = held.number;
+    top.used = write_out(held, top);
+    if (const Status status = call_handler(ctx_, in->index, in->argc, item_before(in)); status != kOk)
+        return {status, top};
+    for (int k = 0; k < in->argc; ++k) top.used -= ctx_.stack[top.depth--].bytes;
+    // A double or a logical is held: written out, it is the same bytes in the same place.
+    const std::uint8_t* given = ctx_.result;
+    const bool held_number = Numbers::kHoldsResults && given[0] == kNumber;
+    const bool held_truth = given[0] == kLogical && given[1] <= 1;
+    const std::uint16_t size = held_number ? 9 : held_truth ? 2 : value_size(given, kCodeAreaSize);
+    if (size == 0) return {kCodeError, top};
+    if (top.depth >= kMaxOperands || top.used + size >= kNodePoolSize) return {kStackFull, top};
+    const int d = ++top.depth;
+    if (held_number) {
+        Numbers::load(given, number_[d]);
+        kind_[d] = kHeldNumber;
+    } else if (held_truth) {
+        kind_[d] = truth_kind(given[1] != 0);
+    } else {
+        std::uint8_t* slot = ctx_.value_area + top.used;
+        std::memcpy(slot, given, size);
+        ctx_.stack[d] = OperandEntry{slot, size};
+        top.used += size;
+        kind_[d] = kPlacedValue;
+    }
+    return {kOk, top};
+}
+
+template <class Numbers>
+Step Run<Numbers>::place_answer(Held& held, std::uint16_t type_word, Top top) {
+    top.used = write_out(held, top);
+    std::uint8_t* slot = ctx_.value_area + top.used;
+    std::uint16_t size = 0;
+    if (const Status status = convert_field_answer(ctx_, type_word, slot, &size); status != kOk)
+        return {status, top};
+    const int d = ++top.depth;
+    ctx_.stack[d] = OperandEntry{slot, size};
+    top.used += size;
+    held.kind[d] = kPlacedValue;
+    return {kOk, top};
+}
+
+// The walk's room rule: a value of any size must fit, else it takes its slower route.
+template <class Numbers>
+Step Run<Numbers>::fetch_exactly(Held& held, const Instruction* in, Top top) {
+    top.used = write_out(held, top);
+    if (top.used + kCodeAreaSize >= kNodePoolSize) return {walk_from(held, in, top), top};
+    std::uint16_t type_word = 0;
+    if (const Status status = ask_for_field(ctx_, ctx_.callback, ctx_.code_copy + in->item, &type_word);
+        status != kOk)
+        return {status, top};
+    return place_answer(held, type_word, top);
+}
+
+template <class Numbers>
+Status Run<Numbers>::finish(const Held& held) {
+    const Kind* const kind_ = held.kind;
+    if (!result_) return kOk;
+    if (kind_[1] & kInPlace) {
+        // A value pushed has its size on record; a literal is measured.
+        const OperandEntry& entry = ctx_.stack[1];
+        if (entry.bytes != 0) std::memcpy(result_, entry.value, entry.bytes);
+        else write_result(entry.value, result_);
+    } else if (kind_[1] & kHeldNumber) {
+        Numbers::write(result_, held.number[1]);
+    } else {
+        result_[0] = kLogical;
+        result_[1] = kind_[1] & kTrue ? 1 : 0;
+    }
+    return kOk;
+}
+
+template <class Numbers>
+Status Run<Numbers>::run() {
+    // Locals, not members: nothing the loop stores can be taken to change them.
+    Context& ctx = ctx_;
+    OperandEntry* const stack = ctx.stack;
+    Held held;
+    Kind* const kind = held.kind;
+    Number* const number = held.number;
+    const ProgramHeader& program = program_;
+    Top top{0, 0};
+    int& depth = top.depth;
+    reset_operands(ctx);
+
+    // Whether entry d is a number (or a logical), held from here on.
+    const auto number_at = [&](int d) __attribute__((always_inline)) {
+        if (kind[d] & kHeldNumber) return true;
+        if (!(kind[d] & kInPlace) || stack[d].value[0] != kNumber) return false;
+        Numbers::load(stack[d].value, number[d]);
+        kind[d] |= kHeldNumber;
+        return true;
+    };
+    const auto truth_at = [&](int d) __attribute__((always_inline)) {
+        if (kind[d] & kHeldTruth) return true;
+        if (!(kind[d] & kInPlace) || stack[d].value[0] != kLogical) return false;
+        kind[d] |= truth_kind(stack[d].value[1] != 0);
+        return true;
+    };
+    // The byte after entry d's type byte, which AND, OR and IF's handlers read whatever the type.
+    const auto first_byte = [&](int d, bool& truth) __attribute__((always_inline)) {
+        if (kind[d] & kHeldTruth) truth = kind[d] & kTrue;
+        else if (kind[d] & kInPlace) truth = stack[d].value[1] != 0;
+        else return Numbers::first_byte(number[d], truth);
+        return true;
+    };
+    // Replaces the top argc entries by a held value of `given` kind in the lowest of them (whose
+    // number, for a number, is there already). Entries in place give back their bytes.
+    const auto replace = [&](int argc, Kind given) __attribute__((always_inline)) {
+        const int at = depth - argc + 1;
+        Kind any = kind[depth];
+        for (int d = at; d < depth; ++d) any |= kind[d];
+        if (any & kInValueArea) [[unlikely]]
+            for (int d = at; d <= depth; ++d)
+                if (kind[d] & kInValueArea) top.used -= stack[d].bytes;
+        depth = at;
+        kind[at] = given;
+    };
+    const auto roomy = [&]() __attribute__((always_inline)) { return top.used < kRoomy; };
+
+    const auto arithmetic = [&](Arithmetic op) __attribute__((always_inline)) {
+        const int a = depth - 1;
+        const bool both = (kind[a] & kind[depth] & kHeldNumber) || (number_at(a) && number_at(depth));
+        if (!roomy() || !both) return false;
+        bool done = false;
+        switch (op) {
+            case Arithmetic::Add: done = Numbers::template arithmetic<Arithmetic::Add>(number[a], number[depth]); break;
+            case Arithmetic::Sub: done = Numbers::template arithmetic<Arithmetic::Sub>(number[a], number[depth]); break;
+            case Arithmetic::Mul: done = Numbers::template arithmetic<Arithmetic::Mul>(number[a], number[depth]); break;
+            case Arithmetic::Div: done = Numbers::template arithmetic<Arithmetic::Div>(number[a], number[depth]); break;
+        }
+        if (done) replace(2, kHeldNumber);
+        return done;
+    };
+    const auto compare = [&](Comparison op) __attribute__((always_inline)) {
+        const int a = depth - 1;
+        const int b = depth;
+        int order = 0;
+        if (!roomy()) return false;
+        if ((kind[a] & kind[b] & kHeldNumber) || (number_at(a) && number_at(b))) {
+            order = Numbers::order(number[a], number[b]);
+        } else if (truth_at(a) && truth_at(b)) {
+            order = fcl::order(static_cast<bool>(kind[a] & kTrue), static_cast<bool>(kind[b] & kTrue));
+        } else if ((kind[a] & kind[b] & kInPlace) && is_text(stack[a].value[0]) && is_text(stack[b].value[0])) {
+            order = cp932::compare(payload_text(stack[a].value), payload_text(stack[b].value));
+        } else {
+            return false;
+        }
+        replace(2, truth_kind(order_holds(op, order)));
+        return true;
+    };
+    const auto both = [&](bool either) __attribute__((always_inline)) {
+        bool x = false;
+        bool y = false;
+        if (!roomy() || !first_byte(depth - 1, x) || !first_byte(depth, y)) return false;
+        replace(2, truth_kind(either ? x || y : x && y));
+        return true;
+    };
+    const auto negate = [&]() __attribute__((always_inline)) {
+        if (!roomy() || !number_at(depth) || !Numbers::negate(number[depth])) return false;
+        replace(1, kHeldNumber);
+        return true;
+    };
+    const auto negate_truth = [&]() __attribute__((always_inline)) {
+        bool value = false;
+        if (!roomy()) return false;
+        if (truth_at(depth)) value = !(kind[depth] & kTrue);
+        else if (number_at(depth)) value = Numbers::is_zero(number[depth]);
+        else return false;
+        replace(1, truth_kind(value));
+        return true;
+    };
+    // IF gives a copy of the value it chooses: done here where the chosen value is held and its
+    // written form is that copy.
+    const auto choose = [&]() __attribute__((always_inline)) {
+        const int condition = depth - 2;
+        bool holds = false;
+        if (!roomy() || !first_byte(condition, holds)) return false;
+        const int chosen = holds ? depth - 1 : depth;
+        const Kind k = kind[chosen];
+        if ((k & kHeldNumber) && Numbers::chosen_as_held(number[chosen], k & kInPlace)) {
+            std::memcpy(&number[condition], &number[chosen], sizeof(Number));
+            replace(3, kHeldNumber);
+        } else if ((k & kHeldTruth) && !(k & kInPlace)) {
+            replace(3, k);
+        } else {
+            return false;
+        }
+        return true;
+    };
+
+    for (const Instruction* in = program.instructions();; ++in) {
+        Step step{kOk, top};
+        switch (in->op) {
+            case Op::Push: {
+                const std::uint8_t* item = ctx.code_copy + in->item;
+                const int d = ++depth;
+                stack[d] = OperandEntry{item, 0};
+                if (item[0] == kNumber) {
+                    Numbers::literal(program, *in, item, number[d]);
+                    kind[d] = kInPlace | kHeldNumber;
+                } else {
+                    kind[d] = item[0] == kLogical ? kInPlace | truth_kind(item[1] != 0) : kInPlace;
+                }
+                continue;
+            }
+            case Op::Fetch: {
+                if (!roomy()) {
+                    step = fetch_exactly(held, in, top);
+                    break;
+                }
+                std::uint16_t type_word = 0;
+                if (const Status status = ask_for_field(ctx, ctx.callback, ctx.code_copy + in->item, &type_word);
+                    status != kOk)
+                    return status;
+                const std::uint8_t* raw = ctx.result + kRawBufferOffset;
+                const int d = depth + 1;
+                if (Numbers::answer(type_word, raw, number[d])) {
+                    kind[d] = kHeldNumber;
+                } else if (type_word == kRawByteLogical) {
+                    kind[d] = truth_kind(raw[0] != 0);
+                } else {
+                    step = place_answer(held, type_word, top);
+                    break;
+                }
+                depth = d;
+                continue;
+            }
+            case Op::Add: if (arithmetic(Arithmetic::Add)) continue; step = call(held, in, top); break;
+            case Op::Sub: if (arithmetic(Arithmetic::Sub)) continue; step = call(held, in, top); break;
+            case Op::Mul: if (arithmetic(Arithmetic::Mul)) continue; step = call(held, in, top); break;
+            case Op::Div: if (arithmetic(Arithmetic::Div)) continue; step = call(held, in, top); break;
+            case Op::Neg: if (negate()) continue; step = call(held, in, top); break;
+            case Op::Eq: if (compare(Comparison::Eq)) continue; step = call(held, in, top); break;
+            case Op::Ne: if (compare(Comparison::Ne)) continue; step = call(held, in, top); break;
+            case Op::Le: if (compare(Comparison::Le)) continue; step = call(held, in, top); break;
+            case Op::Ge: if (compare(Comparison::Ge)) continue; step = call(held, in, top); break;
+            case Op::Lt: if (compare(Comparison::Lt)) continue; step = call(held, in, top); break;
+            case Op::Gt: if (compare(Comparison::Gt)) continue; step = call(held, in, top); break;
+            case Op::And: if (both(false)) continue; step = call(held, in, top); break;
+            case Op::Or: if (both(true)) continue; step = call(held, in, top); break;
+            case Op::Not: if (negate_truth()) continue; step = call(held, in, top); break;
+            case Op::If: if (choose()) continue; step = call(held, in, top); break;
+            case Op::Call: step = call(held, in, top); break;
+            case Op::End: return finish(held);
+            case Op::Walk: return walk_from(held, in, top);
+            default: __builtin_unreachable();  // the decoder writes no other instruction
+        }
+        if (step.status != kOk) return step.status;
+        top = step.top;
     }
 }
 
 }  // namespace
 
-Status call_handler(Context& ctx, const Instruction* code, std::size_t i, int depth, std::size_t used) {
-    const Instruction& in = code[i];
-    const std::uint8_t* args[kMaxArgs];
-    // Unrolled by hand for the common counts: a loop here is vectorised for ten arguments.
-    const OperandEntry* first = ctx.stack + depth - in.argc + 1;
-    switch (in.argc) {
-        default:
-            for (int k = 3; k < in.argc; ++k) args[k] = first[k].value;
-            [[fallthrough]];
-        case 3: args[2] = first[2].value; [[fallthrough]];
-        case 2: args[1] = first[1].value; [[fallthrough]];
-        case 1: args[0] = first[0].value; [[fallthrough]];
-        case 0: break;
-    }
-    ctx.result[0] = static_cast<std::uint8_t>(in.argc);
-    ctx.result[1] = 0;
-    end_value_area(ctx, used);
-    // The aggregates look at the item before the call.
-    ctx.current_item = ctx.code_copy + (i ? code[i - 1].item : kCodeHeaderSize);
-    return call_record(*function_record(in.index), args, ctx.result, ctx);
-}
-
 Status run_program(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
-    reset_operands(ctx);
-    return ProgramRun<Numbers::Text>(ctx, program, result).run(0);
+    if (!text_numbers()) return Run<DoubleNumbers>(ctx, program, result).run();
+    return Run<DecimalNumbers>(ctx, program, result).run();
 }
-
-Status run_generic(Context& ctx, const ProgramHeader& program, std::uint8_t* result) {
-    --program.generic_runs;
-    reset_operands(ctx);
-    return resume_program(ctx, program, 0, result);
-}
-
-Status resume_program(Context& ctx, const ProgramHeader& program, std::size_t from, std::uint8_t* result) {
-    if (!text_numbers()) return ProgramRun<Numbers::Doubles>(ctx, program, result).run(from);
-    return ProgramRun<Numbers::KeptText>(ctx, program, result).run(from);
-}
-
 
 }  // namespace fcl

@@ -1,66 +1,57 @@
+// The walk, the field fetch, and the entry that chooses a run's route.
 #include "executor/stack_machine.h"
 
 #include <cstring>
 
-#include "executor/field_fetch.h"
 #include "executor/program.h"
-#include "executor/walk.h"
 #include "functions/function_table.h"
 #include "interface/code_format.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
 #include "number/backend.h"
+#include "number/scaled_number.h"
 
 namespace fcl {
 
 namespace {
 
+// A host that answers with a function call names the function: the item is the first record of
+// that name (none: no value, status 1007).
+std::uint16_t function_call_value(const std::uint8_t* raw, std::uint8_t* out) {
+    const unsigned index = find_function(reinterpret_cast<const char*>(raw));
+    if (index == 0) return 0;
+    out[0] = kFunctionCall;
+    out[1] = static_cast<std::uint8_t>(index);
+    return 2;
+}
+
 // Fetches a field's value straight into the value area when a value of any size fits there,
-// else through a local buffer, so that a full value area still reports 1006.
+// else through a local buffer, so that a full value area still reports 1006 after the host
+// was asked.
 Status fetch_and_push(Context& ctx, const std::uint8_t* item) {
-    std::uint16_t size = 0;
-    if (ctx.stack_depth < kMaxOperands && ctx.value_used + kCodeAreaSize < kNodePoolSize) {
-        std::uint8_t* slot = ctx.value_area + ctx.value_used;
-        const Status status = fetch_field(ctx, item, slot, &size);
-        if (status != kOk) return status;
-        ctx.value_used = static_cast<std::uint16_t>(ctx.value_used + size);
-        ctx.stack[++ctx.stack_depth] = OperandEntry{slot, size};
-        return kOk;
-    }
     std::uint8_t value[kCodeAreaSize];
-    const Status status = fetch_field(ctx, item, value, &size);
-    return status == kOk ? push_value(ctx, value, size) : status;
+    const bool fits = ctx.stack_depth < kMaxOperands && ctx.value_used + kCodeAreaSize < kNodePoolSize;
+    std::uint8_t* out = fits ? ctx.value_area + ctx.value_used : value;
+    std::uint16_t type_word = 0;
+    std::uint16_t size = 0;
+    if (!ctx.callback) return kCallbackFailed;
+    Status status = ask_for_field(ctx, ctx.callback, item, &type_word);
+    if (status == kOk) status = convert_field_answer(ctx, type_word, out, &size);
+    if (status != kOk || !fits) return status == kOk ? push_value(ctx, value, size) : status;
+    ctx.value_used = static_cast<std::uint16_t>(ctx.value_used + size);
+    ctx.stack[++ctx.stack_depth] = OperandEntry{out, size};
+    return kOk;
 }
 
 Status call_function(Context& ctx, unsigned index) {
     const FunctionRecord* record = function_record(index);
     if (!record) return kUnknownName;
-    const std::uint16_t argc = record->argc;
-    const std::uint8_t* args[kMaxArgs];
-    for (std::uint16_t k = 0; k < argc; ++k) {
-        if (ctx.stack_depth <= k) return kCodeError;
-        args[argc - 1 - k] = ctx.stack[ctx.stack_depth - k].value;
-    }
-    ctx.result[0] = static_cast<std::uint8_t>(argc & 0xFF);
-    ctx.result[1] = static_cast<std::uint8_t>(argc >> 8);
-    end_value_area(ctx, ctx.value_used);
-    const Status status = call_record(*record, args, ctx.result, ctx);
+    if (ctx.stack_depth < record->argc) return kCodeError;
+    const Status status = call_handler(ctx, index, record->argc, ctx.current_item);
     if (status != kOk) return status;
-    for (std::uint16_t k = 0; k < argc && ctx.stack_depth > 0; ++k)
+    for (unsigned k = 0; k < record->argc; ++k)
         ctx.value_used = static_cast<std::uint16_t>(ctx.value_used - ctx.stack[ctx.stack_depth--].bytes);
     return push_value(ctx, ctx.result, value_size(ctx.result, kCodeAreaSize));
-}
-
-}  // namespace
-
-Status push_value(Context& ctx, const std::uint8_t* value, std::uint16_t size) {
-    if (size == 0) return kCodeError;
-    if (ctx.stack_depth >= kMaxOperands || ctx.value_used + size >= kNodePoolSize) return kStackFull;
-    std::uint8_t* slot = ctx.value_area + ctx.value_used;
-    std::memcpy(slot, value, size);
-    ctx.value_used = static_cast<std::uint16_t>(ctx.value_used + size);
-    ctx.stack[++ctx.stack_depth] = OperandEntry{slot, size};
-    return kOk;
 }
 
 Status continue_walk(Context& ctx, std::size_t length, std::size_t pos) {
@@ -85,6 +76,54 @@ Status continue_walk(Context& ctx, std::size_t length, std::size_t pos) {
     return ctx.stack_depth == 1 ? kOk : kCodeError;
 }
 
+// The whole formula in ctx.code_copy (length bytes) by the walk alone, from an empty stack.
+Status run_walk(Context& ctx, std::size_t length, std::uint8_t* result) {
+    reset_operands(ctx);
+    ctx.current_item = ctx.code_copy + kCodeHeaderSize;
+    return finish_walk(ctx, length, kCodeHeaderSize, result);
+}
+
+// A block whose length field cannot be a compiled formula is refused with 1007 before anything
+// is copied, so nothing is read past the caller's block.
+bool acceptable_length(std::size_t length) { return length > kCodeHeaderSize && length <= kMaxCodeSize; }
+
+}  // namespace
+
+Status convert_field_answer(Context& ctx, std::uint16_t type_word, std::uint8_t* out, std::uint16_t* size) {
+    const std::uint8_t* raw = ctx.result + kRawBufferOffset;
+    // The common answer of a number field: a raw double in double-number mode.
+    if (type_word == ((FCL_RAW_DOUBLE << 8) | kNumber) && !text_numbers()) {
+        out[0] = kNumber;
+        std::memcpy(out + 1, raw, sizeof(double));
+        *size = 9;
+        return kOk;
+    }
+    *size = (type_word & 0xFF) == kFunctionCall ? function_call_value(raw, out)
+                                                : convert_raw_value(type_word, raw, out, kCodeAreaSize, ctx);
+    return *size ? kOk : kCodeError;
+}
+
+Status push_value(Context& ctx, const std::uint8_t* value, std::uint16_t size) {
+    if (size == 0) return kCodeError;
+    if (ctx.stack_depth >= kMaxOperands || ctx.value_used + size >= kNodePoolSize) return kStackFull;
+    std::uint8_t* slot = ctx.value_area + ctx.value_used;
+    std::memcpy(slot, value, size);
+    ctx.value_used = static_cast<std::uint16_t>(ctx.value_used + size);
+    ctx.stack[++ctx.stack_depth] = OperandEntry{slot, size};
+    return kOk;
+}
+
+Status call_handler(Context& ctx, unsigned index, unsigned argc, const std::uint8_t* item_before) {
+    const std::uint8_t* args[kMaxArgs];
+    const OperandEntry* first = ctx.stack + ctx.stack_depth - argc + 1;
+    for (unsigned k = 0; k < argc; ++k) args[k] = first[k].value;
+    ctx.result[0] = static_cast<std::uint8_t>(argc);
+    ctx.result[1] = 0;
+    end_value_area(ctx, ctx.value_used);
+    ctx.current_item = item_before;
+    return call_record(*function_record(index), args, ctx.result, ctx);
+}
+
 void write_result(const std::uint8_t* value, std::uint8_t* result) {
     if (!result) return;
     // Most formulas end in a double or a logical: fixed sizes, no need to measure.
@@ -99,35 +138,27 @@ Status finish_walk(Context& ctx, std::size_t length, std::size_t pos, std::uint8
     return status;
 }
 
-Status run_walk(Context& ctx, std::size_t length, std::uint8_t* result) {
-    reset_operands(ctx);
-    ctx.current_item = ctx.code_copy + kCodeHeaderSize;
-    return finish_walk(ctx, length, kCodeHeaderSize, result);
-}
-
 Status run_formula(Context& ctx, FCLFIELDPROC callback, void* data, const std::uint8_t* code,
                    std::uint8_t* result) {
+#ifdef FCLIB_PLAIN_EXECUTE
+    return run_formula_walk(ctx, callback, data, code, result);
+#else
     ctx.callback = callback;
     ctx.callback_data = data;
     const std::size_t length = code_length(code);
-    // A block whose length field cannot be a compiled formula is refused with 1007
-    // before anything is copied, so nothing is read past the caller's block.
-    if (length <= kCodeHeaderSize || length > kMaxCodeSize) {
+    if (!acceptable_length(length)) {
         if (result) write_blank_value(code[0], result);
         return kCodeError;
     }
-    // A run takes the formula's decoded program; it decodes on first sight.
+    // The run loop holds numbers apart from their texts, which needs a backend whose text reads
+    // back as the number written; without a callback the walk fails at the first field.
     const ProgramHeader* program = take_program(ctx, code, length);
-    // Numbers are held apart wherever a number's text need not be read back at every step; a
-    // plan holds them in the fewest steps.
-    const bool held = !text_numbers() || backend().payload_round_trips;
-    const Status status = !program                             ? run_walk(ctx, length, result)
-                          : !held                              ? run_program(ctx, *program, result)
-                          : program->generic_runs              ? run_generic(ctx, *program, result)
-                          : program->steps && callback         ? run_plan(ctx, *program, result)
-                                                               : run_held_program(ctx, *program, result);
+    const Status status = program && callback && (!text_numbers() || backend().payload_round_trips)
+                              ? run_program(ctx, *program, result)
+                              : run_walk(ctx, length, result);
     if (status != kOk && result) write_blank_value(ctx.code_copy[0], result);
     return status;
+#endif
 }
 
 Status run_formula_walk(Context& ctx, FCLFIELDPROC callback, void* data, const std::uint8_t* code,
@@ -136,8 +167,8 @@ Status run_formula_walk(Context& ctx, FCLFIELDPROC callback, void* data, const s
     ctx.callback_data = data;
     const std::size_t length = code_length(code);
     Status status = kCodeError;
-    if (length > kCodeHeaderSize && length <= kMaxCodeSize) {
-        // The programs remember their blocks by the copy a run leaves: this run leaves another.
+    if (acceptable_length(length)) {
+        // The programs know their block by the copy the last run left: this run leaves another.
         forget_programs(ctx);
         std::memcpy(ctx.code_copy, code, length);
         status = run_walk(ctx, length, result);
