@@ -27,11 +27,12 @@ constexpr std::uint8_t count_of(Masks...) {
     return sizeof...(Masks);
 }
 
-// The fixed argument of an aggregate record is its kind of slot.
+// The aggregate column names the enumerators of fcltool::Aggregation; the fixed argument of an
+// aggregate record is its kind of slot.
 static_assert(static_cast<unsigned>(fcl::AggregateKind::Max) + 1 == kAggregateKinds);
 
-#define FCL_NAME(name, handler, fixed, aggregate, typing, result, summary, ...)                   \
-    {#name, count_of(__VA_ARGS__), result, {__VA_ARGS__}, summary, Aggregation::aggregate, \
+#define FCL_NAME(name, handler, fixed, aggregate, typing, result, summary, ...)                           \
+    {#name, count_of(__VA_ARGS__), result, {__VA_ARGS__}, summary, fcltool::Aggregation::aggregate, \
      static_cast<std::uint8_t>(fixed)},
 constexpr FunctionName kNames[] = {FCL_FUNCTION_LIST(FCL_NAME)};
 #undef FCL_NAME
