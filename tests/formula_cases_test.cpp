@@ -22,7 +22,8 @@
 #include "profile_file.h"
 
 #if defined(__GNUC__) && !defined(_WIN32)
-// In a coverage build, writes the counts that a child process's quick exit would lose.
+// In a coverage build linked with -Wl,-u,__gcov_dump: writes the counts of a fresh process,
+// which its quick exit would lose.
 extern "C" void __gcov_dump() __attribute__((weak));
 #endif
 
@@ -85,7 +86,7 @@ void add_request(Requests& requests, const std::string& request, std::size_t tim
 struct Exchanges {
     std::vector<Exchange> list;
     std::string written;  // by the answer being recorded
-    bool replaying = false;
+    bool recording = false, replaying = false;
     std::size_t next = 0, used = 0;  // the exchange the replay is at, and how often it was used
     Requests replayed;
 } g_exchanges;
@@ -102,12 +103,13 @@ std::int32_t host_answer(void* first, const char* name, void* raw, std::uint16_t
 // Answers as the host does and keeps the exchange, or, while the walk runs, answers each
 // request as the recorded run was answered at the same point.
 std::int32_t host_callback(void* first, const char* name, void* raw, std::uint16_t* type) {
+    Exchanges& x = g_exchanges;
+    if (!x.recording && !x.replaying) return host_answer(first, name, raw, type);
     std::int32_t request = 2;
     if (first != g_host) std::memcpy(&request, first, sizeof request);
     static std::string asked;
     asked = first == g_host ? "field" : request == 2 ? "value" : request == 3 ? "query" : static_cast<const char*>(first);
     asked.append("(").append(name).append(",").append(std::to_string(*type)).append(")");
-    Exchanges& x = g_exchanges;
     if (x.replaying) {
         add_request(x.replayed, asked, 1);
         if (x.next >= x.list.size() || x.list[x.next].request != asked) return 1;
@@ -458,9 +460,7 @@ private:
         }
         unsigned char result[FCL_MAX_VALUE];
         std::memset(result, 0xAA, sizeof result);
-        g_exchanges = Exchanges{};
-        const uint16_t status = FCLEXECUTE(host_callback, &host_, code, result);
-        expect_walk_agrees(code, length, status, result, mode != 0, label);
+        const uint16_t status = execute_and_walk(code, length, result, mode != 0, label);
         const std::string actual = status ? "status " + std::to_string(status) : describe_value(result, mode);
         if (status) {
             EXPECT_EQ(actual, expectation) << label;
@@ -471,20 +471,24 @@ private:
                                                             << actual;
     }
 
-    // The plain walk through the handlers, on a context of its own and answered by the host as
-    // the run was, must end with the same status, the same result value and the same requests.
-    // Not for blocks whose values depend on more than the host's answers: the process-wide state
-    // that PAGE and the plain aggregates step, and the clock.
-    void expect_walk_agrees(const unsigned char* code, std::size_t length, std::uint16_t status,
-                            const unsigned char* result, bool text, const std::string& label) {
+    // Runs the block by FCLEXECUTE and, unless its value depends on more than the host's answers
+    // (on the process-wide state that PAGE and the plain aggregates step, or on the clock), by
+    // the plain walk through the handlers too, on a context of its own and answered by the host
+    // as the run was: the walk must end with the same status, result value and requests.
+    std::uint16_t execute_and_walk(const unsigned char* code, std::size_t length, unsigned char* result, bool text,
+                                   const std::string& label) {
+        g_exchanges = Exchanges{};
         for (std::size_t at = 4, size = 1; at + 1 < length; at += std::max<std::size_t>(size, 1)) {
             size = fcl_value_size(code + at, length - at, text);
             const FunctionRecord* record = code[at] == FCL_T_FUNCTION ? function_record(code[at + 1]) : nullptr;
             const std::string name = record ? record->name : "";
             if (name == "COUNT" || name == "SUM" || name == "AVG" || name == "MIN" || name == "MAX" ||
                 name == "DATE" || name == "TIME" || (name == "PAGE" && record->argc == 0))
-                return;
+                return FCLEXECUTE(host_callback, &host_, code, result);
         }
+        g_exchanges.recording = true;
+        const std::uint16_t status = FCLEXECUTE(host_callback, &host_, code, result);
+        g_exchanges.recording = false;
         static Context& walk_context = *static_cast<Context*>(FCLCREATEHANDLE());
         unsigned char walked[FCL_MAX_VALUE];
         std::memset(walked, 0xAA, sizeof walked);
@@ -499,6 +503,7 @@ private:
         EXPECT_EQ(walk_status, status) << label << "status of the walk";
         EXPECT_EQ(bytes(walked), bytes(result)) << label << "result of the walk";
         EXPECT_EQ(g_exchanges.replayed, recorded) << label << "requests of the walk";
+        return status;
     }
 
     // A failed run leaves the blank value of the result type; a mask of several types none.
