@@ -1,14 +1,18 @@
 // The exported interface: symbol list of the shared library, the mode, contexts, and hosts that
-// pass null pointers or no callback or call back into the context that is running.
+// pass null pointers or no callback, call back into the context that is running, leave a
+// callback by longjmp, or write answers short.
 #include <gtest/gtest.h>
 
+#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "executor/stack_machine.h"
 #include "fclib.h"
+#include "interface/context.h"
 
 namespace fcl::test {
 namespace {
@@ -185,6 +189,100 @@ TEST(EntryPoints, CompiledFormulaRunsInAnyContext) {
     ASSERT_EQ(FCLEXECUTE(number_field, nullptr, code, result), FCL_OK);
     EXPECT_EQ(payload(result), 10.5);
     FCLRELEASEHANDLE(second);
+}
+
+
+// A callback that leaves by longjmp skips the rest of the run: the context must serve the next
+// call as if the run had ended.
+std::jmp_buf g_escape;
+
+int32_t escaping_field(void*, const char*, void* raw, uint16_t* type) {
+    *type = FCL_T_NUMBER;
+    if (raw) std::longjmp(g_escape, 1);
+    return 0;
+}
+
+TEST(EntryPoints, ACallbackLeftByLongjmpLeavesTheContextUsable) {
+    FCLHANDLE handle = FCLCREATEHANDLE();
+    for (FCLHANDLE running : {static_cast<FCLHANDLE>(nullptr), handle}) {
+        unsigned char result[FCL_MAX_VALUE];
+        for (int escapes = 0; escapes < 2; ++escapes) {
+            if (setjmp(g_escape) == 0) {
+                if (running) FCLEXECUTE2(escaping_field, nullptr, kFieldPlusOne, result, running);
+                else FCLEXECUTE(escaping_field, nullptr, kFieldPlusOne, result);
+                ADD_FAILURE() << "the callback did not leave";
+            }
+        }
+        const uint16_t status = running ? FCLEXECUTE2(number_field, nullptr, kFieldPlusOne, result, running)
+                                        : FCLEXECUTE(number_field, nullptr, kFieldPlusOne, result);
+        EXPECT_EQ(status, FCL_OK);
+        EXPECT_EQ(payload(result), 2.0);
+        unsigned char code[FCL_MAX_CODE];
+        EXPECT_EQ(running ? FCLCOMPILE2(number_field, nullptr, "9", code, nullptr, running)
+                          : FCLCOMPILE(number_field, nullptr, "9", code, nullptr),
+                  FCL_OK);
+    }
+    FCLRELEASEHANDLE(handle);
+}
+
+// Answers written short: a text without its NUL, a double with four of its eight bytes. Names:
+// S and T are strings (T written without its NUL), A and B numbers, H a double written short.
+int32_t short_writer(void*, const char* name, void* raw, uint16_t* type) {
+    const char n = name[0];
+    *type = n == 'S' || n == 'T' ? FCL_T_STRING : FCL_T_NUMBER;
+    if (!raw) return 0;
+    auto* out = static_cast<unsigned char*>(raw);
+    if (n == 'S') std::strcpy(static_cast<char*>(raw), "0123456789");
+    if (n == 'T') std::memcpy(out, "ab", 2);
+    if (n == 'A' || n == 'B') std::strcpy(static_cast<char*>(raw), n == 'A' ? "12345678.9" : "10.00001");
+    if (n == 'H') {
+        *type = (FCL_RAW_DOUBLE << 8) | FCL_T_NUMBER;
+        const unsigned char low[4] = {1, 2, 3, 4};
+        std::memcpy(out, low, sizeof low);
+    }
+    return 0;
+}
+
+struct ShortAnswer {
+    const char* formula;
+    int32_t mode;
+    const char* text;  // the string or number text expected, or null for a double
+    unsigned char payload[8];
+};
+
+TEST(EntryPoints, AnswersWrittenShortReadAlikeOnEveryRoute) {
+    // Each formula first leaves a long value in the result area (a join, REP, a product's
+    // text), then asks for an answer written short. The text ends where the callback stopped
+    // writing, the double's unwritten bytes are zeros, and the run loop and the walk agree.
+    const ShortAnswer cases[] = {
+        {"(\"abcdefghijklmnopqrstuvwxyz\" + [S]) + [T]", 0, "abcdefghijklmnopqrstuvwxyz0123456789ab", {}},
+        {"(\"abcdefghijklmnopqrstuvwxyz\" + [S]) + [T]", 1, "abcdefghijklmnopqrstuvwxyz0123456789ab", {}},
+        {"LEN(REP(\"x\", 40)) * 0 + LEN([T])", 0, nullptr, {0, 0, 0, 0, 0, 0, 0, 0x40}},
+        {"[A] * [B] * 0 + LEN([T])", 1, "2", {}},
+        {"LEN(REP(\"x\", 40)) * 0 + [H]", 0, nullptr, {1, 2, 3, 4, 0, 0, 0, 0}},
+    };
+    for (const ShortAnswer& c : cases) {
+        SCOPED_TRACE(c.formula);
+        FCLSETMODE(c.mode);
+        FCLHANDLE handle = FCLCREATEHANDLE();
+        FCLHANDLE walk = FCLCREATEHANDLE();
+        unsigned char code[FCL_MAX_CODE];
+        ASSERT_EQ(FCLCOMPILE2(short_writer, nullptr, c.formula, code, nullptr, handle), FCL_OK);
+        unsigned char by_loop[FCL_MAX_VALUE] = {};
+        unsigned char by_walk[FCL_MAX_VALUE] = {};
+        // Twice: the second run finds the decoded program of the first.
+        for (int run = 0; run < 2; ++run) ASSERT_EQ(FCLEXECUTE2(short_writer, nullptr, code, by_loop, handle), FCL_OK);
+        ASSERT_EQ(run_formula_walk(*static_cast<Context*>(walk), short_writer, nullptr, code, by_walk), FCL_OK);
+        EXPECT_EQ(std::memcmp(by_loop, by_walk, sizeof by_loop), 0);
+        if (c.text) {
+            EXPECT_STREQ(reinterpret_cast<const char*>(by_loop + 1), c.text);
+        } else {
+            EXPECT_EQ(std::memcmp(by_loop + 1, c.payload, 8), 0);
+        }
+        FCLRELEASEHANDLE(handle);
+        FCLRELEASEHANDLE(walk);
+    }
+    FCLSETMODE(0);
 }
 
 }  // namespace

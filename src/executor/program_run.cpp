@@ -216,21 +216,19 @@ private:
 // out in order, goes where the walk would have pushed it.
 template <class Numbers>
 std::uint32_t Run<Numbers>::write_out(Held& held, Top top) {
-    Kind* const kind_ = held.kind;
-    Number* const number_ = held.number;
     for (int d = 1; d <= top.depth; ++d) {
-        if (kind_[d] & kInPlace) continue;
+        if (held.kind[d] & kInPlace) continue;
         std::uint8_t* place = ctx_.value_area + top.used;
         std::uint16_t bytes = 2;
-        if (kind_[d] & kHeldNumber) {
-            bytes = Numbers::write(place, number_[d]);
+        if (held.kind[d] & kHeldNumber) {
+            bytes = Numbers::write(place, held.number[d]);
         } else {
             place[0] = kLogical;
-            place[1] = kind_[d] & kTrue ? 1 : 0;
+            place[1] = held.kind[d] & kTrue ? 1 : 0;
         }
         ctx_.stack[d] = OperandEntry{place, bytes};
         top.used += bytes;
-        kind_[d] |= kPlacedValue;
+        held.kind[d] |= kPlacedValue;
     }
     ctx_.stack_depth = static_cast<std::uint16_t>(top.depth);
     ctx_.value_used = static_cast<std::uint16_t>(top.used);
@@ -246,8 +244,6 @@ Status Run<Numbers>::walk_from(Held& held, const Instruction* in, Top top) {
 
 template <class Numbers>
 Step Run<Numbers>::call(Held& held, const Instruction* in, Top top) {
-    Kind* const kind_ = held.kind;
-    Number* const number_ = held.number;
     top.used = write_out(held, top);
     if (const Status status = call_handler(ctx_, in->index, in->argc, item_before(in)); status != kOk)
         return {status, top};
@@ -261,16 +257,16 @@ Step Run<Numbers>::call(Held& held, const Instruction* in, Top top) {
     if (top.depth >= kMaxOperands || top.used + size >= kNodePoolSize) return {kStackFull, top};
     const int d = ++top.depth;
     if (held_number) {
-        Numbers::load(given, number_[d]);
-        kind_[d] = kHeldNumber;
+        Numbers::load(given, held.number[d]);
+        held.kind[d] = kHeldNumber;
     } else if (held_truth) {
-        kind_[d] = truth_kind(given[1] != 0);
+        held.kind[d] = truth_kind(given[1] != 0);
     } else {
         std::uint8_t* slot = ctx_.value_area + top.used;
         std::memcpy(slot, given, size);
         ctx_.stack[d] = OperandEntry{slot, size};
         top.used += size;
-        kind_[d] = kPlacedValue;
+        held.kind[d] = kPlacedValue;
     }
     return {kOk, top};
 }
@@ -303,18 +299,17 @@ Step Run<Numbers>::fetch_exactly(Held& held, const Instruction* in, Top top) {
 
 template <class Numbers>
 Status Run<Numbers>::finish(const Held& held) {
-    const Kind* const kind_ = held.kind;
     if (!result_) return kOk;
-    if (kind_[1] & kInPlace) {
+    if (held.kind[1] & kInPlace) {
         // A value pushed has its size on record; a literal is measured.
         const OperandEntry& entry = ctx_.stack[1];
         if (entry.bytes != 0) std::memcpy(result_, entry.value, entry.bytes);
         else write_result(entry.value, result_);
-    } else if (kind_[1] & kHeldNumber) {
+    } else if (held.kind[1] & kHeldNumber) {
         Numbers::write(result_, held.number[1]);
     } else {
         result_[0] = kLogical;
-        result_[1] = kind_[1] & kTrue ? 1 : 0;
+        result_[1] = held.kind[1] & kTrue ? 1 : 0;
     }
     return kOk;
 }

@@ -33,13 +33,15 @@ struct OperandEntry {
 struct Context {
     std::uint16_t code_pos;
     std::uint16_t parse_depth;
+    std::uint16_t subtree_depth;
     // The two parser stacks are idle while a formula runs; execution keeps its decoded programs
-    // there (executor/program_cache.h). A compile leaves them to be rebuilt.
+    // there (executor/program_cache.cpp). A compile leaves them to be rebuilt.
     union {
         ParseNode* parse_stack[kStackSlots];
         std::uint8_t program_bank0[kProgramBankSize];
     };
-    std::uint16_t subtree_depth;
+    // While in_use: the frame of the entry point that claimed the context (entry_points.cpp).
+    std::uintptr_t claim_frame;
     union {
         ParseNode* subtree_stack[kStackSlots];
         std::uint8_t program_bank1[kProgramBankSize];
@@ -48,7 +50,6 @@ struct Context {
     std::uint16_t prev_class;
     // Nonzero while an entry point compiles or executes in this context, so that a field
     // callback calling back into the same context is refused instead of overwriting the run.
-    // It takes bytes that alignment leaves free, so the layout stays as it is.
     std::uint16_t in_use;
     const char* lex_pos;
     char token_text[kTextAreaSize];

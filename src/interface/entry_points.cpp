@@ -1,4 +1,5 @@
 // The exported FCL entry points.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,46 +21,47 @@ using fcl::write_empty_formula;
 
 namespace {
 
-// Marks a context in use for the length of one compile or execute call. A context that is
-// already in use is being run by a call further up this thread's stack (a field callback
-// calling back in); such a call is refused rather than allowed to overwrite that run.
-class ContextClaim {
-public:
-    explicit ContextClaim(Context& ctx) : ctx_(ctx), claimed_(ctx.in_use == 0) {
-        if (claimed_) ctx_.in_use = 1;
-    }
-    ~ContextClaim() {
-        if (claimed_) ctx_.in_use = 0;
-    }
-    ContextClaim(const ContextClaim&) = delete;
-    ContextClaim& operator=(const ContextClaim&) = delete;
-    bool claimed() const { return claimed_; }
+// A context serves one compile or execute call at a time. A context claimed from a frame further
+// up this thread's stack (stacks grow down) is running a call that a field callback has called
+// back from: such a call is refused rather than allowed to overwrite that run. A claim made from
+// a frame that is not above the caller's is left over from a call that a callback left by
+// longjmp (or by an exception through the library's frames): that call is gone, and the claim
+// is taken over. No destructor releases the claim, so leaving a call early skips nothing.
+bool claim(Context& ctx, std::uintptr_t frame) {
+    if (ctx.in_use && ctx.claim_frame > frame) return false;
+    ctx.in_use = 1;
+    ctx.claim_frame = frame;
+    return true;
+}
 
-private:
-    Context& ctx_;
-    bool claimed_;
-};
+void release(Context& ctx) { ctx.in_use = 0; }
+
+// The entry point's own frame; every field callback it makes runs below it.
+#define FCL_ENTRY_FRAME() reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0))
+
+bool busy(const Context& ctx, std::uintptr_t frame) { return ctx.in_use && ctx.claim_frame > frame; }
 
 uint16_t compile_in(Context& ctx, FCLFIELDPROC callback, void* data, const char* text, unsigned char* code,
                     uint16_t* length) {
-    const ContextClaim claim(ctx);
-    if (!claim.claimed()) {
+    if (!claim(ctx, FCL_ENTRY_FRAME())) {
         write_empty_formula(code, length);
         return fcl::kContextBusy;
     }
     const uint16_t status = fcl::compile_formula(ctx, callback, data, text, code, length);
     fcl::forget_programs(ctx);  // the compile used the program banks as parser stacks
+    release(ctx);
     return status;
 }
 
 uint16_t execute_in(Context& ctx, FCLFIELDPROC callback, void* data, const unsigned char* code,
                     unsigned char* result) {
-    const ContextClaim claim(ctx);
-    if (!claim.claimed()) {
+    if (!claim(ctx, FCL_ENTRY_FRAME())) {
         if (result) fcl::write_blank_value(code[0], result);
         return fcl::kContextBusy;
     }
-    return fcl::run_formula(ctx, callback, data, code, result);
+    const uint16_t status = fcl::run_formula(ctx, callback, data, code, result);
+    release(ctx);
+    return status;
 }
 
 }  // namespace
@@ -94,7 +96,7 @@ FCL_API uint16_t FCLCOMPILE(FCLFIELDPROC callback, void* data, const char* text,
     fcl::ensure_loaded();
     Context& ctx = fcl::global_context();
     // FCLCOMPILE starts from a cleared global context, unless that context is busy.
-    if (!ctx.in_use) std::memset(&ctx, 0, sizeof ctx);
+    if (!busy(ctx, FCL_ENTRY_FRAME())) std::memset(&ctx, 0, sizeof ctx);
     return compile_in(ctx, callback, data, text, code, length);
 }
 
