@@ -163,12 +163,25 @@ static inline size_t fcl_value_size(const unsigned char *value, size_t limit, in
  *   name; set it to the field's type code (FCL_T_STRING ... FCL_T_DATE) and answer 0.
  * - Run time (raw points to FCL_RAW_BUFFER bytes): write the value there and describe it in
  *   *type: the type code in the low byte, the raw format (FCL_RAW_*) in the high byte.
- *   Text is NUL-terminated (an unterminated text is cut at the buffer's last byte).
+ *   Write a text with its NUL and a raw number in full (all bytes of its format). The library
+ *   zero-fills the buffer's first 32 bytes before each request, so an answer written short
+ *   reads zeros after it there: a text without its NUL ends where the callback stopped, a
+ *   number's missing bytes are zeros. Past those 32 bytes an unterminated text reads on into
+ *   what earlier requests left, up to the buffer's last byte, where it is cut.
  * - Aggregates (SUM([A]) ...) call it with requests of their own, where data is not the host's
  *   pointer: see the language reference. The end marks FCL_AGG_* are answered in *type.
  * name is the name as written, without brackets, valid only during the call. The callback
  * runs on the calling thread inside the entry point; the library holds no lock meanwhile.
- * It may call into other contexts, but not into the one that is running it (FCL_E_BUSY).
+ * In a callback a host may:
+ * - call any entry point on another context (a handle, or the global context when the
+ *   running one is a handle), and the Num functions;
+ * - leave by longjmp or by an exception of its own language: the run is abandoned (its result
+ *   buffer holds nothing valid; aggregates may have counted the record) and the context serves
+ *   the next call from the same thread as usual.
+ * It may not:
+ * - compile or execute on the context that is running it (refused with FCL_E_BUSY);
+ * - call FCLSETMODE, NumSetup or FCLINIT, or release the running handle;
+ * - keep raw or name past its return.
  */
 typedef int32_t (*FCLFIELDPROC)(void *data, const char *name, void *raw, uint16_t *type);
 
