@@ -15,10 +15,11 @@ namespace {
 
 using scaled::kNotScaled;
 
-// What an entry of the run's stack is, as bits: a held number, a held logical (with its value),
-// in place (and then in the value area or a literal). A literal is in place from its push on (in the code copy), and held too when it is
-// a number or a logical; an entry in place is held as well once an operator has read it. Kinds
-// are 16-bit so that stores of bytes elsewhere need not be taken to change them.
+// What an entry of the run's stack is, as bits: a held number, a held logical (with its
+// value), in place (a literal in the code copy, or a value in the value area). A literal is in
+// place from its push on, and held too when it is a number or a logical; a value in place is
+// held as well once an operator has read it. Kinds are 16-bit so that the byte stores of the
+// loop need not be taken to change them.
 using Kind = std::uint16_t;
 constexpr Kind kHeldNumber = 1;
 constexpr Kind kHeldTruth = 2;
@@ -327,7 +328,8 @@ Status Run<Numbers>::run() {
     int& depth = top.depth;
     reset_operands(ctx);
 
-    // Whether entry d is a number (or a logical), held from here on.
+    // The helpers below are inlined into the loop, so that the depth and the bytes in use stay in
+    // registers. Whether entry d is a number (or a logical), held from here on.
     const auto number_at = [&](int d) __attribute__((always_inline)) {
         if (kind[d] & kHeldNumber) return true;
         if (!(kind[d] & kInPlace) || stack[d].value[0] != kNumber) return false;
