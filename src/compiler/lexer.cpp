@@ -2,10 +2,12 @@
 #include "compiler/lexer.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "compiler/char_class.h"
 #include "compiler/lexer_readers.h"
 #include "compiler/node_pool.h"
+#include "compiler/operator_table.h"
 #include "functions/function_table.h"
 #include "interface/code_format.h"
 
@@ -13,51 +15,18 @@ namespace fcl {
 
 namespace {
 
-// Formula flag set by each token kind.
-constexpr std::uint16_t kFlagOfKind[26] = {
-    0, 0, kFlagOr, kFlagAnd,  // bottom, end, OR, AND
-    kFlagComparison, kFlagComparison, kFlagComparison, kFlagComparison, kFlagComparison, kFlagComparison,
-    kFlagArithmetic, kFlagArithmetic, kFlagArithmetic, kFlagArithmetic, kFlagArithmetic,
-    kFlagFunction, 0, 0, kFlagName, 0, 0, 0, kFlagArithmetic, 0, 0, 0,  // function name ... name ... prefix
-};
-
-// The records that operator tokens stand for.
-enum OperatorRecord : std::uint8_t {
-    kAnd, kOr, kEq, kNe, kLe, kGe, kLt, kGt, kAdd, kSub, kMul, kDiv, kMod, kNeg, kNot, kOperators
-};
-
-// Operator records never change place: their indexes are settled when the library is built.
-constexpr unsigned kOperatorIndex[kOperators] = {
-    first_record_named("AND"), first_record_named("OR"),  first_record_named("EQ"),  first_record_named("NE"),
-    first_record_named("LE"),  first_record_named("GE"),  first_record_named("LT"),  first_record_named("GT"),
-    first_record_named("ADD"), first_record_named("SUB"), first_record_named("MUL"), first_record_named("DIV"),
-    first_record_named("MOD"), first_record_named("NEG"), first_record_named("NOT")};
-
-const FunctionRecord* operator_record(OperatorRecord op) { return function_record(kOperatorIndex[op]); }
-
-// An operator spelling and the function record it stands for.
-struct OperatorSpelling {
-    const char* text;
-    OperatorRecord record;
-    std::uint8_t kind;
-};
-
-// Tried in order; the first spelling that the text begins with wins.
-constexpr OperatorSpelling kComparisons[] = {
-    {"==", kEq, kTokEq}, {"<>", kNe, kTokNe}, {"!=", kNe, kTokNe}, {"<=", kLe, kTokLe}, {"=<", kLe, kTokLe},
-    {">=", kGe, kTokGe}, {"=>", kGe, kTokGe}, {"<", kLt, kTokLt},  {">", kGt, kTokGt},  {"=", kEq, kTokEq},
-};
-constexpr OperatorSpelling kWords[] = {
-    {"OR", kOr, kTokOr}, {"||", kOr, kTokOr}, {"AND", kAnd, kTokAnd}, {"&&", kAnd, kTokAnd}};
-constexpr OperatorSpelling kArithmetic[] = {
-    {"+", kAdd, kTokAdd}, {"-", kSub, kTokSub}, {"*", kMul, kTokMul}, {"/", kDiv, kTokDiv}, {"%", kMod, kTokMod}};
+// Formula flag set by a token of the kind.
+std::uint16_t flag_of(std::uint8_t kind) {
+    if (const OperatorEntry* op = operator_of_kind(kind)) return op->flag;
+    if (kind == kTokFunction) return kFlagFunction;
+    return kind == kTokName ? kFlagName : 0;
+}
 
 // Length of the spelling when the text begins with it (ASCII letters without case), else 0.
-std::size_t match(const char* text, const char* spelling) {
-    std::size_t i = 0;
-    for (; spelling[i] != '\0'; ++i)
+std::size_t match(const char* text, std::string_view spelling) {
+    for (std::size_t i = 0; i < spelling.size(); ++i)
         if (fold_case(text[i]) != spelling[i]) return 0;
-    return i;
+    return spelling.size();
 }
 
 // A node carrying a record's data, or 1002 when there is no record.
@@ -69,10 +38,9 @@ Status record_token(Context& ctx, std::uint8_t kind, const FunctionRecord* recor
 }
 
 // An operator token, spelled by its record's name.
-Status operator_node(Context& ctx, std::uint8_t kind, OperatorRecord op, ParseNode*& node) {
-    const FunctionRecord* record = operator_record(op);
-    if (!record) return kUnknownName;
-    return record_token(ctx, kind, record, record->name, std::strlen(record->name), node);
+Status operator_node(Context& ctx, const OperatorEntry& op, ParseNode*& node) {
+    const FunctionRecord* record = function_record(op.record);
+    return record_token(ctx, op.kind, record, record->name, std::strlen(record->name), node);
 }
 
 // A function name token: the first record of the name as written.
@@ -81,33 +49,40 @@ Status function_node(Context& ctx, const char* name, std::size_t length, ParseNo
                         node);
 }
 
-Status operator_token(Context& ctx, const char*& p, const OperatorSpelling* table, std::size_t count,
-                      ParseNode*& node) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (const std::size_t length = match(p, table[i].text)) {
-            p += length;
-            return operator_node(ctx, table[i].kind, table[i].record, node);
+// The operator whose spelling is the longest that the text begins with, binary operators
+// before prefix ones ("!=" is NE, a lone "!" is NOT; "-" after an operand is SUB).
+const OperatorEntry* spelled_operator(const char* text, bool prefix, std::size_t& length) {
+    const OperatorEntry* found = nullptr;
+    length = 0;
+    for (const OperatorEntry& op : kOperators) {
+        if ((op.precedence == kClsPrefix) != prefix) continue;
+        for (const std::string_view spelling : op.spellings) {
+            const std::size_t matched = match(text, spelling);
+            if (matched > length) {
+                found = &op;
+                length = matched;
+            }
         }
     }
-    return kSyntaxError;
+    return found;
 }
 
-template <std::size_t N>
-Status operator_token(Context& ctx, const char*& p, const OperatorSpelling (&table)[N], ParseNode*& node) {
-    return operator_token(ctx, p, table, N, node);
+Status read_operator(Context& ctx, const char*& p, ParseNode*& node) {
+    std::size_t length = 0;
+    const OperatorEntry* op = spelled_operator(p, false, length);
+    if (!op) op = spelled_operator(p, true, length);
+    if (!op) return kSyntaxError;
+    p += length;
+    return operator_node(ctx, *op, node);
 }
 
-// '!' gives NOT; a run of adjacent signs gives NEG for an odd count of minus signs and no
-// token at all for an even count.
-Status read_prefix(Context& ctx, const char*& p, ParseNode*& node) {
-    if (*p == '!') {
-        ++p;
-        return operator_node(ctx, kTokPrefix, kNot, node);
-    }
+// A run of adjacent signs before an operand: NEG for an odd count of minus signs, no token at
+// all for an even count.
+Status read_signs(Context& ctx, const char*& p, ParseNode*& node) {
     unsigned minus = 0;
     for (; *p == '+' || *p == '-'; ++p) minus += *p == '-';
     if (minus % 2 == 0) return kOk;
-    return operator_node(ctx, kTokPrefix, kNeg, node);
+    return operator_node(ctx, *operator_of_kind(kTokNeg), node);
 }
 
 bool name_byte(CharClass cls) { return cls == CharClass::Letter || cls == CharClass::Digit; }
@@ -186,28 +161,19 @@ Status dispatch(Context& ctx, const char*& p, ParseNode*& node) {
         case '[': return read_field(ctx, p, node);
         case '@': return read_at_name(ctx, p, node);
         case '.': return read_number(ctx, p, node);
-        case '<':
-        case '=':
-        case '>': return operator_token(ctx, p, kComparisons, node);
-        case '!': return p[1] == '=' ? operator_token(ctx, p, kComparisons, node) : read_prefix(ctx, p, node);
-        case '*':
-        case '/':
-        case '%': return operator_token(ctx, p, kArithmetic, node);
         case '+':
         case '-':
-            if (follows_operand(ctx)) return operator_token(ctx, p, kArithmetic, node);
+            if (follows_operand(ctx)) break;
             if (char_class(p[1]) == CharClass::Digit || p[1] == '.' || p[1] == '\0') return read_number(ctx, p, node);
-            return read_prefix(ctx, p, node);
-        case '&':
-        case '|': return operator_token(ctx, p, kWords, node);
+            return read_signs(ctx, p, node);
         default: break;
     }
     switch (char_class(*p)) {
         case CharClass::Digit: return read_number(ctx, p, node);
         case CharClass::Letter:
         case CharClass::Lead:
-            return follows_operand(ctx) ? operator_token(ctx, p, kWords, node) : read_identifier(ctx, p, node);
-        default: return kSyntaxError;
+            return follows_operand(ctx) ? read_operator(ctx, p, node) : read_identifier(ctx, p, node);
+        default: return read_operator(ctx, p, node);
     }
 }
 
@@ -226,7 +192,7 @@ Status next_token(Context& ctx, ParseNode*& node) {
         return status;
     }
     if (node) {
-        ctx.flags |= kFlagOfKind[node->kind];
+        ctx.flags |= flag_of(node->kind);
         node->offset = static_cast<std::uint16_t>(start - ctx.text);
     }
     return kOk;

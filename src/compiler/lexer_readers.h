@@ -21,7 +21,7 @@ Status read_character(Context& ctx, const char*& p, ParseNode*& node);
 Status read_number(Context& ctx, const char*& p, ParseNode*& node);
 Status read_field(Context& ctx, const char*& p, ParseNode*& node);
 
-// A field reference (kind 17, asked with the word preset to 32) or name reference (kind 18,
+// A field reference (kTokField, asked with the word preset to 32) or name reference (kTokName,
 // preset 64): the host's answer gives the type mask. 1005 when the host does not know it.
 Status reference_token(Context& ctx, std::uint8_t kind, const char* name, std::size_t length, ParseNode*& node);
 

@@ -3,24 +3,11 @@
 #include <cstring>
 #include <new>
 
+#include "compiler/operator_table.h"
+
 namespace fcl {
 
 namespace {
-
-constexpr std::uint8_t kNoClass = 0xFF;
-
-// Precedence class by token kind (kind 23 is never produced).
-constexpr std::uint8_t kPrecedenceOfKind[26] = {
-    kClsBottom,  kClsEnd,  // 0, 1
-    kClsOr,      kClsAnd,  // 2, 3
-    kClsCompare, kClsCompare, kClsCompare, kClsCompare, kClsCompare, kClsCompare,  // 4 to 9
-    kClsAdditive, kClsAdditive,  // 10, 11
-    kClsMultiplicative, kClsMultiplicative, kClsMultiplicative,  // 12 to 14
-    kClsFunction, kClsComma,  // 15, 16
-    kClsOperand, kClsOperand, kClsOperand, kClsOperand, kClsOperand,  // 17 to 21
-    kClsPrefix,  kClsPrefix,  // 22, 23
-    kClsOpen,    kClsClose,  // 24, 25
-};
 
 // What the pool is charged for a node, whatever its layout takes.
 std::size_t charged_size(std::uint8_t argc, std::size_t length) { return 14 + 10 * std::size_t{argc} + length; }
@@ -28,7 +15,16 @@ std::size_t charged_size(std::uint8_t argc, std::size_t length) { return 14 + 10
 }  // namespace
 
 std::uint8_t precedence_of(std::uint8_t kind) {
-    return kind < sizeof kPrecedenceOfKind ? kPrecedenceOfKind[kind] : kNoClass;
+    if (const OperatorEntry* op = operator_of_kind(kind)) return op->precedence;
+    switch (kind) {
+        case kTokBottom: return kClsBottom;
+        case kTokEnd: return kClsEnd;
+        case kTokFunction: return kClsFunction;
+        case kTokComma: return kClsComma;
+        case kTokOpen: return kClsOpen;
+        case kTokClose: return kClsClose;
+        default: return kClsOperand;  // field, name, string, number, placeholder
+    }
 }
 
 ParseNode* new_node(Context& ctx, std::uint8_t kind, const char* spelling, std::size_t length,

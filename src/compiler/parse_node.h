@@ -5,38 +5,31 @@
 #include <cstring>
 
 #include "functions/function_list.h"
+#include "functions/operator_list.h"
 #include "interface/context.h"
 
 namespace fcl {
 
-// Token kinds; the parser works on the precedence class that each kind maps to.
+// Token kinds, one per operator in the operator list's order; the parser works on the
+// precedence class that each kind maps to.
 enum TokenKind : std::uint8_t {
-    kTokBottom = 0,
-    kTokEnd = 1,
-    kTokOr = 2,
-    kTokAnd = 3,
-    kTokEq = 4,
-    kTokGt = 5,
-    kTokLt = 6,
-    kTokNe = 7,
-    kTokGe = 8,
-    kTokLe = 9,
-    kTokAdd = 10,
-    kTokSub = 11,
-    kTokMul = 12,
-    kTokDiv = 13,
-    kTokMod = 14,
-    kTokFunction = 15,
-    kTokComma = 16,
-    kTokField = 17,
-    kTokName = 18,
-    kTokString = 19,
-    kTokNumber = 20,
-    kTokPlaceholder = 21,
-    kTokPrefix = 22,
-    kTokOpen = 24,
-    kTokClose = 25,
+    kTokBottom,
+    kTokEnd,
+#define FCL_OPERATOR_KIND(kind, ...) kTok##kind,
+    FCL_OPERATOR_LIST(FCL_OPERATOR_KIND)
+#undef FCL_OPERATOR_KIND
+    kTokFunction,
+    kTokComma,
+    kTokField,
+    kTokName,
+    kTokString,
+    kTokNumber,
+    kTokPlaceholder,
+    kTokOpen,
+    kTokClose,
 };
+
+constexpr std::uint8_t kTokFirstOperator = kTokEnd + 1;
 
 enum PrecedenceClass : std::uint8_t {
     kClsBottom = 0,

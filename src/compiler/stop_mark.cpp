@@ -4,12 +4,11 @@
 
 #include "compiler/char_class.h"
 #include "compiler/lexer.h"
+#include "compiler/operator_table.h"
 
 namespace fcl {
 
 namespace {
-
-bool is_operator_byte(char c) { return c != '\0' && std::strchr("<>=!&|+-*/%", c) != nullptr; }
 
 bool is_name_byte(char c) {
     const CharClass cls = char_class(c);

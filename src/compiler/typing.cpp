@@ -3,25 +3,21 @@
 #include <cstring>
 
 #include "compiler/node_pool.h"
+#include "compiler/operator_table.h"
 #include "functions/function_table.h"
 
 namespace fcl {
 
 namespace {
 
-struct Mirror {
-    std::uint8_t kind;
-    char spelling[3];
-};
-
-// Comparison seen from the other side, by token kind (EQ and NE stay as they are).
-Mirror mirrored(std::uint8_t kind) {
+// A comparison's token kind seen from the other side (EQ and NE stay as they are).
+std::uint8_t mirrored(std::uint8_t kind) {
     switch (kind) {
-        case kTokGt: return {kTokLt, "LT"};
-        case kTokLt: return {kTokGt, "GT"};
-        case kTokGe: return {kTokLe, "LE"};
-        case kTokLe: return {kTokGe, "GE"};
-        default: return {kind, ""};
+        case kTokGt: return kTokLt;
+        case kTokLt: return kTokGt;
+        case kTokGe: return kTokLe;
+        case kTokLe: return kTokGe;
+        default: return kind;
     }
 }
 
@@ -35,11 +31,14 @@ void swap_operands(ParseNode& node) {
     if (call_or_name(*left) || !call_or_name(*right)) return;
     node.set_child(0, right);
     node.set_child(1, left);
-    const Mirror mirror = mirrored(node.kind);
-    if (mirror.kind == node.kind) return;
-    node.kind = mirror.kind;
-    std::memcpy(node.spelling(), mirror.spelling, sizeof mirror.spelling);
-    node.record = static_cast<std::uint8_t>(find_function(mirror.spelling, node.argc));
+    const std::uint8_t mirror = mirrored(node.kind);
+    if (mirror == node.kind) return;
+    // The mirrored operator's record name is as long as the one it replaces.
+    const OperatorEntry& op = *operator_of_kind(mirror);
+    const char* name = function_record(op.record)->name;
+    node.kind = mirror;
+    std::memcpy(node.spelling(), name, std::strlen(name) + 1);
+    node.record = static_cast<std::uint8_t>(op.record);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace fcl {
 // node for the first such record. 1003 when no record fits or the pool has no room.
 Status select_overload(Context& ctx, ParseNode*& fn, std::uint16_t written);
 
-// Typing of a reduced node of function kind 1, 2 or 3: the operand swap of symbol comparisons,
+// Typing of a reduced node typed Compare, Unify or Choice: the operand swap of symbol comparisons,
 // coercion of later arguments to the reference argument's type, and the result type. On 1003
 // culprit is the argument that does not agree (the node itself when it lacks the reference).
 Status type_by_kind(ParseNode& node, ParseNode*& culprit);
