@@ -10,6 +10,7 @@
 #include "executor/program.h"
 #include "executor/stack_machine.h"
 #include "functions/function_table.h"
+#include "functions/operator_list.h"
 #include "interface/code_format.h"
 #include "interface/number_mode.h"
 #include "interface/values.h"
@@ -22,28 +23,26 @@ namespace {
 
 using scaled::kNotScaled;
 
-// The operators a program does in place: on double-number operands, on logicals, and in
-// text-number mode on kept backend numbers.
-struct InPlace {
+// The instruction of each function record: an operator's from the operator list, IF's own,
+// Call for every other function.
+struct RecordOp {
     std::string_view name;
     Op op;
 };
-constexpr InPlace kInPlace[] = {
-    {"AND", Op::And}, {"OR", Op::Or},   {"EQ", Op::Eq},   {"NE", Op::Ne},   {"LE", Op::Le},
-    {"GE", Op::Ge},   {"LT", Op::Lt},   {"GT", Op::Gt},   {"ADD", Op::Add}, {"SUB", Op::Sub},
-    {"MUL", Op::Mul}, {"DIV", Op::Div}, {"NEG", Op::Neg}, {"NOT", Op::Not}, {"IF", Op::If},
-};
+#define FCL_RECORD_OP(kind, precedence, flag, record, instruction, ...) {#record, Op::instruction},
+constexpr RecordOp kRecordOps[] = {FCL_OPERATOR_LIST(FCL_RECORD_OP) {"IF", Op::If}};
+#undef FCL_RECORD_OP
 
-consteval std::array<Op, kFunctionCount + 1> in_place_ops() {
+consteval std::array<Op, kFunctionCount + 1> record_ops() {
     std::array<Op, kFunctionCount + 1> ops{};
     for (unsigned index = 1; index <= kFunctionCount; ++index) {
         ops[index] = Op::Call;
-        for (const InPlace& in_place : kInPlace)
-            if (kFunctionNames[index - 1] == in_place.name) ops[index] = in_place.op;
+        for (const RecordOp& record : kRecordOps)
+            if (kFunctionNames[index - 1] == record.name) ops[index] = record.op;
     }
     return ops;
 }
-constexpr std::array<Op, kFunctionCount + 1> kOpOfRecord = in_place_ops();
+constexpr std::array<Op, kFunctionCount + 1> kOpOfRecord = record_ops();
 
 // The instruction for the item at pos, with the stack depth before it; Walk where the walk
 // stops with a failure: a full stack (after asking the host, for a reference), an unknown

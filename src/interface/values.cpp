@@ -199,11 +199,6 @@ double number_as_double(const std::uint8_t* value, Context& ctx) {
     return std::strtod(scientific, nullptr);
 }
 
-void load_number(const std::uint8_t* value, void* number) {
-    if (text_numbers()) backend().from_str(number, reinterpret_cast<const char*>(value + 1));
-    else backend().from_dbl(number, read_raw<double>(value + 1));
-}
-
 std::uint16_t write_string(std::uint8_t* out, const char* text, std::size_t length) {
     if (length > kMaxStringText) length = kMaxStringText;
     out[0] = kString;

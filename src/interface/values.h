@@ -45,9 +45,6 @@ std::uint16_t write_units_backend(std::uint8_t* out, std::int64_t units);
 // Reads a number argument as a double, whatever the encoding (text is parsed by the backend).
 double number_as_double(const std::uint8_t* value, Context& ctx);
 
-// Loads a number argument into a backend number (text parsed with FromStr; a double with FromDbl).
-void load_number(const std::uint8_t* value, void* number);
-
 // Writes a string result: type byte 1, at most kMaxStringText bytes of text, NUL.
 std::uint16_t write_string(std::uint8_t* out, const char* text, std::size_t length);
 
