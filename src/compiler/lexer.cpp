@@ -45,8 +45,7 @@ Status operator_node(Context& ctx, const OperatorEntry& op, ParseNode*& node) {
 
 // A function name token: the first record of the name as written.
 Status function_node(Context& ctx, const char* name, std::size_t length, ParseNode*& node) {
-    return record_token(ctx, kTokFunction, function_record(find_function(name)), name, length,
-                        node);
+    return record_token(ctx, kTokFunction, function_record(find_function(name)), name, length, node);
 }
 
 // The operator whose spelling is the longest that the text begins with, binary operators

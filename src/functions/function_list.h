@@ -11,7 +11,6 @@
 #pragma once
 
 #include <cstdint>
-#include <iterator>
 
 #include "interface/types.h"
 #include "number/operators.h"
@@ -200,27 +199,8 @@ constexpr std::uint16_t kAny = FCL_T_ANY;
 namespace fcl {
 
 #define FCL_COUNT_RECORD(...) +1
-static_assert(0 FCL_FUNCTION_LIST(FCL_COUNT_RECORD) == 142, "compiled formulas index 142 function records");
+constexpr int kFunctionCount = 0 FCL_FUNCTION_LIST(FCL_COUNT_RECORD);
 #undef FCL_COUNT_RECORD
-
-// The aggregate column and an aggregate's kind, by 1-based function index (outside 1..142: no
-// aggregate).
-#define FCL_RECORD_AGGREGATION(name, handler, fixed, aggregate, ...) Aggregation::aggregate,
-inline constexpr Aggregation kAggregations[] = {FCL_FUNCTION_LIST(FCL_RECORD_AGGREGATION)};
-#undef FCL_RECORD_AGGREGATION
-#define FCL_RECORD_FIXED(name, handler, fixed, ...) static_cast<int>(fixed),
-inline constexpr int kFixedArguments[] = {FCL_FUNCTION_LIST(FCL_RECORD_FIXED)};
-#undef FCL_RECORD_FIXED
-
-constexpr Aggregation aggregation(unsigned index) {
-    return index >= 1 && index <= std::size(kAggregations) ? kAggregations[index - 1] : Aggregation::None;
-}
-
-constexpr bool is_aggregate(unsigned index) { return aggregation(index) != Aggregation::None; }
-
-// The kind of an aggregate record; meaningless for the others.
-constexpr AggregateKind aggregate_kind(unsigned index) {
-    return static_cast<AggregateKind>(is_aggregate(index) ? kFixedArguments[index - 1] : 0);
-}
+static_assert(kFunctionCount == 142, "compiled formulas index 142 function records");
 
 }  // namespace fcl

@@ -19,6 +19,17 @@ constexpr std::uint16_t count_of(Masks...) {
 constexpr FunctionRecord kFunctionTable[kFunctionCount] = {FCL_FUNCTION_LIST(FCL_RECORD)};
 #undef FCL_RECORD
 
+// The aggregate column, which the library itself does not read, agrees with the handlers:
+// Running records run the plain aggregates, PerCall records their P forms.
+constexpr bool agrees(Aggregation column, Handler handler) {
+    return (column == Aggregation::Running) == (handler == handlers::aggregate) &&
+           (column == Aggregation::PerCall) == (handler == handlers::p_aggregate);
+}
+#define FCL_CHECK_AGGREGATION(name, handler, fixed, column, ...) \
+    static_assert(agrees(Aggregation::column, handlers::handler), "aggregate column of " #name);
+FCL_FUNCTION_LIST(FCL_CHECK_AGGREGATION)
+#undef FCL_CHECK_AGGREGATION
+
 unsigned find_function(const char* name, int argc) {
     for (unsigned index = 1; index <= kFunctionCount; ++index) {
         const FunctionRecord& record = kFunctionTable[index - 1];

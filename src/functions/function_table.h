@@ -10,7 +10,6 @@
 
 namespace fcl {
 
-constexpr int kFunctionCount = 142;
 constexpr int kMaxArgs = 11;
 constexpr int kAnyArgc = -1;
 
