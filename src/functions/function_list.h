@@ -7,7 +7,8 @@
 // X(name, handler, fixed, aggregate, typing, result mask, summary, argument masks...)
 //   fixed      the fixed argument the handler is called with, so that one handler serves
 //              several records (an int, or an enumerator the handler reads back)
-//   aggregate  an Aggregation: whether the record folds values the host supplies
+//   aggregate  an Aggregation: whether the record folds values the host supplies (fcl reads it
+//              to drive the aggregate protocol; the table checks it against the handlers)
 #pragma once
 
 #include <cstdint>
