@@ -7,12 +7,6 @@
 #include "fcl.h"
 #include "fclib.hpp"
 #include "value_text.h"
-// The one internal header fcl reads, since the public headers do not expose the function
-// table: the function list the library's table is made from, so that the names, argument
-// counts, types, summaries and aggregate kinds fcl uses always agree with the function indexes
-// inside compiled formulas. It and the headers it includes are header-only: fcl links no
-// internal code.
-#include "functions/function_list.h"
 
 namespace fcltool {
 
@@ -27,21 +21,21 @@ constexpr std::uint8_t count_of(Masks...) {
     return sizeof...(Masks);
 }
 
-// The aggregate column names the enumerators of fcltool::Aggregation; the fixed argument of an
+// The aggregate column names the enumerators of fcl::Aggregation; the fixed argument of an
 // aggregate record is its kind of slot.
 static_assert(static_cast<unsigned>(fcl::AggregateKind::Max) + 1 == kAggregateKinds);
 
 #define FCL_NAME(name, handler, fixed, aggregate, typing, result, summary, ...)                           \
-    {#name, count_of(__VA_ARGS__), result, {__VA_ARGS__}, summary, fcltool::Aggregation::aggregate, \
+    {#name, count_of(__VA_ARGS__), result, {__VA_ARGS__}, summary, fcl::Aggregation::aggregate, \
      static_cast<std::uint8_t>(fixed)},
 constexpr FunctionName kNames[] = {FCL_FUNCTION_LIST(FCL_NAME)};
 #undef FCL_NAME
-static_assert(sizeof kNames / sizeof kNames[0] == kFunctionCount);
+static_assert(sizeof kNames / sizeof kNames[0] == fcl::kFunctionCount);
 
 }  // namespace
 
 const FunctionName* function_name(unsigned index) {
-    return index >= 1 && index <= kFunctionCount ? &kNames[index - 1] : nullptr;
+    return index >= 1 && index <= fcl::kFunctionCount ? &kNames[index - 1] : nullptr;
 }
 
 // ---- Statuses ---------------------------------------------------------------------------
@@ -329,7 +323,7 @@ bool same_name(const char* a, const std::string& b) {
 int run_functions(const Options& options) {
     const std::string wanted = options.arguments.empty() ? "" : options.arguments[0];
     int shown = 0;
-    for (unsigned index = 1; index <= kFunctionCount; ++index) {
+    for (unsigned index = 1; index <= fcl::kFunctionCount; ++index) {
         const FunctionName& function = *function_name(index);
         if (!wanted.empty() && !same_name(function.name, wanted)) continue;
         std::string signature = std::string(function.name) + "(";

@@ -13,6 +13,12 @@
 #include <vector>
 
 #include "fclib.h"
+// The one internal header fcl reads, since the public headers do not expose the function
+// table: the function list the library's table is made from, so that the names, argument
+// counts, types, summaries and aggregate kinds fcl uses always agree with the function indexes
+// inside compiled formulas. It and the headers it includes are header-only: fcl links no
+// internal code.
+#include "functions/function_list.h"
 #include "text_codec.h"
 
 namespace fcltool {
@@ -99,16 +105,9 @@ std::string status_line(std::uint16_t status);
 
 // ---- The function catalogue -------------------------------------------------------------
 
-constexpr unsigned kFunctionCount = 142;
 constexpr unsigned kMaxArgs = 11;
 // The kinds of aggregate slots the library keeps: COUNT, SUM, AVG, MIN, MAX.
 constexpr unsigned kAggregateKinds = 5;
-
-// How a function record takes its values. Most read their arguments; the aggregates ask the
-// host for the values of the field or name reference executed just before the call: a running
-// aggregate folds them into a slot of its kind that the library keeps across runs, a per-call
-// one (a P form) folds the values of this one call.
-enum class Aggregation : std::uint8_t { None, Running, PerCall };
 
 // One function record of the library, as fcl shows it.
 struct FunctionName {
@@ -117,7 +116,7 @@ struct FunctionName {
     std::uint16_t result_mask;
     std::uint16_t arg_masks[kMaxArgs];
     const char* summary;
-    Aggregation aggregation;
+    fcl::Aggregation aggregation;
     std::uint8_t aggregate_kind;  // an aggregate's slot kind, below kAggregateKinds
 };
 

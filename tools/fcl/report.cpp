@@ -123,7 +123,7 @@ bool collect_aggregates(ReportFormula& formula, bool text_numbers) {
     for (std::size_t i = 0; i < items.size(); ++i) {
         const FunctionName* function = function_name(call_index(items[i]));
         if (!function) continue;
-        const bool aggregate = function->aggregation != Aggregation::None;
+        const bool aggregate = function->aggregation != fcl::Aggregation::None;
         // PAGE's counter and the aggregates' slots live in the library for the whole process.
         if (!formula.ordered_call && (aggregate || std::strcmp(function->name, "PAGE") == 0))
             formula.ordered_call = function->name;
@@ -135,7 +135,7 @@ bool collect_aggregates(ReportFormula& formula, bool text_numbers) {
                                                     "expression as a column of its own and aggregate that column");
             return false;
         }
-        if (function->aggregation == Aggregation::Running) formula.aggregates.push_back(function->aggregate_kind);
+        if (function->aggregation == fcl::Aggregation::Running) formula.aggregates.push_back(function->aggregate_kind);
     }
     return true;
 }
@@ -189,9 +189,9 @@ bool compile_columns(const std::vector<ColumnText>& columns, TextCodec& codec, R
 bool AggregateSync::compile(RecordHost& host) {
     host.activate();
     bool compiled[kAggregateKinds] = {};
-    for (unsigned index = 1; index <= kFunctionCount; ++index) {
+    for (unsigned index = 1; index <= fcl::kFunctionCount; ++index) {
         const FunctionName& function = *function_name(index);
-        if (function.aggregation != Aggregation::Running || compiled[function.aggregate_kind]) continue;
+        if (function.aggregation != fcl::Aggregation::Running || compiled[function.aggregate_kind]) continue;
         const std::string text = std::string(function.name) + "([" + kSyncField + "])";
         std::uint16_t length = 0;
         if (FCLCOMPILE(RecordHost::callback, &host, text.c_str(), code_[function.aggregate_kind], &length) != FCL_OK)
