@@ -50,21 +50,23 @@
 extern "C" {
 #endif
 
-/* Status codes: 0 is success. */
+/* Status codes: 0 is success. fcl::status_message (fclib.hpp) gives the same meanings in words. */
 #define FCL_OK                0
 #define FCL_E_SYNTAX          1001 /* syntax error in the formula text */
-#define FCL_E_UNKNOWN_NAME    1002 /* unknown function, or bad function index at run time */
-#define FCL_E_TYPE            1003 /* argument type, count or content not usable */
+#define FCL_E_UNKNOWN_NAME    1002 /* unknown function or operator name; at run time, a bad function index */
+#define FCL_E_TYPE            1003 /* type error: an argument's type, count or content does not fit */
 #define FCL_E_TOO_LONG        1004 /* string result longer than 512 bytes */
-#define FCL_E_CALLBACK        1005 /* the field callback reported failure */
-#define FCL_E_STACK_FULL      1006 /* parse stack, operand stack or value area full */
-#define FCL_E_CODE            1007 /* emitter wrote nothing, missing arguments, bad value, or not one result */
-#define FCL_E_NODE_POOL       1008 /* compiler node pool full */
+/* Field failure: the callback refused the field (or there is no callback): an unknown field, or
+ * a value that does not fit its type. */
+#define FCL_E_CALLBACK        1005
+#define FCL_E_STACK_FULL      1006 /* stack full: the formula is nested too deeply or holds too many values */
+#define FCL_E_CODE            1007 /* code error: the compiled formula is too long or ill-formed */
+#define FCL_E_NODE_POOL       1008 /* the formula is too large for the compiler's node pool */
 #define FCL_E_DIVIDE_BY_ZERO  1009 /* division by zero */
-/* The context is already compiling or executing: a field callback called FCLCOMPILE(2) or
- * FCLEXECUTE(2) on the context whose run called it. The inner call changes nothing in the
- * context (a refused compile still writes the empty formula, a refused run the blank value to
- * the caller's buffers) and the outer run goes on unharmed. Other contexts may be used. */
+/* The context is busy: a field callback called FCLCOMPILE(2) or FCLEXECUTE(2) on the context
+ * whose run called it. The inner call changes nothing in the context (a refused compile still
+ * writes the empty formula, a refused run the blank value to the caller's buffers) and the outer
+ * run goes on unharmed. Other contexts may be used. */
 #define FCL_E_BUSY            1010
 
 /* Type codes of tagged values and formula items; values 1..16 also form type masks. */
