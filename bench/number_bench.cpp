@@ -16,8 +16,8 @@ using bench::kWide;
 using bench::Op;
 using bench::Profile;
 
-constexpr std::int32_t kDecimal = 5;
-constexpr std::int32_t kDouble = 1;
+constexpr std::int32_t kDecimal = FCL_BACKEND_DECIMAL;
+constexpr std::int32_t kDouble = FCL_BACKEND_DOUBLE;
 
 // How the work number is restored from a before each timed step (the restore is part of
 // the step).

@@ -256,7 +256,7 @@ void write_seed(const char* dir, const std::uint8_t* code, std::size_t length) {
 
 FCLHANDLE g_handle = nullptr;
 const char* g_seed_dir = nullptr;
-std::int32_t g_backend = 5;
+std::int32_t g_backend = FCL_BACKEND_DECIMAL;
 
 // Installs a backend the way a host does: before the work areas are sized, then the page
 // counter of text-number mode is set in the new backend's numbers.
@@ -371,7 +371,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         host.values[i] = value;
         host.has_value[i] = true;
     }
-    use_backend(host.flags & 1 ? 0 : 5);
+    use_backend(host.flags & 1 ? 0 : FCL_BACKEND_DECIMAL);
     g_host = &host;
     run_mode(host, formula, 0);
     run_mode(host, formula, 1);

@@ -1,10 +1,10 @@
 // The exported Num functions on arbitrary text and arbitrary number bytes, with both backends.
 //
-// Input layout: byte 0 picks the backend (bits 0-1: NumSetup 5, 0, 1 or 7) and where the
-// numbers sit (bits 2-3: 0 to 3 bytes past an aligned address: hosts hand numbers over at
-// any address). Then operations, each an opcode byte and an operand byte (bits 0-1 the target
-// register, bits 2-3 the source register, bits 4-7 a choice), followed by what the operation
-// reads from the input (text, integers, doubles, raw bytes).
+// Input layout: byte 0 picks the backend (bits 0-1: NumSetup FCL_BACKEND_DECIMAL, 0,
+// FCL_BACKEND_DOUBLE or 7) and where the numbers sit (bits 2-3: 0 to 3 bytes past an aligned
+// address: hosts hand numbers over at any address). Then operations, each an opcode byte and an
+// operand byte (bits 0-1 the target register, bits 2-3 the source register, bits 4-7 a choice),
+// followed by what the operation reads from the input (text, integers, doubles, raw bytes).
 //
 // Every register is a heap block exactly one backend number long, so any access past it is
 // caught. Checked on the way:
@@ -404,12 +404,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) return 0;
     Reader in(data, size);
     const std::uint8_t setup = in.byte();
-    static const std::int32_t kBackends[4] = {5, 0, 1, 7};
+    static const std::int32_t kBackends[4] = {FCL_BACKEND_DECIMAL, 0, FCL_BACKEND_DOUBLE, 7};
     const std::int32_t backend = kBackends[setup & 3];
     NumSetup(backend);
-    g_decimal = backend == 5;
+    g_decimal = backend == FCL_BACKEND_DECIMAL;
     g_size = g_decimal ? 28 : 8;
-    FUZZ_CHECK(NumType() == (backend == 5 ? 5 : backend == 1 ? 1 : 0));
+    FUZZ_CHECK(NumType() == (backend == FCL_BACKEND_DECIMAL || backend == FCL_BACKEND_DOUBLE ? backend : 0));
     FUZZ_CHECK(NumSize() == static_cast<std::int32_t>(g_size));
     Machine machine(in, (setup >> 2) & 3);
     for (int steps = 0; steps < 512 && !in.empty(); ++steps) machine.step();

@@ -153,7 +153,7 @@ TEST(CppLayer, ContextMovesOwnershipAndMovedFromIsEmpty) {
 
 TEST(CppLayer, DecimalArithmeticFollowsTheBackend) {
     const KeepProcessState keep;
-    NumSetup(5);
+    NumSetup(FCL_BACKEND_DECIMAL);
     using fcl::Decimal;
     EXPECT_EQ(Decimal("0.1") + Decimal("0.2"), Decimal("0.3"));
     EXPECT_NE(Decimal("0.1") + Decimal("0.2"), Decimal("0.30000001"));
@@ -177,7 +177,7 @@ TEST(CppLayer, DecimalArithmeticFollowsTheBackend) {
 
 TEST(CppLayer, TextNumberModeGivesTheNumberPayload) {
     const KeepProcessState keep;
-    NumSetup(5);
+    NumSetup(FCL_BACKEND_DECIMAL);
     const auto fields = [](std::string_view name) -> std::optional<Value> {
         if (name == "A") return Value::from_number_text("0.1");
         return std::nullopt;

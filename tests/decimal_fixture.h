@@ -20,7 +20,7 @@ class DecimalBackendTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_type_ = NumType();
-        NumSetup(5);
+        NumSetup(FCL_BACKEND_DECIMAL);
     }
     void TearDown() override { NumSetup(saved_type_); }
 

@@ -140,7 +140,7 @@ TEST(EntryPoints, ReentryIntoTheRunningContextIsRefusedAndTheOuterRunCompletes) 
 }
 
 TEST(EntryPoints, LibraryLoadsWithTheDecimalBackend) {
-    EXPECT_EQ(g_backend_at_start, 5);
+    EXPECT_EQ(g_backend_at_start, FCL_BACKEND_DECIMAL);
 }
 
 // Null pointers from a careless host give a status, never a crash; either output of a compile

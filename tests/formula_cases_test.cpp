@@ -315,7 +315,7 @@ public:
             const int32_t release = 2;
             FCLINIT(0, &release);
             FCLSETMODE(0);
-            NumSetup(5);
+            NumSetup(FCL_BACKEND_DECIMAL);
         }
     }
 
@@ -351,7 +351,7 @@ private:
             modes_ = words.size() == 1 ? words[0] : "";
             ASSERT_TRUE(modes_ == "double" || modes_ == "text" || modes_ == "both") << where() << text;
         } else if (name == "backend") {
-            text_backend_ = words.size() == 1 && words[0] == "double" ? 1 : 5;
+            text_backend_ = words.size() == 1 && words[0] == "double" ? FCL_BACKEND_DOUBLE : FCL_BACKEND_DECIMAL;
         } else if (name == "fields") {
             host_.fields.clear();
             for (const std::string& word : words) {
@@ -416,11 +416,11 @@ private:
         }
         repeat_ = 0;
         FCLSETMODE(0);
-        NumSetup(5);
+        NumSetup(FCL_BACKEND_DECIMAL);
     }
 
     void check(const std::string& formula, const std::string& expectation, int32_t mode) {
-        NumSetup(text_backend_ == 1 && mode ? 1 : 5);
+        NumSetup(text_backend_ == FCL_BACKEND_DOUBLE && mode ? FCL_BACKEND_DOUBLE : FCL_BACKEND_DECIMAL);
         FCLSETMODE(mode);
         host_.new_run();
         const std::string label = where() + formula + (mode ? " [text]" : " [double]") + ": ";
@@ -595,14 +595,14 @@ private:
             // from the number's own full text.
             alignas(8) unsigned char again[FCL_NUM_MAX_SIZE];
             NumFromStr(again, NumToStr(a, text, 1, -1));
-            if (NumType() == 5) {
+            if (NumType() == FCL_BACKEND_DECIMAL) {
                 EXPECT_EQ(hex_bytes(a, 28), hex_bytes(again, 28)) << where() << "not in normal form";
             }
         }
         EXPECT_EQ(actual, expectation.rfind("bytes ", 0) == 0 ? "bytes " + normalise_hex(expectation.substr(6))
                                                                : expectation)
             << where() << formula;
-        NumSetup(5);
+        NumSetup(FCL_BACKEND_DECIMAL);
         return true;
     }
 
@@ -612,7 +612,7 @@ private:
     int pass_mode_ = -1;  // the encoding of a sequential file's pass
     int repeat_ = 0;
     std::string modes_ = "both";
-    int32_t text_backend_ = 5;
+    int32_t text_backend_ = FCL_BACKEND_DECIMAL;
     Host host_;
 };
 

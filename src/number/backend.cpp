@@ -19,7 +19,9 @@ void trim_fraction_zeros(char* text) {
 }  // namespace
 
 void install_backend(std::int32_t type) {
-    const Backend* chosen = type == kDecimalBackendType ? &kDecimalBackend : type == 1 ? &kDoubleBackendType1 : &kDoubleBackend;
+    const Backend* chosen = type == kDecimalBackendType  ? &kDecimalBackend
+                            : type == FCL_BACKEND_DOUBLE ? &kDoubleBackendType1
+                                                         : &kDoubleBackend;
     detail::g_backend.store(chosen, std::memory_order_relaxed);
 }
 

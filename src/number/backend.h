@@ -12,7 +12,7 @@ namespace fcl {
 // Bytes of one backend number of the widest backend (the decimal one).
 constexpr std::size_t kNumberSize = FCL_NUM_MAX_SIZE;
 // NumSetup's argument and NumType's answer for the decimal backend.
-constexpr std::int32_t kDecimalBackendType = 5;
+constexpr std::int32_t kDecimalBackendType = FCL_BACKEND_DECIMAL;
 
 // Text written by ToStr: the longest decimal text is about 70 bytes; the fixed form of
 // a large double with the widest allowed number of decimals fits as well.
@@ -77,8 +77,8 @@ inline constinit std::atomic<const Backend*> g_backend{&kDecimalBackend};
 // The current table. Callers never name a backend; they call its slots.
 inline const Backend& backend() { return *detail::g_backend.load(std::memory_order_relaxed); }
 
-// NumSetup: 5 installs the decimal backend, 1 the double backend with type code 1,
-// anything else the double backend with type code 0.
+// NumSetup: FCL_BACKEND_DECIMAL installs the decimal backend, FCL_BACKEND_DOUBLE the double
+// backend with that type code, anything else the double backend with type code 0.
 void install_backend(std::int32_t type);
 
 // ToStr followed by the shaping of NumToStr (truncation, padding, trailing zeros, "-0").

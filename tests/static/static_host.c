@@ -33,7 +33,7 @@ int main(void) {
     fputs("[Fclib]\nMonth=Ichi,Ni,San\n", profile);
     fclose(profile);
 
-    check(NumType() == 5, "NumType() is 5 at start");
+    check(NumType() == FCL_BACKEND_DECIMAL, "NumType() is FCL_BACKEND_DECIMAL at start");
     check(NumSize() == 28, "NumSize() is 28 at start");
 
     FCLSETMODE(1);
