@@ -21,12 +21,6 @@
 #include "interface/settings.h"
 #include "profile_file.h"
 
-#if defined(__GNUC__) && !defined(_WIN32)
-// In a coverage build linked with -Wl,-u,__gcov_dump: writes the counts of a fresh process,
-// which its quick exit would lose.
-extern "C" void __gcov_dump() __attribute__((weak));
-#endif
-
 namespace fcl::test {
 namespace {
 
@@ -644,12 +638,7 @@ TEST_P(FormulaCases, AllCasesHold) {
         EXPECT_GT(runner.cases(), 0) << "no cases in " << GetParam();
     };
     if (!wants_fresh_process(path)) return run_file();
-    in_fresh_process([&] {
-        run_file();
-#if defined(__GNUC__) && !defined(_WIN32)
-        if (&__gcov_dump) __gcov_dump();
-#endif
-    });
+    in_fresh_process(run_file);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, FormulaCases, ::testing::ValuesIn(case_files()),

@@ -11,6 +11,12 @@
 #include <cstdlib>
 #include <functional>
 
+#if defined(__GNUC__) && !defined(_WIN32)
+// Present in a coverage build linked with -Wl,-u,__gcov_dump: writes the counts of the child,
+// which its quick exit would lose.
+extern "C" void __gcov_dump(void) __attribute__((weak));
+#endif
+
 namespace fcl::test {
 
 [[noreturn]] inline void run_as_child(const std::function<void()>& body) {
@@ -29,6 +35,9 @@ namespace fcl::test {
                      result.message());
     }
     std::fflush(stderr);
+#if defined(__GNUC__) && !defined(_WIN32)
+    if (__gcov_dump) __gcov_dump();
+#endif
     std::_Exit(failures ? 1 : 0);
 }
 
