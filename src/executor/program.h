@@ -44,13 +44,16 @@
 
 namespace fcl {
 
+// The instructions, in order: Add..Div in the order of Arithmetic, Eq..Gt in that of
+// Comparison. The run loop's jump table is made from this list.
+#define FCL_INSTRUCTION_LIST(X) \
+    X(Push) X(Fetch) X(Add) X(Sub) X(Mul) X(Div) X(Neg) X(Eq) X(Ne) X(Le) X(Ge) X(Lt) X(Gt) X(And) X(Or) X(Not) \
+    X(If) X(Call) X(End) X(Walk)
+
 enum class Op : std::uint8_t {
-    Push, Fetch,
-    Add, Sub, Mul, Div,      // in the order of Arithmetic
-    Neg,
-    Eq, Ne, Le, Ge, Lt, Gt,  // in the order of Comparison
-    And, Or, Not, If,
-    Call, End, Walk,
+#define FCL_OP(name) name,
+    FCL_INSTRUCTION_LIST(FCL_OP)
+#undef FCL_OP
 };
 
 struct Instruction {
