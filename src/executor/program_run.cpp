@@ -54,8 +54,7 @@ struct DoubleNumbers {
     }
     static void load(const std::uint8_t* value, Number& n) { n = payload_double(value); }
     // False, with nothing changed, where the handler must judge: a division by zero.
-    template <Arithmetic op>
-    static bool arithmetic(Number& a, const Number& b) {
+    static bool arithmetic(Arithmetic op, Number& a, const Number& b) {
         if (op == Arithmetic::Div && divides_by_zero(b)) return false;
         a = fcl::arithmetic(op, a, b);
         return true;
@@ -127,8 +126,7 @@ struct DecimalNumbers {
     }
     // Done here only where the value is short: a handler's longer number text would have been
     // written into the result area, where the raw buffer of the next request lies.
-    template <Arithmetic op>
-    static bool arithmetic(Number& a, const Number& b) {
+    static bool arithmetic(Arithmetic op, Number& a, const Number& b) {
         std::int64_t r;
         if (a.units == kNotScaled || b.units == kNotScaled || !fcl::arithmetic(op, a.units, b.units, r)) return false;
         a.units = r;
@@ -368,13 +366,7 @@ Status Run<Numbers>::run() {
         const int a = depth - 1;
         const bool both = (kind[a] & kind[depth] & kHeldNumber) || (number_at(a) && number_at(depth));
         if (!roomy() || !both) return false;
-        bool done = false;
-        switch (op) {
-            case Arithmetic::Add: done = Numbers::template arithmetic<Arithmetic::Add>(number[a], number[depth]); break;
-            case Arithmetic::Sub: done = Numbers::template arithmetic<Arithmetic::Sub>(number[a], number[depth]); break;
-            case Arithmetic::Mul: done = Numbers::template arithmetic<Arithmetic::Mul>(number[a], number[depth]); break;
-            case Arithmetic::Div: done = Numbers::template arithmetic<Arithmetic::Div>(number[a], number[depth]); break;
-        }
+        const bool done = Numbers::arithmetic(op, number[a], number[depth]);
         if (done) replace(2, kHeldNumber);
         return done;
     };
