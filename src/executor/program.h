@@ -15,20 +15,25 @@
 //   argc   the operands it takes
 //   kept   text-number mode: 1 + the place of a number literal's kept number, else 0
 //
-// Operands. Entry d of the run's stack is either in place, where the walk keeps it (the
-// context's operand stack and value area, a literal in the code copy), or held: a number (a
-// double, or in text-number mode a short scaled number or a backend number) or a logical kept
-// in the loop's own arrays, written out only when a handler, the walk or the result needs it
-// there. Invariants of a run:
-//   - entries 1..placed are in place and lie in the value area exactly as the walk would have
-//     put them; value_used is the bytes they take;
-//   - an entry above `placed` is a literal or held, and takes no bytes yet;
+// Operands. Entry d of the run's stack is in place, where the walk keeps it (a value in the
+// context's value area, or a literal in the code copy, with its OperandEntry), or held in the
+// loop's own arrays: a number (a double; in text-number mode a short scaled number, whose text
+// is at most kUnitsTextSize bytes) or a logical. A held entry is written out only when a
+// handler, the walk or the result needs it in place. Invariants of a run:
+//   - every entry in the value area lies below every held entry not in place, and the value
+//     area holds exactly what the walk's would, up to the first entry not in place; so writing
+//     the held entries out in order puts each where the walk would have pushed it;
 //   - each operator first tries its own case on held or in-place operands of the types it
-//     knows; anything else goes to the operator's handler, with every entry written out first,
-//     and the handler's value is pushed as the walk pushes it (a double or a logical is held
-//     instead, which writes out as the same bytes in the same place);
-//   - a value area that could be near full, or a failure, is judged as the walk judges it: the
-//     loop writes its entries out and lets the walk go on from that item.
+//     knows, and holds its value; anything else runs the operator's handler as the walk calls
+//     it, every entry written out first, and its value is pushed as the walk pushes it (a
+//     double or a logical is held instead: written out, the same bytes in the same place);
+//   - a value is held only while the value area is far from full, so a push the walk would
+//     refuse (1006) is always one the loop makes exactly, through the handler's route;
+//   - the loop does in place only what a handler would have written at most a short number's
+//     text for, so the result area, where the host's raw buffer lies, differs from the walk's
+//     only in bytes cleared before every request (stack_machine.h);
+//   - each instruction ends in a jump to the next one's code, through a table made from
+//     FCL_INSTRUCTION_LIST.
 //
 // Programs live in the context's program banks (its parser stacks, idle while formulas run).
 #pragma once
@@ -44,8 +49,7 @@
 
 namespace fcl {
 
-// The instructions, in order: Add..Div in the order of Arithmetic, Eq..Gt in that of
-// Comparison. The run loop's jump table is made from this list.
+// The instructions; the run loop's jump table is made from this list.
 #define FCL_INSTRUCTION_LIST(X) \
     X(Push) X(Fetch) X(Add) X(Sub) X(Mul) X(Div) X(Neg) X(Eq) X(Ne) X(Le) X(Ge) X(Lt) X(Gt) X(And) X(Or) X(Not) \
     X(If) X(Call) X(End) X(Walk)
