@@ -78,22 +78,23 @@ FCLHANDLE diagnostics_context() {
 
 }  // namespace
 
-std::uint16_t compile_with_diagnostics(const std::string& text, RecordHost& host, unsigned char* code,
-                                       std::uint16_t* length, TextCodec& codec, std::string& where,
-                                       std::string& token) {
+CompileOutcome compile_with_diagnostics(const std::string& text, RecordHost& host, unsigned char* code,
+                                        std::uint16_t* length, TextCodec& codec) {
+    host.activate();
     FCLHANDLE handle = diagnostics_context();
-    const std::uint16_t status = handle ? FCLCOMPILE2(RecordHost::callback, &host, text.c_str(), code, length, handle)
-                                        : FCLCOMPILE(RecordHost::callback, &host, text.c_str(), code, length);
-    if (status == FCL_OK || !handle || text.size() > FCL_MAX_TEXT) return status;
+    CompileOutcome outcome{handle ? FCLCOMPILE2(RecordHost::callback, &host, text.c_str(), code, length, handle)
+                                  : FCLCOMPILE(RecordHost::callback, &host, text.c_str(), code, length),
+                           {}, {}};
+    if (outcome.status == FCL_OK || !handle || text.size() > FCL_MAX_TEXT) return outcome;
     const auto offset = static_cast<std::size_t>(fcl_error_offset(handle, text.c_str()));
     const std::string stopped_at = fcl_error_token(handle);
     const std::string before = printable(text.substr(0, offset < text.size() ? offset : text.size()), codec);
     const std::size_t column = display_width(before, codec.raw());
-    where = "  " + printable(text, codec) + "\n  " + std::string(column, ' ') + "^";
-    if (stopped_at.empty()) token = "at the end of the formula";
-    else if (status == FCL_E_UNKNOWN_NAME) token = "unknown function " + printable(stopped_at, codec);
-    else token = "at \"" + printable(stopped_at, codec) + "\"";
-    return status;
+    outcome.where = "  " + printable(text, codec) + "\n  " + std::string(column, ' ') + "^";
+    if (stopped_at.empty()) outcome.token = "at the end of the formula";
+    else if (outcome.status == FCL_E_UNKNOWN_NAME) outcome.token = "unknown function " + printable(stopped_at, codec);
+    else outcome.token = "at \"" + printable(stopped_at, codec) + "\"";
+    return outcome;
 }
 
 // ---- Reading compiled formulas ----------------------------------------------------------
@@ -231,16 +232,12 @@ int compile_single_formula(const Options& options, TextCodec& codec, RecordHost&
         std::fprintf(stderr, "fcl: the formula has text that code page 932 cannot hold\n");
         return kExitUsage;
     }
-    host.activate();
-    std::string where;
-    std::string token;
-    const std::uint16_t status =
-        compile_with_diagnostics(text, host, formula.code, &formula.length, codec, where, token);
-    if (status != FCL_OK) {
-        const std::string what = token.empty() ? "cannot compile the formula"
-                                               : "cannot compile the formula (" + token + ")";
-        print_failure(what.c_str(), status, host, codec);
-        if (!where.empty()) std::fprintf(stderr, "%s\n", where.c_str());
+    const CompileOutcome compiled = compile_with_diagnostics(text, host, formula.code, &formula.length, codec);
+    if (compiled.status != FCL_OK) {
+        const std::string what = compiled.token.empty() ? "cannot compile the formula"
+                                                        : "cannot compile the formula (" + compiled.token + ")";
+        print_failure(what.c_str(), compiled.status, host, codec);
+        if (!compiled.where.empty()) std::fprintf(stderr, "%s\n", compiled.where.c_str());
         const std::string length_problem = formula_length_problem(text.size());
         if (!length_problem.empty()) std::fprintf(stderr, "fcl:   %s\n", length_problem.c_str());
         return kExitFormula;

@@ -139,13 +139,18 @@ unsigned call_index(const FormulaItem& item);
 
 class RecordHost;
 
-// Compiles text (code page 932) in a context of fcl's own. On failure, `where` receives two
-// lines (the formula, then a caret under the token where compilation stopped) and `token` a
-// phrase naming that token ("unknown function FOO", "at \"*\""), both in the outside encoding
-// with control bytes escaped.
-std::uint16_t compile_with_diagnostics(const std::string& text, RecordHost& host, unsigned char* code,
-                                       std::uint16_t* length, TextCodec& codec, std::string& where,
-                                       std::string& token);
+// A compile's status and, on failure, `where`: two lines (the formula, then a caret under the
+// token where compilation stopped), and `token`: a phrase naming that token ("unknown function
+// FOO", "at \"*\""), both in the outside encoding with control bytes escaped.
+struct CompileOutcome {
+    std::uint16_t status;
+    std::string where;
+    std::string token;
+};
+
+// Compiles text (code page 932) in a context of fcl's own, host answering the type queries.
+CompileOutcome compile_with_diagnostics(const std::string& text, RecordHost& host, unsigned char* code,
+                                        std::uint16_t* length, TextCodec& codec);
 
 // Why a formula text of `bytes` bytes (code page 932) cannot compile, or "" when it fits.
 std::string formula_length_problem(std::size_t bytes);

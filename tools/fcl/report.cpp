@@ -156,14 +156,10 @@ bool compile_columns(const std::vector<ColumnText>& columns, TextCodec& codec, R
             all = false;
             continue;
         }
-        host.activate();
-        std::string where;
-        std::string token;
-        const std::uint16_t status =
-            compile_with_diagnostics(text, host, formula.code, &formula.length, codec, where, token);
-        if (status != FCL_OK) {
-            std::string message = status_line(status);
-            if (!token.empty()) message += " (" + token + ")\n" + where;
+        const CompileOutcome compiled = compile_with_diagnostics(text, host, formula.code, &formula.length, codec);
+        if (compiled.status != FCL_OK) {
+            std::string message = status_line(compiled.status);
+            if (!compiled.token.empty()) message += " (" + compiled.token + ")\n" + compiled.where;
             std::string detail = formula_length_problem(text.size());
             if (host.has_problem()) codec.to_outside(host.take_problem(), detail);
             if (!detail.empty()) message += "\nfcl:   " + detail;
