@@ -96,5 +96,46 @@ TEST(FclTool, LargeInputCrossesReadBuffers) {
     EXPECT_NE(run.err.find("fcl: 100000 records ("), std::string::npos) << run.err;
 }
 
+// The profile's text check: a file that is not code page 932 text gets one warning naming the
+// file and its first bad line (comments do not count); a code page 932 file, and a UTF-8 or
+// UTF-16 one with a byte-order mark, none.
+TEST(FclTool, ProfileTextCheckNamesTheFirstBadLine) {
+    if (!kToolTakesProfileDir) GTEST_SKIP() << "fcl has no --profile-dir here";
+    struct Case {
+        const char* file;
+        std::string text;
+        int bad_line;  // 0: no warning
+        const char* lead;
+    };
+    const std::string reiwa = "\x97\xDF\x98\x61";  // 令和 in code page 932
+    const Case cases[] = {
+        {"OrbisRpt.ini", "[Fclib]\r\n;Month=\x82 x\r\nMonth=\x82\x41,\x82,x\r\nSumSize=2\r\nMinusMark=\x81\n", 3, "0x82"},
+        {"ORBISRPT.INI", "[Fclib]\rSumSize=2\rNengou5=" + reiwa + "R 2019050\x89\r", 3, "0x89"},
+        {"ORBISRPT.INI", "[Fclib]\nMonth=1\xE6\x9C\x88\n", 2, "0x88"},  // 1月 in UTF-8
+        {"ORBISRPT.INI", "[Fclib]\r\nNengou5=" + reiwa + "R 20190501\r\nMonth=\x81\x40\r\n", 0, ""},
+        {"ORBISRPT.INI", "\xEF\xBB\xBF[Fclib]\nMonth=1\xE6\x9C\x88\n", 0, ""},
+        {"ORBISRPT.INI", std::string("\xFF\xFE=\0\x82\0\n\0", 8), 0, ""},
+    };
+    const auto dir = std::filesystem::temp_directory_path() / ("fcl-profile-" + std::to_string(std::random_device{}()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.text));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        const std::string path = (dir / c.file).string();
+        std::ofstream(path, std::ios::binary) << c.text;
+        const ToolRun run = run_fcl({"eval", "1", "--profile-dir", dir.string()}, "");
+        EXPECT_EQ(run.out, "number 1\n");
+        if (c.bad_line == 0) {
+            EXPECT_EQ(run.err, "");
+            continue;
+        }
+        const std::string start = "fcl: " + path + " line " + std::to_string(c.bad_line) +
+                                  ": not code page 932 text (byte " + c.lead + " ";
+        EXPECT_EQ(run.err.rfind(start, 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace fcl::test

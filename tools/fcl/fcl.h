@@ -2,7 +2,7 @@
 // main.cpp; the commands eval, compile, functions and gen-orders, the compile diagnostics and
 // the function catalogue live in commands.cpp, the field host and the type names in host.cpp,
 // the display width in output.cpp, the report in report.h, the platform start in platform.cpp
-// (windows/platform.cpp on Windows).
+// (windows/platform.cpp on Windows), the profile's text check in profile_check.cpp.
 #pragma once
 
 #include <array>
@@ -76,9 +76,16 @@ void start_process(int& argc, char**& argv);
 // is not set; FCLIB_PROFILE_DIR; the installation's configuration directory when the file is
 // there; else the sample profile, so that a fresh build knows the current eras. On Windows the
 // library reads the Windows directory only, and --profile-dir is refused. Says on standard
-// error when no profile file is found and the built-in settings apply; false with a message
-// for a --profile-dir that cannot be used.
+// error when no profile file is found and the built-in settings apply, and when the file found
+// is not code page 932 text (check_profile_text); false with a message for a --profile-dir that
+// cannot be used.
 bool apply_profile_dir(const Options& options, std::string& error);
+
+// Says on standard error, once, when the profile file at `path` is not code page 932 text:
+// naming the first line where a value (the text after the line's first '=') holds a lead byte
+// that no trail byte follows on the line. A file that starts with a UTF-8 or UTF-16 byte-order
+// mark is converted by the library as a whole and is not checked; nothing when it cannot be read.
+void check_profile_text(const std::string& path);
 
 // What applies when the library finds no profile file.
 inline constexpr const char* kNoProfileSettings =

@@ -2,10 +2,12 @@
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "fcl.h"
 
@@ -22,16 +24,25 @@ bool is_directory(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// The library finds the file by name without regard to case; so does this.
-bool has_profile(const std::string& directory) {
+// The profile file of a directory as the library finds it: the name as given where a file has
+// it, else the first entry that has the name without regard to case; "" when there is none.
+std::string profile_file(const std::string& directory) {
+    const std::string exact = directory + "/" + kProfileFile;
+    if (access(exact.c_str(), R_OK) == 0) return exact;
     DIR* handle = opendir(directory.c_str());
-    if (!handle) return false;
-    bool found = false;
-    while (const dirent* entry = readdir(handle))
-        if (strcasecmp(entry->d_name, kProfileFile) == 0) found = true;
+    if (!handle) return "";
+    std::string found;
+    while (const dirent* entry = readdir(handle)) {
+        if (strcasecmp(entry->d_name, kProfileFile) == 0) {
+            found = directory + "/" + entry->d_name;
+            break;
+        }
+    }
     closedir(handle);
     return found;
 }
+
+bool has_profile(const std::string& directory) { return !profile_file(directory).empty(); }
 
 std::string sample_profile_dir() { return FCL_SAMPLE_PROFILE_DIR; }
 
@@ -56,8 +67,14 @@ bool apply_profile_dir(const Options& options, std::string& error) {
         return false;
     }
     const std::string looked_in = chosen.empty() ? FCL_DEFAULT_PROFILE_DIR : chosen;
-    if (!has_profile(looked_in))
+    const std::string file = profile_file(looked_in);
+    if (file.empty()) {
         std::fprintf(stderr, "fcl: no %s in %s: %s\n", kProfileFile, looked_in.c_str(), kNoProfileSettings);
+        return true;
+    }
+    std::error_code failed;
+    const std::filesystem::path full = std::filesystem::absolute(file, failed).lexically_normal();
+    check_profile_text(failed ? file : full.string());
     return true;
 }
 

@@ -59,6 +59,8 @@ bool apply_profile_dir(const Options& options, std::string& error) {
     const std::string path = std::string(directory) + "\\ORBISRPT.INI";
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
         std::fprintf(stderr, "fcl: no ORBISRPT.INI in %s: %s\n", directory, kNoProfileSettings);
+    else
+        check_profile_text(path);
     return true;
 }
 
