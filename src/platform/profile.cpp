@@ -1,161 +1,122 @@
+// The profile routines on POSIX systems: the file is found as profile.h says and read by
+// profile_reader, as Windows reads it.
 #include "platform/profile.h"
 
+#include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <strings.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include <dirent.h>
+#include "platform/profile_reader.h"
+
+// Defined in the shared library only (shared_library_mark.cpp); code linked into a program
+// sees it null and has no library file to look beside.
+extern "C" __attribute__((weak, visibility("hidden"))) const char fclib_shared_library_mark;
 
 namespace fcl::platform {
 
 namespace {
 
-constexpr std::size_t kLineSize = 1024;
-constexpr std::size_t kPathSize = 1024;
+constexpr std::size_t kPathSize = 4096;
 
-const char* directory() {
-    const char* dir = std::getenv("FCLIB_PROFILE_DIR");
-    return dir && *dir ? dir : FCLIB_DEFAULT_PROFILE_DIR;
+bool print(char* out, std::size_t size, const char* format, auto... args) {
+    const int length = std::snprintf(out, size, format, args...);
+    return length >= 0 && static_cast<std::size_t>(length) < size;
 }
 
-// Finds the profile file in the profile directory: the first entry whose name equals file
-// without regard to case.
-bool find_profile(const char* file, char* path, std::size_t path_size) {
-    const char* dir = directory();
-    DIR* handle = opendir(dir);
-    if (!handle) return false;
-    bool found = false;
-    while (dirent* entry = readdir(handle)) {
-        if (strcasecmp(entry->d_name, file) == 0) {
-            found = std::snprintf(path, path_size, "%s/%s", dir, entry->d_name) < static_cast<int>(path_size);
-            break;
-        }
-    }
-    closedir(handle);
-    return found;
+// The configuration directory of the installation that the shared library lies in: its
+// directory joined with the way from the library directory to the configuration directory.
+bool installed_directory(char* out, std::size_t size) {
+    static const char anchor = 0;
+    if (!&fclib_shared_library_mark || !*FCLIB_PROFILE_DIR_FROM_LIBDIR) return false;
+    Dl_info info{};
+    if (dladdr(&anchor, &info) == 0 || !info.dli_fname || !*info.dli_fname) return false;
+    const char* slash = std::strrchr(info.dli_fname, '/');
+    if (!slash) return print(out, size, "./%s", FCLIB_PROFILE_DIR_FROM_LIBDIR);
+    return print(out, size, "%.*s/%s", static_cast<int>(slash - info.dli_fname), info.dli_fname,
+                 FCLIB_PROFILE_DIR_FROM_LIBDIR);
 }
 
-// Opens the profile file: the name as given where a file has it (the usual case, which needs no
-// reading of the directory), else as find_profile finds it. -1 when there is none.
-int open_profile(const char* file) {
+// Opens file in dir: the name as given (the usual case, which needs no reading of the
+// directory), else the first entry whose name equals it without regard to case. -1 if none.
+int open_in(const char* dir, const char* file) {
     char path[kPathSize];
-    if (std::snprintf(path, sizeof path, "%s/%s", directory(), file) < static_cast<int>(sizeof path)) {
+    if (print(path, sizeof path, "%s/%s", dir, file)) {
         const int fd = open(path, O_RDONLY | O_CLOEXEC);
         if (fd >= 0) return fd;
     }
-    return find_profile(file, path, sizeof path) ? open(path, O_RDONLY | O_CLOEXEC) : -1;
+    DIR* handle = opendir(dir);
+    if (!handle) return -1;
+    int fd = -1;
+    while (const dirent* entry = readdir(handle)) {
+        if (strcasecmp(entry->d_name, file) != 0) continue;
+        if (print(path, sizeof path, "%s/%s", dir, entry->d_name)) fd = open(path, O_RDONLY | O_CLOEXEC);
+        break;
+    }
+    closedir(handle);
+    return fd;
 }
 
-// The lines of a file as fgets gives them (at most size - 1 bytes, up to and with a line
-// break), read through a buffer of its own: a C library FILE would allocate one.
-class LineReader {
-public:
-    explicit LineReader(int fd) : fd_(fd) {}
-    ~LineReader() { close(fd_); }
-    LineReader(const LineReader&) = delete;
-    LineReader& operator=(const LineReader&) = delete;
+const char* variable_directory() {
+    const char* dir = std::getenv("FCLIB_PROFILE_DIR");
+    return dir && *dir ? dir : nullptr;
+}
 
-    bool next(char* line, std::size_t size) {
-        std::size_t length = 0;
-        bool ended = false;
-        while (!ended && length + 1 < size && (at_ < end_ || fill())) {
-            std::size_t take = end_ - at_;
-            if (take > size - 1 - length) take = size - 1 - length;
-            if (const void* lf = std::memchr(buffer_ + at_, '\n', take)) {
-                take = static_cast<std::size_t>(static_cast<const char*>(lf) - (buffer_ + at_)) + 1;
-                ended = true;
-            }
-            std::memcpy(line + length, buffer_ + at_, take);
-            length += take;
-            at_ += take;
-        }
-        line[length] = '\0';
-        return length > 0;
+// The profile file open for reading, from the first directory that holds it; -1 if none.
+int open_profile(const char* file) {
+    if (const char* dir = variable_directory()) return open_in(dir, file);
+    char installed[kPathSize];
+    if (installed_directory(installed, sizeof installed)) {
+        const int fd = open_in(installed, file);
+        if (fd >= 0) return fd;
     }
+    return open_in(FCLIB_DEFAULT_PROFILE_DIR, file);
+}
 
-private:
-    bool fill() {
-        ssize_t got = 0;
-        do {
-            got = read(fd_, buffer_, sizeof buffer_);
-        } while (got < 0 && errno == EINTR);
-        at_ = 0;
-        end_ = got > 0 ? static_cast<std::size_t>(got) : 0;
-        return end_ > 0;
-    }
+std::size_t read_file(void* source, unsigned char* buffer, std::size_t size) {
+    const int fd = *static_cast<int*>(source);
+    ssize_t got = 0;
+    do {
+        got = read(fd, buffer, size);
+    } while (got < 0 && errno == EINTR);
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
 
-    int fd_;
-    char buffer_[4096];
-    std::size_t at_ = 0;
-    std::size_t end_ = 0;
+// Scans section of the profile file for keys; nothing when there is no file.
+void scan(const char* file, const char* section, const char* const* keys, std::size_t count, TakeValue take,
+          void* context) {
+    int fd = open_profile(file);
+    if (fd < 0) return;
+    scan_profile(read_file, &fd, section, keys, count, take, context);
+    close(fd);
+}
+
+std::uint32_t copy_cut(char* out, std::uint32_t out_size, const char* text) {
+    std::size_t length = std::strlen(text);
+    if (length > out_size - 1) length = out_size - 1;
+    std::memcpy(out, text, length);
+    out[length] = '\0';
+    return static_cast<std::uint32_t>(length);
+}
+
+struct TextTarget {
+    char* out;
+    std::uint32_t size;
+    std::uint32_t length;
+    bool found;
 };
 
-char* trim(char* text) {
-    while (*text == ' ' || *text == '\t') ++text;
-    std::size_t len = std::strlen(text);
-    while (len > 0 && std::isspace(static_cast<unsigned char>(text[len - 1]))) text[--len] = '\0';
-    return text;
-}
-
-// Copies text to out, cut to out_size - 1 bytes, with a NUL; returns the bytes copied.
-std::size_t copy_cut(char* out, std::size_t out_size, const char* text) {
-    std::size_t len = std::strlen(text);
-    if (len > out_size - 1) len = out_size - 1;
-    std::memcpy(out, text, len);
-    out[len] = '\0';
-    return len;
-}
-
-// Hands take(key, value) each key of the section, in file order, until take returns true; the
-// value trimmed of blanks and of one pair of enclosing double quotes. Nothing when the file
-// cannot be read.
-template <class Take>
-void scan_section(const char* section, const char* file, Take take) {
-    const int fd = open_profile(file);
-    if (fd < 0) return;
-    LineReader reader(fd);
-    char line[kLineSize];
-    bool in_section = false;
-    bool done = false;
-    while (!done && reader.next(line, sizeof line)) {
-        char* text = trim(line);
-        if (*text == ';' || *text == '\0') continue;
-        if (*text == '[') {
-            char* close = std::strchr(text, ']');
-            if (close) *close = '\0';
-            in_section = strcasecmp(trim(text + 1), section) == 0;
-            continue;
-        }
-        if (!in_section) continue;
-        char* equals = std::strchr(text, '=');
-        if (!equals) continue;
-        *equals = '\0';
-        char* data = trim(equals + 1);
-        std::size_t len = std::strlen(data);
-        if (len >= 2 && data[0] == '"' && data[len - 1] == '"') {
-            data[len - 1] = '\0';
-            ++data;
-        }
-        done = take(static_cast<const char*>(trim(text)), static_cast<const char*>(data));
-    }
-}
-
-// Reads the value of section/key into value (at most value_size - 1 bytes). False when absent.
-bool lookup(const char* section, const char* key, const char* file, char* value, std::size_t value_size) {
-    bool found = false;
-    scan_section(section, file, [&](const char* name, const char* data) {
-        if (strcasecmp(name, key) != 0) return false;
-        copy_cut(value, value_size, data);
-        found = true;
-        return true;
-    });
-    return found;
+void take_text(void* context, std::size_t key, const ProfileValue& value) {
+    TextTarget& target = static_cast<TextTarget*>(context)[key];
+    if (!value.has_value) return;
+    target.length = value_to_text(value, target.out, target.size);
+    target.found = true;
 }
 
 }  // namespace
@@ -163,43 +124,50 @@ bool lookup(const char* section, const char* key, const char* file, char* value,
 std::uint32_t profile_string(const char* section, const char* key, const char* fallback,
                              char* out, std::uint32_t out_size, const char* file) {
     if (!out || out_size == 0) return 0;
-    char value[kLineSize];
-    const char* source = lookup(section, key, file, value, sizeof value) ? value : (fallback ? fallback : "");
-    return static_cast<std::uint32_t>(copy_cut(out, out_size, source));
+    TextTarget target{out, out_size, 0, false};
+    scan(file, section, &key, 1, take_text, &target);
+    // The fallback is copied as given: Windows would drop its trailing blanks and quotes, but
+    // no caller passes either.
+    return target.found ? target.length : copy_cut(out, out_size, fallback ? fallback : "");
 }
 
 void profile_strings(const char* section, const char* const* keys, std::size_t count, char* values,
                      std::uint32_t value_size, const char* file) {
     if (!values || value_size == 0) return;
-    for (std::size_t i = 0; i < count; ++i) values[i * value_size] = '\0';
-    // The first line of a key counts, as for profile_string.
-    bool found[kMostKeys] = {};
     if (count > kMostKeys) count = kMostKeys;
-    std::size_t left = count;
-    scan_section(section, file, [&](const char* name, const char* data) {
-        for (std::size_t i = 0; i < count; ++i) {
-            if (found[i] || strcasecmp(name, keys[i]) != 0) continue;
-            copy_cut(values + i * value_size, value_size, data);
-            found[i] = true;
-            --left;
-        }
-        return left == 0;
-    });
+    TextTarget targets[kMostKeys];
+    for (std::size_t i = 0; i < count; ++i) {
+        values[i * value_size] = '\0';
+        targets[i] = {values + i * value_size, value_size, 0, false};
+    }
+    scan(file, section, keys, count, take_text, targets);
 }
 
 std::int32_t profile_int(const char* section, const char* key, std::int32_t fallback, const char* file) {
-    char value[kLineSize];
-    if (!lookup(section, key, file, value, sizeof value)) return fallback;
-    const char* p = value;
-    bool negative = false;
-    if (*p == '-' || *p == '+') negative = *p++ == '-';
-    long long result = 0;
-    while (std::isdigit(static_cast<unsigned char>(*p)) && result < 0x100000000LL) result = result * 10 + (*p++ - '0');
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(negative ? -result : result));
+    struct IntTarget {
+        std::int32_t fallback;
+        std::int32_t result;
+    } target{fallback, fallback};
+    scan(file, section, &key, 1,
+         [](void* context, std::size_t, const ProfileValue& value) {
+             auto& t = *static_cast<IntTarget*>(context);
+             t.result = value_to_int(value, t.fallback);
+         },
+         &target);
+    return target.result;
 }
 
 bool profile_directory(char* out, std::size_t out_size) {
-    return std::snprintf(out, out_size, "%s", directory()) < static_cast<int>(out_size);
+    if (const char* dir = variable_directory()) return print(out, out_size, "%s", dir);
+    char installed[kPathSize];
+    if (installed_directory(installed, sizeof installed)) {
+        const int fd = open_in(installed, kProfileFile);
+        if (fd >= 0) {
+            close(fd);
+            return print(out, out_size, "%s", installed);
+        }
+    }
+    return print(out, out_size, "%s", FCLIB_DEFAULT_PROFILE_DIR);
 }
 
 }  // namespace fcl::platform

@@ -4,11 +4,16 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 namespace fcl::platform {
 
 std::uint32_t profile_string(const char* section, const char* key, const char* fallback,
                              char* out, std::uint32_t out_size, const char* file) {
     if (!out || out_size == 0) return 0;
+    // Cleared first: where a value is cut before a double-byte character, the routine may
+    // leave the byte after the last whole character unwritten.
+    std::memset(out, 0, out_size);
     return GetPrivateProfileStringA(section, key, fallback ? fallback : "", out, out_size, file);
 }
 
