@@ -19,7 +19,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${2:-build-fuzz}
 [[ $build = /* ]] || build=$root/$build
 bin=$build/fuzz
-targets=(fuzz_compile fuzz_code_bytes fuzz_num fuzz_hostile_callback fuzz_programs)
+targets=(fuzz_compile fuzz_code_bytes fuzz_num fuzz_hostile_callback fuzz_programs fuzz_profile)
 corpus=$build/fuzz-corpus
 artifacts=$build/fuzz-artifacts
 logs=$build/fuzz-logs

@@ -18,6 +18,15 @@
  * A field callback may call into other contexts, but not into the one that is running it
  * (FCL_E_BUSY).
  *
+ * Settings: the library reads them from the profile ORBISRPT.INI, section [Fclib], as the
+ * Windows profile routines read it (UTF-8 and UTF-16 files with a byte-order mark too). On
+ * Windows that is the file in the Windows directory. Elsewhere the first of these that holds
+ * it: the directory named by the environment variable FCLIB_PROFILE_DIR (when set, the only
+ * one looked in); for the shared library, <libdir>/../etc/fclib beside the installed
+ * libfclib.so (so an installation under any prefix finds the profile it installed); the
+ * configuration directory fixed when the library was built (e.g. /usr/local/etc/fclib, the
+ * only one for the static library). The file's name compares without case.
+ *
  * Plain C: usable from C and C++.
  */
 #ifndef FCLIB_H
