@@ -1,7 +1,8 @@
-// Whether the profile file is code page 932 text (fcl.h). The library passes the bytes of a
-// value on as code page 932 without looking at them, so a file saved in another encoding (UTF-8
-// without a byte-order mark, typically) gives month names and eras that differ from what its
-// author sees; the check names the first line where that shows.
+// Whether the profile file is code page 932 text (fcl.h). The library reads a value as Windows
+// does: a broken double-byte character becomes "・" (and a lead byte at the end of a line takes
+// the line break with it), so a file saved in another encoding (UTF-8 without a byte-order mark,
+// typically) gives month names and eras that differ from what its author sees; the check names
+// the first line where that shows.
 #include <cstdio>
 #include <fstream>
 #include <vector>
