@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis.h"
 #include "case_text.h"
 #include "executor/stack_machine.h"
 #include "fclib.h"
@@ -387,8 +388,46 @@ private:
             EXPECT_EQ(host_.log, words) << where() << "requests of the case before";
         } else if (name == "repeat") {
             repeat_ = static_cast<int>(number(0));
+        } else if (name == "expect-lint" && words.size() == 1) {
+            expected_lint_ = words[0];
         } else if (name != "sequential" && name != "fresh-process") {
             ADD_FAILURE() << where() << "unknown directive " << text;
+        }
+    }
+
+    // The analysis of a formula: its linter warnings' codes, comma-separated (the first
+    // warning's fix applied to the formula in fixed), or its failure's status and reason.
+    std::string lint_codes(const std::string& formula, int32_t mode, std::string* fixed = nullptr) {
+        static fcl::analysis::Analysis result;
+        if (fcl::analysis::analyze(nullptr, host_callback, &host_, formula.c_str(), result) != FCL_OK)
+            return "status " + std::to_string(result.diagnostic.status) + " reason " + result.diagnostic.reason;
+        static fcl::analysis::LintResult warnings;
+        fcl::analysis::lint(result, mode == 0, warnings);
+        std::string codes;
+        for (std::size_t i = 0; i < warnings.count; ++i) codes += (i ? "," : "") + std::string(warnings.warnings[i].code);
+        if (fixed && warnings.count > 0 && warnings.warnings[0].has_fix) {
+            const fcl::analysis::Fix& fix = warnings.warnings[0].fix;
+            *fixed = formula.substr(0, fix.span.begin) + fix.text + formula.substr(fix.span.end);
+        }
+        return codes;
+    }
+
+    // `lint CODE[,CODE] [fixed "FORMULA"]`: the warnings, and the formula with the first one's
+    // fix; `status N reason "TEXT"`: a compile that fails, and why.
+    void check_analysis(const std::string& formula, const std::string& expectation, int32_t mode,
+                        const std::string& label) {
+        std::string fixed;
+        const std::string actual = lint_codes(formula, mode, &fixed);
+        const std::vector<std::string> words = split_words(expectation);
+        if (words.size() >= 3 && words[0] == "status") {
+            EXPECT_EQ(actual, words[0] + " " + words[1] + " reason " + raw_bytes(words[3])) << label;
+            return;
+        }
+        EXPECT_EQ(actual, words.size() > 1 ? words[1] : "") << label;
+        // The fixed formula is the rest of the line as it stands.
+        const std::size_t at = expectation.find(" fixed ");
+        if (at != std::string::npos) {
+            EXPECT_EQ(fixed, raw_bytes(expectation.substr(at + 7))) << label << "fix";
         }
     }
 
@@ -401,6 +440,7 @@ private:
         const std::string formula = raw_bytes(text.substr(0, separator));
         const std::string expectation = text.substr(separator + 5);
         ++cases_;
+        linted_ = false;
         for (int round = 0; round < std::max(repeat_, 1); ++round) {
             if (num_case(formula, expectation)) continue;
             for (const int mode : {0, 1}) {
@@ -409,6 +449,7 @@ private:
             }
         }
         repeat_ = 0;
+        expected_lint_.clear();
         FCLSETMODE(0);
         NumSetup(FCL_BACKEND_DECIMAL);
     }
@@ -422,6 +463,10 @@ private:
         const std::string kind = expectation.substr(0, space);
         const std::string want = space == std::string::npos ? "" : expectation.substr(space + 1);
 
+        if (kind == "lint" || expectation.find(" reason ") != std::string::npos) {
+            check_analysis(formula, expectation, mode, label);
+            return;
+        }
         unsigned char code[FCL_MAX_CODE + 16];
         std::memset(code, 0xCD, sizeof code);
         uint16_t length = 0;
@@ -447,6 +492,13 @@ private:
             EXPECT_EQ("status " + std::to_string(compiled), expectation) << label << "compile failed";
             EXPECT_EQ(hex_bytes(code, length), "01 00 07 00 01 00 00") << label << "empty formula after failure";
             return;
+        }
+        // Every formula that the case files compile is one the linter has nothing against.
+        if (!linted_ && formula.front() != '{') {
+            const std::vector<std::string> asked = host_.log;
+            EXPECT_EQ(lint_codes(formula, mode), expected_lint_) << label << "linter warnings";
+            host_.log = asked;
+            linted_ = true;
         }
         unsigned char result[FCL_MAX_VALUE];
         std::memset(result, 0xAA, sizeof result);
@@ -605,6 +657,8 @@ private:
     int cases_ = 0;
     int pass_mode_ = -1;  // the encoding of a sequential file's pass
     int repeat_ = 0;
+    bool linted_ = false;  // the case's formula went through the linter
+    std::string expected_lint_;  // the warnings of a case that shows a trap on purpose
     std::string modes_ = "both";
     int32_t text_backend_ = FCL_BACKEND_DECIMAL;
     Host host_;

@@ -35,6 +35,7 @@ Status compile_formula(Context& ctx, FCLFIELDPROC callback, void* data, const ch
     ctx.subtree_depth = 0;
     ctx.flags = 0;
     ctx.pool_used = 0;
+    ctx.why = {};
     ctx.callback = callback;
     ctx.callback_data = data;
 

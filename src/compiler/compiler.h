@@ -14,4 +14,11 @@ namespace fcl {
 Status compile_formula(Context& ctx, FCLFIELDPROC callback, void* data, const char* text, std::uint8_t* code,
                        std::uint16_t* length);
 
+struct ParseNode;
+
+// FCLCOMPILE2 on ctx (entry_points.cpp), which also gives the root of the parse tree of a
+// successful compile: its nodes stay in ctx's node pool until ctx is used again.
+Status compile_on(Context& ctx, FCLFIELDPROC callback, void* data, const char* text, std::uint8_t* code,
+                  std::uint16_t* length, const ParseNode** root);
+
 }  // namespace fcl

@@ -137,6 +137,11 @@ private:
             if ((argument->mask & allowed) == 0 &&
                 (node->prec != kClsFunction || coerce_literal(*argument, allowed) != kOk)) {
                 culprit_ = argument;
+                const bool literal_text = argument->kind == kTokString && node->prec == kClsFunction &&
+                                          (allowed & (kDate | kTime | kLogical)) != 0;
+                ctx_.why = {literal_text ? WhyCode::LiteralContent : WhyCode::ArgumentType, node->record,
+                            static_cast<std::uint8_t>(i), allowed, argument->mask,
+                            static_cast<std::uint8_t>(node->argc & 0x7F), node->prec != kClsFunction};
                 return kTypeError;
             }
             node->set_child(i, argument);
@@ -144,7 +149,7 @@ private:
         }
         if (node->typing() != Typing::Fixed) {
             ParseNode* culprit = nullptr;
-            if (const Status status = type_by_kind(*node, culprit)) {
+            if (const Status status = type_by_kind(*node, culprit, ctx_.why)) {
                 culprit_ = culprit;
                 return status;
             }

@@ -23,6 +23,29 @@ constexpr std::size_t kRawBufferOffset = 10; // the field callback writes after 
 constexpr std::size_t kRawBufferSize = kCodeAreaSize - kRawBufferOffset;
 static_assert(kRawBufferSize == FCL_RAW_BUFFER && kTextAreaSize == FCL_MAX_TEXT + 1);
 
+// Why the last compile failed with a type error (1003), for diagnostics: what the compiler knew
+// at the failing step.
+enum class WhyCode : std::uint8_t {
+    None,
+    ArgumentCount,    // no record of the function takes `count` arguments
+    ArgumentType,     // argument `argument` has type `given` where `expected` is allowed
+    LiteralContent,   // a literal text that cannot become the `expected` type (a date, a time, ...)
+    BranchesDiffer,   // IF or SELECT: value `argument` is `given`, the first value `expected`
+    OperandsDiffer,   // an operator or function that joins like types: `given` against `expected`
+    ComparisonTypes,  // a comparison of `expected` with `given`
+    NoRoom,           // the compiler's node pool had no room for the call
+};
+
+struct CompileWhy {
+    WhyCode code;
+    std::uint8_t record;    // 1-based function record of the call concerned, 0 for none
+    std::uint8_t argument;  // 0-based argument index
+    std::uint8_t expected;  // type masks
+    std::uint8_t given;
+    std::uint8_t count : 7;        // arguments written
+    std::uint8_t is_operator : 1;  // the call is written as an operator (+, =, ...)
+};
+
 struct OperandEntry {
     const std::uint8_t* value;  // tagged value: a literal in the code copy or a value in the value area
     std::uint16_t bytes;        // bytes the value takes in the value area; 0 for literals
@@ -55,6 +78,8 @@ struct Context {
     char token_text[kTextAreaSize];
     alignas(8) std::uint8_t pool[kNodePoolSize];  // node pool at compile time, value area at run time
     std::uint16_t pool_used;
+    // In what was padding before the callback: the layout stays as it was.
+    CompileWhy why;
     FCLFIELDPROC callback;
     void* callback_data;
     const std::uint8_t* current_item;

@@ -42,12 +42,13 @@ void release(Context& ctx) { ctx.in_use = 0; }
 bool busy(const Context& ctx, std::uintptr_t frame) { return ctx.in_use && ctx.claim_frame > frame; }
 
 uint16_t compile_in(Context& ctx, FCLFIELDPROC callback, void* data, const char* text, unsigned char* code,
-                    uint16_t* length) {
+                    uint16_t* length, const fcl::ParseNode** root = nullptr) {
     if (!claim(ctx, FCL_ENTRY_FRAME())) {
         write_empty_formula(code, length);
         return fcl::kContextBusy;
     }
     const uint16_t status = fcl::compile_formula(ctx, callback, data, text, code, length);
+    if (root) *root = status == fcl::kOk && ctx.subtree_depth == 1 ? ctx.subtree_stack[1] : nullptr;
     fcl::forget_programs(ctx);  // the compile used the program banks as parser stacks
     release(ctx);
     return status;
@@ -65,6 +66,12 @@ uint16_t execute_in(Context& ctx, FCLFIELDPROC callback, void* data, const unsig
 }
 
 }  // namespace
+
+fcl::Status fcl::compile_on(Context& ctx, FCLFIELDPROC callback, void* data, const char* text, std::uint8_t* code,
+                            std::uint16_t* length, const ParseNode** root) {
+    ensure_loaded();
+    return static_cast<Status>(compile_in(ctx, callback, data, text, code, length, root));
+}
 
 extern "C" {
 
