@@ -7,6 +7,8 @@
  *                  may store as bytes and load again.
  *   fcl::Value     one tagged value: string, number, logical, time or date.
  *   fcl::Decimal   a number of the current numeric backend, with arithmetic and comparisons.
+ *   fcl::Records   the record a run belongs to and where its group ends, for the running
+ *                  aggregates (SUM, COUNT, ...); it picks the pass keys.
  *   fcl::Result<T> a T or an fcl::Error {status, message, offset, token}. Failures are
  *                  returned as values, never thrown (only memory exhaustion in the standard
  *                  containers can throw, as std::bad_alloc).
@@ -32,22 +34,41 @@
  * time or date text ends at its first NUL byte; one longer than FCL_RAW_BUFFER - 1 bytes fails
  * with 1005 rather than being cut), numbers as doubles (FCL_RAW_DOUBLE) or, when made with
  * Value::from_number_text, as number text (exact in text-number mode), logicals as "1" or "0".
- * Aggregates (SUM([A]) and their kin) send requests of their own through the same callback;
- * the lookup is never asked those. This layer answers them with no values and keeps no totals:
- * SUM, AVG, MIN and MAX act as their P forms over no values and give 0, COUNT gives the count
- * its process-wide slot holds (0 unless a C host counts into it). Hosts that total through
- * aggregates use the C interface and its aggregate protocol.
  * A lookup may compile or execute in other Contexts, not in the one that is calling it
  * (FCL_E_BUSY, 1010).
+ *
+ * Aggregates. SUM, AVG, MIN, MAX and COUNT keep running totals across runs, in slots the library
+ * holds for the whole process; they need to know which record a run belongs to and which record
+ * ends a group. Give execute an fcl::Records for that, and start each record with next():
+ *
+ *     int32_t fixed = 0;
+ *     FCLINIT(0, &fixed);                         // once: work areas of ten slots, all zero
+ *     fcl::Records records;
+ *     for (std::size_t i = 0; i < rows.size(); ++i) {
+ *         records.next(i + 1 == rows.size() || rows[i + 1].group != rows[i].group);
+ *         auto total = ctx.execute(sum, fields_of(rows[i]), records);   // SUM([Amount]) so far
+ *     }
+ *
+ * The values folded in come from the same lookup (the aggregate's field, by name). A record
+ * whose next() was told it ends its group gives the totals including itself; the totals then
+ * start again from zero. Run a record's formulas in the same order every record: the n-th
+ * running aggregate of a record uses the same slot each time. The P forms (PSUM, ...) total
+ * the one value the lookup gives for their field in that run; they need no Records. A running
+ * aggregate run without Records fails with FCL_E_CALLBACK (1005) and says so, as does one
+ * whose value the lookup cannot give; more running aggregates in a record than the work areas
+ * have slots (none before FCLINIT) fail with the record's pass key as the status.
  *
  * Threads. A Context, like the handle it owns, is used by one thread at a time; separate
  * Contexts may run on separate threads at once (one Context per thread is the simple rule;
  * this_thread_context() gives each thread its own). Formula, Value and Decimal are plain values.
+ * The aggregates' totals are process-wide: use one Records at a time, its runs one after the
+ * other (on any Context).
  * The process-wide settings stay process-wide: FCLSETMODE, NumSetup and FCLINIT are called
  * before threads start and before formulas are compiled (a Formula holds numbers in the encoding
- * of its compile; a Decimal's bytes belong to the backend that made them). This layer adds no
- * process-wide state of its own; each thread has one pointer-sized slot that marks the lookup of
- * the compile or run in progress on that thread.
+ * of its compile; a Decimal's bytes belong to the backend that made them). This layer adds one
+ * process-wide counter, which makes each record's pass key differ from the one before it, and
+ * on each thread one pointer-sized slot that marks the lookup of the compile or run in progress
+ * on that thread.
  *
  * Ownership. A Context owns its handle and releases it when destroyed; handle() lends it to C
  * calls (the diagnostics helpers, FCLEXECUTE2) for as long as the Context lives. Everything else
@@ -56,8 +77,13 @@
 #ifndef FCLIB_HPP
 #define FCLIB_HPP
 
+#if !(defined(_MSVC_LANG) && _MSVC_LANG >= 201703L) && __cplusplus < 201703L
+#error "fclib.hpp needs C++17 or later (std::optional, std::string_view, std::variant): compile with -std=c++17 (MSVC: /std:c++17); C and older C++ use fclib.h"
+#else
+
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cassert>
 #include <charconv>
 #include <cstddef>
@@ -123,6 +149,8 @@ inline const char* status_message(std::uint16_t status) noexcept {
  * compilation stopped (FCL_MAX_TEXT for a text that is too long); -1 when there is none.
  * token: for a failed compile the failing token as written (empty at the end of the text);
  * for a run that failed in the field lookup, the name of the field.
+ * A run whose running aggregates found no free slot has the record's pass key as its status
+ * and a message that says so.
  */
 struct Error {
     std::uint16_t status = FCL_E_CODE;
@@ -314,13 +342,46 @@ private:
 };
 
 namespace detail {
+// A pass key for the next record: 2..1000 in turn, never the key of the record before, and
+// clear of FCL_OK and the status codes, so that a key returned as a status is recognisable.
+inline std::uint16_t next_pass_key() noexcept {
+    static std::atomic<std::uint32_t> records{0};
+    return static_cast<std::uint16_t>(2 + records.fetch_add(1, std::memory_order_relaxed) % 999);
+}
+}  // namespace detail
+
+/*
+ * The record that runs belong to, for the running aggregates (see Aggregates above). next()
+ * starts a record with a new pass key; ends_group says that the record is the last of its
+ * group, so its runs report the totals and clear them. A default Records has started no
+ * record: running with it fails until next() is called.
+ */
+class Records {
+public:
+    void next(bool ends_group = false) noexcept {
+        pass_key_ = detail::next_pass_key();
+        ends_group_ = ends_group;
+    }
+    bool started() const noexcept { return pass_key_ != 0; }
+    /* The current record's pass key (0 before the first next()). */
+    std::uint16_t pass_key() const noexcept { return pass_key_; }
+    bool ends_group() const noexcept { return ends_group_; }
+
+private:
+    std::uint16_t pass_key_ = 0;
+    bool ends_group_ = false;
+};
+
+namespace detail {
 
 // The lookup of one compile or run, type-erased. The C callback's data points to it.
 struct FieldLookup {
     void* callable;
     std::optional<Value> (*call)(void* callable, std::string_view name);
-    std::string failed_field;  // the field whose lookup failed
-    std::string detail;        // why, when known
+    const Records* records;     // the record of a run; null for a compile or a run without one
+    std::string failed_field;   // the field whose lookup failed
+    std::string detail;         // why, when known
+    bool aggregate_failed = false;  // an aggregate's request could not be answered
 };
 
 // The lookup of the compile or run in progress on this thread. Aggregate requests arrive at
@@ -377,40 +438,78 @@ inline bool write_raw(const Value& value, unsigned char* raw, std::uint16_t* typ
     return false;
 }
 
-// An aggregate's request, whose data is the request (at least 4 bytes: a 32-bit 3 for the
-// query of SUM, AVG, MIN and MAX, a 32-bit 2 for a value request of a plain aggregate, the
-// aggregate's name for a P aggregate). The query is answered "this run's values only", which
-// turns the aggregate into its P form, stateless; value requests end at once, with no value.
-inline std::int32_t answer_aggregate(const void* data, std::uint16_t* type) noexcept {
+// The lookup's answer for name; nothing, with the failure noted, when it has none or throws.
+inline std::optional<Value> look_up(FieldLookup& lookup, const char* name) noexcept {
+    try {
+        std::optional<Value> value = lookup.call(lookup.callable, name ? name : "");
+        if (!value) note_failure(lookup, name, "unknown field");
+        return value;
+    } catch (const std::exception& thrown) {
+        note_failure(lookup, name, thrown.what());
+    } catch (...) {
+        note_failure(lookup, name, "the field lookup threw");
+    }
+    return std::nullopt;
+}
+
+// Writes the lookup's value of name into raw; false, with the failure noted, when there is none
+// or it does not fit.
+inline bool supply(FieldLookup& lookup, const char* name, void* raw, std::uint16_t* type) noexcept {
+    const std::optional<Value> value = look_up(lookup, name);
+    if (!value) return false;
+    if (write_raw(*value, static_cast<unsigned char*>(raw), type)) return true;
+    note_failure(lookup, name, "field value longer than the library's raw buffer");
+    return false;
+}
+
+// Request codes in the 32 bits at an aggregate request's data: the query of SUM, AVG, MIN and
+// MAX, and a value request of a running aggregate. A P form's request holds its name ("SUM").
+constexpr std::int32_t kAggregateQuery = 3;
+constexpr std::int32_t kAggregateValue = 2;
+
+// An aggregate's request (fclib.h, "Aggregates"). The first value request of a call still holds
+// the reference kind in *type and gets the field's value; the next one gets the end mark. P
+// forms take 0 as the answer to each. Running aggregates are told "running totals" at the query
+// and take the record's pass key as the answer to each value request; the end mark clears the
+// totals when the record ends its group. Without a record the refusal is noted, the query gets
+// "no value" and COUNT's request (it sends no query) the key 1, which no record uses.
+inline std::int32_t answer_aggregate(FieldLookup& lookup, const void* data, const char* name, void* raw,
+                                     std::uint16_t* type) noexcept {
     std::int32_t request = 0;
-    if (data) std::memcpy(&request, data, sizeof request);
-    if (request == 3) return FCL_AGG_CONTINUE;
-    *type = request == 2 ? FCL_AGG_CONTINUE : FCL_AGG_RESET;  // plain: keep the slot; P: the end
-    return 0;
+    std::memcpy(&request, data, sizeof request);
+    const bool first = *type == FCL_T_FIELD || *type == FCL_T_NAME;
+    if (request != kAggregateQuery && request != kAggregateValue) {
+        if (first && supply(lookup, name, raw, type)) return 0;
+        lookup.aggregate_failed = lookup.aggregate_failed || first;
+        *type = FCL_AGG_RESET;
+        return 0;
+    }
+    const Records* records = lookup.records;
+    if (!records) {
+        note_failure(lookup, name,
+                     "SUM, AVG, MIN, MAX and COUNT total across records: run them with an fcl::Records");
+        lookup.aggregate_failed = true;
+        if (request == kAggregateQuery) return 0;
+        *type = FCL_AGG_CONTINUE;
+        return 1;
+    }
+    if (request == kAggregateQuery) return FCL_AGG_RESET;
+    if (first && supply(lookup, name, raw, type)) return records->pass_key();
+    lookup.aggregate_failed = lookup.aggregate_failed || first;
+    *type = records->ends_group() ? FCL_AGG_RESET : FCL_AGG_CONTINUE;
+    return records->pass_key();
 }
 
 // The C callback of every compile and run of a Context.
 inline std::int32_t field_proc(void* data, const char* name, void* raw, std::uint16_t* type) noexcept {
     FieldLookup* lookup = active_lookup();
-    if (!lookup || data != lookup) return answer_aggregate(data, type);
-    try {
-        const std::optional<Value> value = lookup->call(lookup->callable, name ? name : "");
-        if (!value) {
-            note_failure(*lookup, name, "unknown field");
-            return 1;
-        }
-        if (!raw) {
-            *type = static_cast<std::uint16_t>(value->type());
-            return 0;
-        }
-        if (write_raw(*value, static_cast<unsigned char*>(raw), type)) return 0;
-        note_failure(*lookup, name, "field value longer than the library's raw buffer");
-    } catch (const std::exception& thrown) {
-        note_failure(*lookup, name, thrown.what());
-    } catch (...) {
-        note_failure(*lookup, name, "the field lookup threw");
-    }
-    return 1;
+    if (!lookup || !data) return 1;
+    if (data != lookup) return answer_aggregate(*lookup, data, name, raw, type);
+    if (raw) return supply(*lookup, name, raw, type) ? 0 : 1;
+    const std::optional<Value> value = look_up(*lookup, name);
+    if (!value) return 1;
+    *type = static_cast<std::uint16_t>(value->type());
+    return 0;
 }
 
 // F may be const-qualified; the lookup is called as the caller passed it.
@@ -424,7 +523,7 @@ FieldLookup make_lookup(F& fields) {
                        [](void* callable, std::string_view name) -> std::optional<Value> {
                            return (*static_cast<F*>(callable))(name);
                        },
-                       {}, {}};
+                       nullptr, {}, {}};
 }
 
 // A lookup that knows no field: formulas that name one fail with 1005.
@@ -504,6 +603,23 @@ public:
         return execute(formula, none);
     }
 
+    /*
+     * Runs formula as one run of the current record of records, whose running aggregates
+     * total across the records (see Aggregates above); fields also gives the values they fold
+     * in. Fails with FCL_E_CALLBACK before running when records has started no record.
+     */
+    template <class Fields>
+    Result<Value> execute(const Formula& formula, Fields&& fields, const Records& records) {
+        if (!records.started())
+            return detail::make_error(FCL_E_CALLBACK, "no record started: call Records::next() first");
+        if constexpr (std::is_function_v<std::remove_reference_t<Fields>>) {
+            auto* pointer = &fields;
+            return execute_with(formula, pointer, &records);
+        } else {
+            return execute_with(formula, fields, &records);
+        }
+    }
+
 private:
     template <class F>
     Result<Formula> compile_with(std::string_view text, F& fields) {
@@ -535,9 +651,10 @@ private:
     }
 
     template <class F>
-    Result<Value> execute_with(const Formula& formula, F& fields) {
+    Result<Value> execute_with(const Formula& formula, F& fields, const Records* records = nullptr) {
         if (!handle_) return detail::make_error(FCL_E_CODE, "empty context");
         detail::FieldLookup lookup = detail::make_lookup(fields);
+        lookup.records = records;
         unsigned char result[FCL_MAX_VALUE];
         result[0] = 0;
         std::uint16_t status;
@@ -545,8 +662,13 @@ private:
             const detail::ActiveLookup active(&lookup);
             status = FCLEXECUTE2(detail::field_proc, &lookup, formula.data(), result, handle_);
         }
-        if (status == FCL_E_CALLBACK)
-            return detail::make_error(status, lookup.detail, -1, std::move(lookup.failed_field));
+        if (status == FCL_E_CALLBACK || lookup.aggregate_failed)
+            return detail::make_error(FCL_E_CALLBACK, lookup.detail, -1, std::move(lookup.failed_field));
+        if (records && status == records->pass_key())
+            return Error{status,
+                         "no free aggregate slot: more running aggregates in a record than the work areas "
+                         "hold (FCLINIT sizes them; before it there are none)",
+                         -1, {}};
         if (status != FCL_OK) return detail::make_error(status);
         std::optional<Value> value = Value::from_tagged(result, sizeof result);
         if (!value) return detail::make_error(FCL_E_CODE, "the result is no tagged value");
@@ -628,4 +750,5 @@ private:
 }  // namespace cpp1
 }  // namespace fcl
 
+#endif /* C++17 */
 #endif /* FCLIB_HPP */

@@ -1,6 +1,6 @@
 // The C++ layer of fclib.hpp: compile and run with a lambda for the fields, errors as values
-// with compile diagnostics, lookups that fail or throw, Context ownership, Decimal arithmetic
-// and a run in text-number mode.
+// with compile diagnostics, lookups that fail or throw, running aggregates over records,
+// Context ownership, Decimal arithmetic and a run in text-number mode.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -119,16 +119,64 @@ TEST(CppLayer, LookupThatFailsOrThrowsIsAStatusNotACrash) {
     EXPECT_EQ(ctx.compile("[Other]", throws).error().status, FCL_E_CALLBACK);
     const auto too_long = [](std::string_view) { return Value::from_string(std::string(FCL_RAW_BUFFER, 'x')); };
     EXPECT_EQ(ctx.execute(*ctx.compile("[Long]", too_long), too_long).error().status, FCL_E_CALLBACK);
-    // The context is still usable; aggregates' own requests never reach the lookup and get no values.
+    // The context is still usable. A P aggregate asks the lookup for its field's value once more;
+    // a running one without Records is refused.
     std::vector<std::string> asked;
     const auto recording = [&](std::string_view name) {
         asked.emplace_back(name);
         return report_fields(name);
     };
-    const auto total = ctx.execute(*ctx.compile("SUM([Price]) + PSUM([Qty]) + 1", recording), recording);
+    const auto total = ctx.execute(*ctx.compile("PSUM([Qty]) + 1", recording), recording);
     ASSERT_TRUE(total) << total.error().message;
-    EXPECT_EQ(*total, Value::from_number(1));
-    EXPECT_EQ(asked, (std::vector<std::string>{"Price", "Qty", "Price", "Qty"}));
+    EXPECT_EQ(total->number(), 5.0);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Qty", "Qty", "Qty"}));
+    const auto running = ctx.execute(*ctx.compile("SUM([Price])", recording), recording);
+    ASSERT_FALSE(running);
+    EXPECT_EQ(running.error().status, FCL_E_CALLBACK);
+    EXPECT_NE(running.error().message.find("fcl::Records"), std::string::npos);
+}
+
+TEST(CppLayer, RunningAggregatesTotalOverRecordsAndRestartPerGroup) {
+    FCLINIT(0, nullptr);  // fixed work areas, all zero
+    const struct {
+        char group;
+        double amount;
+        double sum, max;  // the totals of the group so far
+    } records[] = {
+        {'A', 100, 100, 100}, {'A', 250.5, 350.5, 250.5},
+        {'B', 40, 40, 40},    {'B', 60, 100, 60},         {'B', 5, 105, 60},
+    };
+    double amount = 0;
+    const auto fields = [&amount](std::string_view name) -> std::optional<Value> {
+        if (name == "Amount") return Value::from_number(amount);
+        return std::nullopt;
+    };
+    fcl::Context ctx;
+    const auto sum = ctx.compile("SUM([Amount])", fields);
+    const auto max = ctx.compile("MAX([Amount])", fields);
+    ASSERT_TRUE(sum && max);
+    fcl::Records pass;
+    EXPECT_EQ(ctx.execute(*sum, fields, pass).error().status, FCL_E_CALLBACK);  // no record yet
+    const std::size_t count = sizeof records / sizeof records[0];
+    for (std::size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(i);
+        amount = records[i].amount;
+        pass.next(i + 1 == count || records[i + 1].group != records[i].group);
+        const auto total = ctx.execute(*sum, fields, pass);
+        const auto largest = ctx.execute(*max, fields, pass);
+        ASSERT_TRUE(total && largest) << (total ? largest.error().message : total.error().message);
+        EXPECT_EQ(total->number(), records[i].sum);
+        EXPECT_EQ(largest->number(), records[i].max);
+    }
+    // Eleven running SUMs in one record: the fixed areas' ten slots are not enough.
+    std::string eleven = "SUM([Amount])";
+    for (int i = 0; i < 10; ++i) eleven += " + SUM([Amount])";
+    pass.next(true);
+    const auto over = ctx.execute(*ctx.compile(eleven, fields), fields, pass);
+    ASSERT_FALSE(over);
+    EXPECT_EQ(over.error().status, pass.pass_key());
+    pass.next(true);
+    EXPECT_EQ(ctx.execute(*sum, fields, pass)->number(), amount);  // the ten slots were cleared
 }
 
 TEST(CppLayer, ContextMovesOwnershipAndMovedFromIsEmpty) {
