@@ -27,7 +27,8 @@
  * configuration directory fixed when the library was built (e.g. /usr/local/etc/fclib, the
  * only one for the static library). The file's name compares without case.
  *
- * Plain C: usable from C and C++.
+ * Plain C99 (it compiles as C99, C11 and later, with -pedantic-errors too), usable from C and
+ * C++; fclib.hpp is a C++17 layer over it.
  */
 #ifndef FCLIB_H
 #define FCLIB_H
@@ -100,7 +101,8 @@ extern "C" {
 #define FCL_RAW_I32    0xC0
 #define FCL_RAW_DOUBLE 0x80
 
-/* Aggregate end marks that a host may return as the value type word. */
+/* Aggregate answers (see Aggregates below): end marks in the value type word, and the query's
+ * answers as the callback's return value. */
 #define FCL_AGG_CONTINUE 0xFFFE
 #define FCL_AGG_RESET    0xFFFF
 
@@ -180,7 +182,7 @@ static inline size_t fcl_value_size(const unsigned char *value, size_t limit, in
  *   number's missing bytes are zeros. Past those 32 bytes an unterminated text reads on into
  *   what earlier requests left, up to the buffer's last byte, where it is cut.
  * - Aggregates (SUM([A]) ...) call it with requests of their own, where data is not the host's
- *   pointer: see the language reference. The end marks FCL_AGG_* are answered in *type.
+ *   pointer: see Aggregates below.
  * name is the name as written, without brackets, valid only during the call. The callback
  * runs on the calling thread inside the entry point; the library holds no lock meanwhile.
  * In a callback a host may:
@@ -195,6 +197,65 @@ static inline size_t fcl_value_size(const unsigned char *value, size_t limit, in
  * - keep raw or name past its return.
  */
 typedef int32_t (*FCLFIELDPROC)(void *data, const char *name, void *raw, uint16_t *type);
+
+/*
+ * Aggregates: how COUNT, SUM, AVG, MIN, MAX and their P forms (PCOUNT, PSUM, ...) ask the host.
+ *
+ * None of them reads its argument's value. Each call asks the host for the values to fold in,
+ * through the run's field callback, in requests of its own: there data points to the library's
+ * request (at least 4 bytes), never to the host's data, which is how the callback tells them
+ * from field requests; it finds its own state elsewhere (examples/group_totals.c keeps it in a
+ * variable set before the run). name is the argument's name, raw the raw buffer, *type the
+ * value type word. The argument must be a field or name reference ([Amount], Amount); on
+ * anything else the call asks for no values and gives no value.
+ *
+ * The running forms fold into slots of process-wide work areas: SUM, AVG, MIN and MAX have as
+ * many slots as FCLINIT gave them (none before the first FCLINIT; 10 in the fixed areas),
+ * COUNT has 64. One call of SUM, AVG, MIN or MAX:
+ *
+ * 1. The query: the int32_t at data is 3, name is "". The answer is the callback's return
+ *    value; *type is not read:
+ *      FCL_AGG_RESET     running totals: value requests as in 2 follow (the usual answer);
+ *      FCL_AGG_CONTINUE  this run's values only: the call goes on as the P form (3);
+ *      anything else     the call gives no value: SUM([A]) then runs to FCL_OK with an empty
+ *                        string. Setting *type to an end mark and returning 0 is this case.
+ * 2. Value requests: the int32_t at data is 2. On the first request of the call *type still
+ *    holds the reference kind (FCL_T_FIELD or FCL_T_NAME); later it holds what the host last
+ *    wrote there. To each request the host does one of two things, and returns the record's
+ *    pass key either way:
+ *      supply one value: write it into raw and describe it in *type, as for a field (a value
+ *      that is not a number is skipped; COUNT counts any value);
+ *      end the call: put an end mark in *type. FCL_AGG_CONTINUE keeps the slot's total,
+ *      FCL_AGG_RESET clears the slot after reporting it. The call's result is the slot's total
+ *      (AVG: the average; MIN and MAX of no values: 0) with this call's values in it.
+ *    Returning FCL_AGG_RESET instead of a key asks for the same request again (a call that
+ *    never ends fails with 1005 after a million requests). COUNT sends no query: its calls
+ *    start with these requests.
+ * 3. P forms, and plain forms answered FCL_AGG_CONTINUE: data holds the aggregate's name
+ *    without the P, NUL-terminated ("SUM", "COUNT"); *type on the first request as in 2.
+ *    Return 0 with one value in raw and *type, or 0 with either end mark in *type to end the
+ *    values; any other return skips that request. The call's result is the total of this
+ *    call's values; no slot is touched.
+ *
+ * Pass keys and slots. Each running kind numbers its calls: a pass key that differs from the
+ * one the kind's previous call received starts again at slot 0, and every call that ends moves
+ * on to the next slot. So a host gives every record a new pass key and runs the record's formulas
+ * in the same order every time: the n-th SUM of a record then folds into the same slot in
+ * every record. Keep keys clear of FCL_AGG_RESET, and best of FCL_OK and the status codes
+ * (e.g. 2, 3, ... 1000 in turn): a call with no slot left gives 0 and FCLEXECUTE returns the
+ * pass key as its status. A run that fails before its aggregate calls leaves their slots out
+ * of that record, and the record's later calls of the same kind take their neighbours' slots
+ * (docs/language.md, "Aggregates", describes the stand-in calls fcl makes for them).
+ *
+ * Groups. For running totals per group, answer the query with FCL_AGG_RESET, a call's first
+ * value request with the record's value and the second with FCL_AGG_CONTINUE, or with
+ * FCL_AGG_RESET on the group's last record (so the host looks one record ahead): that record
+ * reports the group's totals, itself included, and the next record's calls start from zero.
+ *
+ * FCLINIT (modes other than 2 and 3) clears the SUM, AVG, MIN and MAX slots; COUNT's are
+ * cleared only by FCL_AGG_RESET. The slots and the slot numbering are shared by every context
+ * of the process (their updates are serialised): run one report's aggregates at a time.
+ */
 
 /* A context made by FCLCREATEHANDLE: FCL_CONTEXT_SIZE bytes of compile and run state. */
 typedef void *FCLHANDLE;
@@ -254,7 +315,8 @@ FCL_API uint16_t FCLCOMPILE2(FCLFIELDPROC callback, void *data, const char *text
  * or null code: 1007).
  * Returns FCL_OK, 1002 bad function index, 1003 an argument the function cannot use, 1004
  * string over FCL_MAX_STRING bytes, 1005 callback, 1006 stack full, 1007 malformed block,
- * 1009 division by zero, FCL_E_BUSY, or an aggregate's pass key (see the language reference).
+ * 1009 division by zero, FCL_E_BUSY, or a running aggregate's pass key when it found no free
+ * slot (see Aggregates above).
  */
 FCL_API uint16_t FCLEXECUTE(FCLFIELDPROC callback, void *data, const unsigned char *code,
                             unsigned char *result);

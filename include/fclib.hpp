@@ -56,7 +56,10 @@
  * the one value the lookup gives for their field in that run; they need no Records. A running
  * aggregate run without Records fails with FCL_E_CALLBACK (1005) and says so, as does one
  * whose value the lookup cannot give; more running aggregates in a record than the work areas
- * have slots (none before FCLINIT) fail with the record's pass key as the status.
+ * have slots (none before FCLINIT) fail with the record's pass key as the status. A run that
+ * fails before its running aggregates leaves their slots out of that record, so the record's
+ * later aggregates of the same kind fold into their neighbours' slots, whose totals stay
+ * wrong until their group ends.
  *
  * Threads. A Context, like the handle it owns, is used by one thread at a time; separate
  * Contexts may run on separate threads at once (one Context per thread is the simple rule;
