@@ -1,5 +1,6 @@
 # cmake --install: the libraries, the headers, fcl, a CMake package (find_package(fclib) gives
-# fclib::fclib and fclib::fclib_static), a pkg-config file, the sample profile and the documents.
+# fclib::fclib and fclib::fclib_static), the pkg-config files fclib and fclib-static, the sample
+# profile and the documents (README, changelog, licence, language reference).
 include(CMakePackageConfigHelpers)
 
 set_target_properties(fclib PROPERTIES EXPORT_NAME fclib)
@@ -44,4 +45,4 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/fclib.pc ${CMAKE_CURRENT_BINARY_DIR}/f
 
 # The sample profile goes where the library looks by default (for the configured prefix).
 install(FILES profile/ORBISRPT.INI DESTINATION ${CMAKE_INSTALL_SYSCONFDIR}/fclib)
-install(FILES README.md docs/language.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md CHANGELOG.md LICENSE docs/language.md DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -18,6 +18,7 @@ unset FCLIB_PROFILE_DIR
 reiwa=$(printf 'era \x97\xdf\x98\x61060401')
 test -x "$prefix/bin/fcl"
 test -f "$prefix/etc/fclib/ORBISRPT.INI"
+for document in README.md CHANGELOG.md LICENSE language.md; do test -f "$prefix/share/doc/fclib/$document"; done
 "$prefix/bin/fcl" --version
 
 cmake -S "$here" -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
