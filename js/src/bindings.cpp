@@ -1,0 +1,131 @@
+// The WebAssembly module's own entry points, beside the 34 of fclib.h: the field callback that
+// hands every request to JavaScript, the profile text, code page 932 text through the platform's
+// table, and the analysis API (tokens, diagnostics, lint, the function catalogue) in flat form.
+#include <emscripten.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "analysis/analysis.h"
+#include "fclib.h"
+#include "interface/settings.h"
+#include "platform/wasm/cp932_text.h"
+#include "platform/wasm/profile_text.h"
+
+namespace {
+
+EM_JS(std::int32_t, js_field, (void* data, const char* name, void* raw, std::uint16_t* type), {
+    return Module["fclField"](data, name, raw, type);
+});
+
+std::int32_t field_callback(void* data, const char* name, void* raw, std::uint16_t* type) {
+    return js_field(data, name, raw, type);
+}
+
+fcl::analysis::Analysis g_analysis;
+fcl::analysis::LintResult g_lint;
+
+}  // namespace
+
+extern "C" {
+
+// The callback to pass to FCLCOMPILE and FCLEXECUTE: it calls Module.fclField.
+EMSCRIPTEN_KEEPALIVE FCLFIELDPROC fclw_callback() { return field_callback; }
+
+// Replaces the profile (null bytes: none) and reads the load-time settings again.
+EMSCRIPTEN_KEEPALIVE int fclw_set_profile(const unsigned char* bytes, std::size_t size) {
+    const bool kept = fcl::platform::set_profile_text(bytes, size);
+    fcl::on_process_attach();
+    return kept;
+}
+
+// UTF-16 to code page 932: the bytes written (at most out_size), or -1 - i when units[i] is a
+// character that code page 932 cannot hold (its code would read back as another character).
+EMSCRIPTEN_KEEPALIVE int fclw_encode(const std::uint16_t* units, std::size_t count, unsigned char* out,
+                                     std::size_t out_size) {
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        unsigned char bytes[2];
+        const std::size_t length = fcl::platform::cp932_encode(units[i], bytes);
+        std::size_t used = 0;
+        if (length == 0 || fcl::platform::cp932_decode(bytes[0], length == 2 ? bytes[1] : 0, used) != units[i])
+            return -1 - static_cast<int>(i);
+        if (written + length > out_size) break;
+        std::memcpy(out + written, bytes, length);
+        written += length;
+    }
+    return static_cast<int>(written);
+}
+
+// Code page 932 to UTF-16 (out holds count units): bytes that are no character give U+FFFD.
+EMSCRIPTEN_KEEPALIVE std::size_t fclw_decode(const unsigned char* bytes, std::size_t count, std::uint16_t* out) {
+    std::size_t units = 0;
+    for (std::size_t at = 0; at < count;) {
+        std::size_t used = 1;
+        const std::uint16_t unit = fcl::platform::cp932_decode(bytes[at], at + 1 < count ? bytes[at + 1] : 0, used);
+        out[units++] = unit || bytes[at] == 0 ? unit : 0xFFFD;
+        at += used;
+    }
+    return units;
+}
+
+// The tokens of text as (kind, begin, end) triples; returns their count.
+EMSCRIPTEN_KEEPALIVE std::size_t fclw_tokens(const char* text, std::uint16_t* out, std::size_t most) {
+    static fcl::analysis::Token tokens[fcl::analysis::kMostTokens];
+    const std::size_t count = fcl::analysis::tokenize(text, tokens, most < fcl::analysis::kMostTokens ? most : fcl::analysis::kMostTokens);
+    for (std::size_t i = 0; i < count; ++i) {
+        out[3 * i] = static_cast<std::uint16_t>(tokens[i].kind);
+        out[3 * i + 1] = tokens[i].span.begin;
+        out[3 * i + 2] = tokens[i].span.end;
+    }
+    return count;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* fclw_token_kind(int kind) {
+    return fcl::analysis::token_kind_name(static_cast<fcl::analysis::TokenKind>(kind));
+}
+
+// Analyses text with the JavaScript callback (data is handed to it) and, for a formula that
+// compiles, lints it for the number mode. Returns the status; the fclw_diagnostic_* and
+// fclw_warning_* functions read the result.
+EMSCRIPTEN_KEEPALIVE int fclw_analyze(void* data, const char* text, int double_numbers) {
+    const int status = fcl::analysis::analyze(nullptr, field_callback, data, text, g_analysis);
+    g_lint.count = 0;
+    if (status == FCL_OK) fcl::analysis::lint(g_analysis, double_numbers != 0, g_lint);
+    return status;
+}
+
+EMSCRIPTEN_KEEPALIVE int fclw_diagnostic_begin() { return g_analysis.diagnostic.span.begin; }
+EMSCRIPTEN_KEEPALIVE int fclw_diagnostic_end() { return g_analysis.diagnostic.span.end; }
+EMSCRIPTEN_KEEPALIVE const char* fclw_diagnostic_message() { return g_analysis.diagnostic.message; }
+EMSCRIPTEN_KEEPALIVE const char* fclw_diagnostic_reason() { return g_analysis.diagnostic.reason; }
+EMSCRIPTEN_KEEPALIVE const char* fclw_status_message(int status) { return fcl::analysis::status_message(status); }
+
+EMSCRIPTEN_KEEPALIVE int fclw_warning_count() { return static_cast<int>(g_lint.count); }
+EMSCRIPTEN_KEEPALIVE const char* fclw_warning_code(int i) { return g_lint.warnings[i].code; }
+EMSCRIPTEN_KEEPALIVE const char* fclw_warning_message(int i) { return g_lint.warnings[i].message; }
+EMSCRIPTEN_KEEPALIVE int fclw_warning_begin(int i) { return g_lint.warnings[i].span.begin; }
+EMSCRIPTEN_KEEPALIVE int fclw_warning_end(int i) { return g_lint.warnings[i].span.end; }
+// The fix's replacement text, or null when the warning has none.
+EMSCRIPTEN_KEEPALIVE const char* fclw_warning_fix(int i) {
+    return g_lint.warnings[i].has_fix ? g_lint.warnings[i].fix.text : nullptr;
+}
+EMSCRIPTEN_KEEPALIVE int fclw_warning_fix_begin(int i) { return g_lint.warnings[i].fix.span.begin; }
+EMSCRIPTEN_KEEPALIVE int fclw_warning_fix_end(int i) { return g_lint.warnings[i].fix.span.end; }
+
+EMSCRIPTEN_KEEPALIVE int fclw_function_count() { return fcl::analysis::function_count(); }
+EMSCRIPTEN_KEEPALIVE const char* fclw_function_name(int record) { return fcl::analysis::function_info(record)->name; }
+EMSCRIPTEN_KEEPALIVE const char* fclw_function_summary(int record) {
+    return fcl::analysis::function_info(record)->summary;
+}
+EMSCRIPTEN_KEEPALIVE const char* fclw_function_anchor(int record) {
+    return fcl::analysis::function_info(record)->docs_anchor;
+}
+EMSCRIPTEN_KEEPALIVE int fclw_function_argc(int record) { return fcl::analysis::function_info(record)->argc; }
+EMSCRIPTEN_KEEPALIVE int fclw_function_result(int record) { return fcl::analysis::function_info(record)->result; }
+EMSCRIPTEN_KEEPALIVE int fclw_function_arg(int record, int i) { return fcl::analysis::function_info(record)->args[i]; }
+EMSCRIPTEN_KEEPALIVE int fclw_function_aggregate(int record) {
+    return static_cast<int>(fcl::analysis::function_info(record)->aggregate);
+}
+
+}  // extern "C"

@@ -1,0 +1,615 @@
+// fclib for JavaScript: the library's WebAssembly build with a thin layer over its C interface.
+import createFclibModule from "../dist/fclib_module.mjs";
+import wasmBase64 from "../dist/fclib_wasm.mjs";
+import sampleProfileBase64 from "../dist/sample_profile.mjs";
+
+export const Type = Object.freeze({ STRING: 1, NUMBER: 2, LOGICAL: 4, TIME: 8, DATE: 16, FIELD: 32, NAME: 64 });
+const TYPE_NAMES = { 1: "string", 2: "number", 4: "logical", 8: "time", 16: "date" };
+const TYPE_CODES = { string: 1, number: 2, logical: 4, time: 8, date: 16 };
+const RAW_DOUBLE = 0x8002;
+const MAX_CODE = 528;
+const AGGREGATE_KINDS = ["none", "running", "per-call"];
+
+function fromBase64(text) {
+  if (typeof atob === "function") return Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
+  return new Uint8Array(Buffer.from(text, "base64"));
+}
+
+// A failed compile (or run): the status, the library's words for it and, for a compile, why,
+// where (JavaScript string index and byte offset) and at which token.
+export class FclError extends Error {
+  constructor(status, message, details = {}) {
+    super(details.reason ? `${message}: ${details.reason}` : message);
+    this.name = "FclError";
+    this.status = status;
+    this.statusMessage = message;
+    this.reason = details.reason ?? "";
+    this.offset = details.offset ?? -1;
+    this.byteOffset = details.byteOffset ?? -1;
+    this.token = details.token ?? "";
+  }
+}
+
+// Text that code page 932 cannot hold: index is the JavaScript string index of the character.
+export class Cp932Error extends Error {
+  constructor(text, index) {
+    const character = String.fromCodePoint(text.codePointAt(index));
+    super(`code page 932 has no ${JSON.stringify(character)} (U+${character.codePointAt(0).toString(16).toUpperCase().padStart(4, "0")}) at index ${index}`);
+    this.name = "Cp932Error";
+    this.index = index;
+    this.character = character;
+  }
+}
+
+// A value handed to the library as it is: a type word (raw format in the high byte) and bytes.
+export class RawValue {
+  constructor(type, bytes) {
+    this.type = type;
+    this.bytes = bytes instanceof Uint8Array ? bytes : Uint8Array.from(bytes);
+  }
+}
+
+// "20240401" as a Date at local midnight; null for the blank date.
+export function dateFromText(text) {
+  if (!/^\d{8}$/.test(text) || text === "00000000") return null;
+  return new Date(+text.slice(0, 4), +text.slice(4, 6) - 1, +text.slice(6, 8));
+}
+
+// "123456" as a Date on the given day (default today) in local time.
+export function timeFromText(text, day = new Date()) {
+  if (!/^\d{6}$/.test(text)) return null;
+  return new Date(day.getFullYear(), day.getMonth(), day.getDate(), +text.slice(0, 2), +text.slice(2, 4), +text.slice(4, 6));
+}
+
+const pad = (n, width) => String(n).padStart(width, "0");
+export const dateToText = (d) => `${pad(d.getFullYear(), 4)}${pad(d.getMonth() + 1, 2)}${pad(d.getDate(), 2)}`;
+export const timeToText = (d) => `${pad(d.getHours(), 2)}${pad(d.getMinutes(), 2)}${pad(d.getSeconds(), 2)}`;
+
+function typeCode(type) {
+  if (typeof type === "number") return type;
+  return TYPE_CODES[type] ?? 0;
+}
+
+export async function createFclib(options = {}) {
+  // The handler of the call in progress: compile and run install theirs.
+  let handler = () => 1;
+  const module = await createFclibModule({
+    wasmBinary: fromBase64(wasmBase64),
+    fclClock: options.clock,
+    fclField: (data, name, raw, type) => handler(data, name, raw, type),
+  });
+  return new Fclib(module, options, (h) => (handler = h), () => handler);
+}
+
+class Fclib {
+  constructor(m, options, setHandler, getHandler) {
+    this.m = m;
+    this.raw = m;
+    this._setHandler = setHandler;
+    this._getHandler = getHandler;
+    this._callback = m._fclw_callback();
+    this._hostToken = m._malloc(8);
+    this._handle = m._FCLCREATEHANDLE();
+    this._scratch = m._malloc(4096);
+    this._result = m._malloc(MAX_CODE + 8);
+    this._view = new DataView(m.HEAPU8.buffer);
+    this.setProfile(options.profile === undefined ? fromBase64(sampleProfileBase64) : options.profile);
+    m._NumSetup(5);
+    this.setNumbers(options.numbers ?? "double");
+    if (options.initAggregates !== false) this.init(1);
+    this.Decimal = makeDecimal(this);
+  }
+
+  get numbers() {
+    return this.m._FCLMODE() ? "text" : "double";
+  }
+
+  // Process-wide for this instance: formulas carry the number mode of their compile.
+  setNumbers(numbers) {
+    if (numbers !== "double" && numbers !== "text") throw new TypeError(`numbers must be "double" or "text"`);
+    this.m._FCLSETMODE(numbers === "text" ? 1 : 0);
+  }
+
+  // FCLINIT: 1 sizes the aggregate areas from the profile and clears them, 2 frees them.
+  init(mode = 1) {
+    const at = this._scratch;
+    this.m.HEAP32[at >> 2] = mode;
+    return this.m._FCLINIT(0, 0, at);  // the 64-bit reserved argument as two 32-bit halves
+  }
+
+  // The profile's text: a string (read as UTF-8), bytes as a file holds them, or null for none.
+  setProfile(profile) {
+    const m = this.m;
+    if (profile === null) return void m._fclw_set_profile(0, 0);
+    const bytes = typeof profile === "string" ? new TextEncoder().encode("\uFEFF" + profile) : profile;
+    const at = m._malloc(bytes.length + 1);
+    m.HEAPU8.set(bytes, at);
+    m._fclw_set_profile(at, bytes.length);
+    m._free(at);
+  }
+
+  // ---- Text ----
+
+  // A JavaScript string as code page 932 bytes; Cp932Error for a character it cannot hold.
+  encode(text) {
+    if (/^[\x00-\x7f]*$/.test(text)) {
+      const bytes = new Uint8Array(text.length);
+      for (let i = 0; i < text.length; ++i) bytes[i] = text.charCodeAt(i);
+      return bytes;
+    }
+    const m = this.m;
+    const units = m._malloc(text.length * 2 + 2);
+    const out = m._malloc(text.length * 2 + 2);
+    for (let i = 0; i < text.length; ++i) m.HEAPU16[(units >> 1) + i] = text.charCodeAt(i);
+    const written = m._fclw_encode(units, text.length, out, text.length * 2);
+    const bytes = written >= 0 ? m.HEAPU8.slice(out, out + written) : null;
+    m._free(units);
+    m._free(out);
+    if (!bytes) throw new Cp932Error(text, -1 - written);
+    return bytes;
+  }
+
+  // Code page 932 bytes as a JavaScript string; bytes that are no character give U+FFFD.
+  decode(bytes) {
+    let ascii = true;
+    for (let i = 0; i < bytes.length && ascii; ++i) ascii = bytes[i] < 0x80;
+    if (ascii) return String.fromCharCode.apply(null, bytes);
+    const m = this.m;
+    const at = m._malloc(bytes.length * 3 + 2);
+    m.HEAPU8.set(bytes, at);
+    const units = at + bytes.length + (bytes.length & 1);
+    const count = m._fclw_decode(at, bytes.length, units);
+    const text = String.fromCharCode.apply(null, m.HEAPU16.subarray(units >> 1, (units >> 1) + count));
+    m._free(at);
+    return text;
+  }
+
+  _cstring(at) {
+    const heap = this.m.HEAPU8;
+    let end = at;
+    while (heap[end]) ++end;
+    return heap.subarray(at, end);
+  }
+
+  _text(at) {
+    return this.decode(this._cstring(at));
+  }
+
+  _bytes(text) {
+    return typeof text === "string" ? this.encode(text) : text;
+  }
+
+  // Copies bytes and a NUL into the heap; the caller frees the block.
+  _put(bytes) {
+    const at = this.m._malloc(bytes.length + 1);
+    this.m.HEAPU8.set(bytes, at);
+    this.m.HEAPU8[at + bytes.length] = 0;
+    return at;
+  }
+
+  // The callback's answer to compile-time type queries from fields (object, Map or function).
+  _typeHandler(fields, log) {
+    const resolve =
+      typeof fields === "function" ? fields : fields instanceof Map ? (n) => fields.get(n) : (n) => fields?.[n];
+    return (data, name, raw, type) => {
+      if (data !== this._hostToken) return 1;
+      const heap16 = this.m.HEAPU16;
+      const kind = heap16[type >> 1];
+      const text = this._text(name);
+      log?.(text, kind);
+      const code = typeCode(resolve(text, kind === Type.FIELD ? "field" : "name"));
+      if (!code) return 1;
+      heap16[type >> 1] = code;
+      return 0;
+    };
+  }
+
+  _withHandler(handler, call) {
+    const previous = this._getHandler();
+    this._setHandler(handler);
+    try {
+      return call();
+    } finally {
+      this._setHandler(previous);
+    }
+  }
+
+  // ---- Compile and analysis ----
+
+  compile(text, fields = {}, options = {}) {
+    const m = this.m;
+    const bytes = this._bytes(text);
+    const at = this._put(bytes);
+    const code = m._malloc(MAX_CODE);
+    const length = this._scratch;
+    const status = this._withHandler(this._typeHandler(fields, options.log), () =>
+      m._FCLCOMPILE2(this._callback, this._hostToken, at, code, length, this._handle),
+    );
+    if (status) {
+      const error = this._compileError(status, text, bytes, at, fields);
+      m._free(at);
+      m._free(code);
+      throw error;
+    }
+    m._free(at);
+    const size = m.HEAPU16[length >> 1];
+    return new Formula(this, m.HEAPU8.slice(code, code + size), code);
+  }
+
+  // The analysis of the failed text gives the reason and the token the compiler stopped at
+  // (fclib.h's context offsets hold for 64-bit builds only).
+  _compileError(status, text, bytes, at, fields) {
+    const m = this.m;
+    const reason = this._withHandler(this._typeHandler(fields), () => {
+      m._fclw_analyze(this._hostToken, at, 1);
+      return this._text(m._fclw_diagnostic_reason());
+    });
+    const byteOffset = m._fclw_diagnostic_begin();
+    const token = this.decode(bytes.subarray(byteOffset, m._fclw_diagnostic_end()));
+    const offset = this.decode(bytes.subarray(0, byteOffset)).length;
+    return new FclError(status, this._text(m._fclw_status_message(status)), { reason, offset, byteOffset, token });
+  }
+
+  // The tokens as the lexer reads them, with byte spans and JavaScript string spans.
+  tokens(text) {
+    const m = this.m;
+    const bytes = this._bytes(text);
+    const at = this._put(bytes);
+    const out = m._malloc(6 * (bytes.length + 2));
+    const count = m._fclw_tokens(at, out, bytes.length + 2);
+    const spans = this._indexer(bytes);
+    const tokens = [];
+    for (let i = 0; i < count; ++i) {
+      const [kind, begin, end] = m.HEAPU16.subarray((out >> 1) + 3 * i, (out >> 1) + 3 * i + 3);
+      tokens.push({
+        kind: this._text(m._fclw_token_kind(kind)),
+        text: this.decode(bytes.subarray(begin, end)),
+        begin: spans(begin), end: spans(end), byteBegin: begin, byteEnd: end,
+      });
+    }
+    m._free(at);
+    m._free(out);
+    return tokens;
+  }
+
+  // Byte offset in bytes -> JavaScript string index of the decoded text.
+  _indexer(bytes) {
+    return (offset) => this.decode(bytes.subarray(0, offset)).length;
+  }
+
+  // The analysis of a formula: { ok, status, message, reason, offset, warnings } where every
+  // warning is { code, message, begin, end, fix? } (fix: { begin, end, text }).
+  lint(text, fields = {}) {
+    const m = this.m;
+    const bytes = this._bytes(text);
+    const at = this._put(bytes);
+    const status = this._withHandler(this._typeHandler(fields), () =>
+      m._fclw_analyze(this._hostToken, at, this.numbers === "double" ? 1 : 0),
+    );
+    m._free(at);
+    const index = this._indexer(bytes);
+    const result = { ok: status === 0, status, message: this._text(m._fclw_status_message(status)), warnings: [] };
+    if (status) {
+      result.reason = this._text(m._fclw_diagnostic_reason());
+      result.offset = index(m._fclw_diagnostic_begin());
+      result.byteOffset = m._fclw_diagnostic_begin();
+    }
+    for (let i = 0; i < m._fclw_warning_count(); ++i) {
+      const warning = {
+        code: this._text(m._fclw_warning_code(i)),
+        message: this._text(m._fclw_warning_message(i)),
+        begin: index(m._fclw_warning_begin(i)), end: index(m._fclw_warning_end(i)),
+        byteBegin: m._fclw_warning_begin(i), byteEnd: m._fclw_warning_end(i),
+      };
+      const fix = m._fclw_warning_fix(i);
+      if (fix) {
+        warning.fix = {
+          begin: index(m._fclw_warning_fix_begin(i)), end: index(m._fclw_warning_fix_end(i)),
+          byteBegin: m._fclw_warning_fix_begin(i), byteEnd: m._fclw_warning_fix_end(i),
+          text: this._text(fix), bytes: this._cstring(fix).slice(),
+        };
+      }
+      result.warnings.push(warning);
+    }
+    return result;
+  }
+
+  // The function catalogue: one entry per function record, 1-based record numbers.
+  functions() {
+    const m = this.m;
+    const list = [];
+    for (let record = 1; record <= m._fclw_function_count(); ++record) {
+      const argc = m._fclw_function_argc(record);
+      const args = [];
+      for (let i = 0; i < Math.max(argc, 0); ++i) args.push(m._fclw_function_arg(record, i));
+      list.push({
+        name: this._text(m._fclw_function_name(record)), record, argc, args,
+        result: m._fclw_function_result(record), summary: this._text(m._fclw_function_summary(record)),
+        aggregate: AGGREGATE_KINDS[m._fclw_function_aggregate(record)], docs: this._text(m._fclw_function_anchor(record)),
+      });
+    }
+    return list;
+  }
+
+  // ---- Values ----
+
+  // Writes value into the raw buffer as a field answer; false when there is none.
+  _writeValue(raw, type, value, declared) {
+    const m = this.m;
+    if (typeof value === "number") {
+      if (declared === Type.STRING) return this._writeText(raw, type, String(value), Type.STRING);
+      this._view.setFloat64(raw, value, true);
+      m.HEAPU16[type >> 1] = RAW_DOUBLE;
+      return true;
+    }
+    if (value === null || value === undefined) return false;
+    if (typeof value === "string") return this._writeText(raw, type, value, declared === 0 ? Type.STRING : declared);
+    if (typeof value === "boolean") {
+      m.HEAPU8[raw] = value ? 1 : 0;
+      m.HEAPU16[type >> 1] = Type.LOGICAL;
+      return true;
+    }
+    if (typeof value === "bigint" || value instanceof this.Decimal) return this._writeText(raw, type, String(value), Type.NUMBER);
+    if (value instanceof Date) {
+      return declared === Type.TIME
+        ? this._writeText(raw, type, timeToText(value), Type.TIME)
+        : this._writeText(raw, type, dateToText(value), Type.DATE);
+    }
+    if (value instanceof RawValue) {
+      const size = Math.min(value.bytes.length + 1, 518);
+      m.HEAPU8.set(value.bytes.subarray(0, size), raw);
+      if (value.bytes.length < size) m.HEAPU8[raw + value.bytes.length] = 0;
+      m.HEAPU16[type >> 1] = value.type;
+      return true;
+    }
+    return false;
+  }
+
+  _writeText(raw, type, text, typeWord) {
+    const bytes = this.encode(text).subarray(0, 517);
+    this.m.HEAPU8.set(bytes, raw);
+    this.m.HEAPU8[raw + bytes.length] = 0;
+    this.m.HEAPU16[type >> 1] = typeWord;
+    return true;
+  }
+
+  // The tagged value at at as JavaScript: string, number (text mode: exact decimal string),
+  // boolean, date "yyyymmdd", time "hhmmss".
+  _readValue(at) {
+    const heap = this.m.HEAPU8;
+    switch (heap[at]) {
+      case Type.NUMBER:
+        if (!this.m._FCLMODE()) return this._view.getFloat64(at + 1, true);
+        return this.Decimal.plainText(this._cstring(at + 1));
+      case Type.LOGICAL:
+        return heap[at + 1] !== 0;
+      case Type.STRING: case Type.TIME: case Type.DATE:
+        return this._text(at + 1);
+      case 128:
+        return heap[at + 1];
+      default:
+        return undefined;
+    }
+  }
+}
+
+class Formula {
+  constructor(fcl, code, at) {
+    this.fcl = fcl;
+    this.code = code;
+    this.resultType = TYPE_NAMES[code[0]] ?? code[0];
+    this.resultMask = code[0];
+    this.flags = code[1];
+    this.numbers = fcl.numbers;
+    this._at = at;
+    this._names = new Map();
+    this._types = new Map();
+    formulas.register(this, { m: fcl.m, at }, this);
+  }
+
+  // Frees the heap copy of the code (done anyway when the formula is collected).
+  dispose() {
+    if (!this._at) return;
+    formulas.unregister(this);
+    this.fcl.m._free(this._at);
+    this._at = 0;
+  }
+
+  _name(name) {
+    let text = this._names.get(name);
+    if (text === undefined) {
+      text = this.fcl._text(name);
+      this._names.set(name, text);
+    }
+    return text;
+  }
+
+  // The handler answering the run's field and aggregate requests from record and host.
+  _runHandler(state) {
+    const fcl = this.fcl;
+    const m = fcl.m;
+    const token = fcl._hostToken;
+    return (data, name, raw, type) => {
+      try {
+        if (data !== token) return this._aggregate(state.host, data, name, raw, type);
+        const key = this._name(name);
+        const record = state.record;
+        const value = typeof record === "function" ? record(key) : record instanceof Map ? record.get(key) : record?.[key];
+        if (typeof value === "number") {
+          fcl._view.setFloat64(raw, value, true);
+          m.HEAPU16[type >> 1] = RAW_DOUBLE;
+          return 0;
+        }
+        return fcl._writeValue(raw, type, value, this._types.get(key) ?? 0) ? 0 : 1;
+      } catch (error) {
+        state.error ??= error;
+        return 1;
+      }
+    };
+  }
+
+  // An aggregate request handed to host.request({ form, name, type }) -> { status, type, value }.
+  _aggregate(host, data, name, raw, type) {
+    const fcl = this.fcl;
+    const m = fcl.m;
+    const word = m.HEAP32[data >> 2];
+    const form = word === 3 ? "query" : word === 2 ? "value" : fcl._text(data);
+    if (!host) return form === "query" ? 0xffff : form === "value" ? 1 : 0;
+    const answer = host.request({ form, name: this._name(name), type: m.HEAPU16[type >> 1], raw: raw !== 0 });
+    if (typeof answer === "number") return answer;
+    if (answer.value !== undefined) fcl._writeValue(raw, type, answer.value, 0);
+    else if (answer.type !== undefined) m.HEAPU16[type >> 1] = answer.type;
+    return answer.status ?? 0;
+  }
+
+  _execute(state) {
+    const fcl = this.fcl;
+    if (!this._at) throw new Error("the formula was disposed");
+    if (fcl.m._FCLMODE() !== (this.numbers === "text" ? 1 : 0)) {
+      throw new Error(`the formula was compiled for ${this.numbers} numbers`);
+    }
+    const status = fcl.m._FCLEXECUTE2(fcl._callback, fcl._hostToken, this._at, fcl._result, fcl._handle);
+    if (state.error) {
+      const error = state.error;
+      state.error = undefined;
+      throw error;
+    }
+    return status;
+  }
+
+  // The status and the tagged value's bytes of one run, without conversion.
+  runRaw(record, host) {
+    const fcl = this.fcl;
+    const state = { record, host };
+    const status = fcl._withHandler(this._runHandler(state), () => this._execute(state));
+    const at = fcl._result;
+    const heap = fcl.m.HEAPU8;
+    let size = 1;
+    if (heap[at] === Type.NUMBER && !fcl.m._FCLMODE()) size = 9;
+    else if (heap[at] === Type.LOGICAL || heap[at] === 128) size = 2;
+    else if (TYPE_NAMES[heap[at]]) size = fcl._cstring(at + 1).length + 2;
+    return { status, value: heap.slice(at, at + size) };
+  }
+
+  // The formula's value for one record; FclError when the run fails.
+  run(record, host) {
+    const fcl = this.fcl;
+    const state = { record, host };
+    const status = fcl._withHandler(this._runHandler(state), () => this._execute(state));
+    if (status) throw this._runError(status);
+    return fcl._readValue(fcl._result);
+  }
+
+  // The values for every record, in an array; a failed run gives an FclError in its place.
+  runMany(records, host) {
+    const fcl = this.fcl;
+    const state = { record: undefined, host };
+    return fcl._withHandler(this._runHandler(state), () => {
+      const out = new Array(records.length);
+      for (let i = 0; i < records.length; ++i) {
+        state.record = records[i];
+        const status = this._execute(state);
+        out[i] = status ? this._runError(status) : fcl._readValue(fcl._result);
+      }
+      return out;
+    });
+  }
+
+  _runError(status) {
+    return new FclError(status, this.fcl._text(this.fcl.m._fclw_status_message(status)));
+  }
+}
+
+const formulas = new FinalizationRegistry(({ m, at }) => m._free(at));
+
+// The exact 28-byte decimal of the Num functions, as a small immutable class.
+function makeDecimal(fcl) {
+  const m = fcl.m;
+  const a = m._malloc(32);
+  const b = m._malloc(32);
+  const text = m._malloc(720);
+  const load = (at, value) => {
+    if (value instanceof Decimal) return m.HEAPU8.set(value.bytes, at);
+    const s = fcl._put(fcl.encode(String(value)));
+    m._NumFromStr(at, s);
+    m._free(s);
+  };
+  const make = (at) => new Decimal(m.HEAPU8.slice(at, at + 28));
+  const backend = (call) => {
+    const previous = m._NumType();
+    if (previous !== 5) m._NumSetup(5);
+    try {
+      return call();
+    } finally {
+      if (previous !== 5) m._NumSetup(previous);
+    }
+  };
+  const binary = (op) =>
+    function (other) {
+      return backend(() => {
+        load(a, this);
+        load(b, other);
+        op(a, b);
+        return make(a);
+      });
+    };
+  class Decimal {
+    constructor(value) {
+      if (value instanceof Uint8Array && value.length === 28) {
+        this.bytes = value;
+      } else {
+        this.bytes = backend(() => (load(a, value), m.HEAPU8.slice(a, a + 28)));
+      }
+      Object.freeze(this);
+    }
+    static from(value) {
+      return value instanceof Decimal ? value : new Decimal(value);
+    }
+    // Plain decimal text of a library number text (used for text-mode results).
+    static plainText(bytes) {
+      const s = fcl._put(bytes);
+      m._NumFromStr(a, s);
+      m._free(s);
+      return fcl._text(m._NumToStr(a, text, -1, -1));
+    }
+    toString() {
+      return backend(() => (load(a, this), fcl._text(m._NumToStr(a, text, -1, -1))));
+    }
+    // The library's own form of the number (digits with an exponent).
+    toFullText() {
+      return backend(() => (load(a, this), fcl._text(m._NumToStr(a, text, 1, -1))));
+    }
+    toFixed(digits) {
+      return backend(() => (load(a, this), fcl._text(m._NumToStr(a, text, 0, digits))));
+    }
+    toNumber() {
+      return Number(this.toString());
+    }
+    toJSON() {
+      return this.toString();
+    }
+    compare(other) {
+      return backend(() => (load(a, this), load(b, other), m._NumComp(a, b)));
+    }
+    equals(other) {
+      return this.compare(other) === 0;
+    }
+    isZero() {
+      return backend(() => (load(a, this), m._NumIsZero(a) === 1));
+    }
+    neg() {
+      return backend(() => (load(a, this), m._NumNeg(a), make(a)));
+    }
+    trunc() {
+      return backend(() => (load(a, this), m._NumInt(a), make(a)));
+    }
+    frac() {
+      return backend(() => (load(a, this), m._NumFrac(a), make(a)));
+    }
+  }
+  Decimal.prototype.add = binary((x, y) => m._NumAdd(x, y));
+  Decimal.prototype.sub = binary((x, y) => m._NumSub(x, y));
+  Decimal.prototype.mul = binary((x, y) => m._NumMul(x, y));
+  Decimal.prototype.div = binary((x, y) => m._NumDiv(x, y));
+  return Decimal;
+}
