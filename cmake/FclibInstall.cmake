@@ -1,6 +1,6 @@
 # cmake --install: the libraries, the headers, fcl, a CMake package (find_package(fclib) gives
 # fclib::fclib and fclib::fclib_static), the pkg-config files fclib and fclib-static, the sample
-# profile and the documents (README, changelog, licence, language reference).
+# profile, and the README, changelog, licence and language reference.
 include(CMakePackageConfigHelpers)
 
 set_target_properties(fclib PROPERTIES EXPORT_NAME fclib)
