@@ -1,10 +1,11 @@
 // The command-line host, run as a process on the golden files of tests/fcl/golden. A golden
 // file holds the arguments, one per line ("@/" names a file of tests/fcl, a line "< FILE" gives
-// standard input), then "==> exit N", "==> stdout" and "==> stderr" with the expected text; a
-// missing section must be empty. "==> stdout cp932" expects the text in code page 932,
-// "==> stdout README.md" the output shown in README.md's first code block, "==> stdout
-// language.md" the function list block (```functions) of the language reference. A golden file
-// that passes --profile-dir is skipped where fcl has no such option (Windows).
+// standard input, a line "$ NAME=VALUE" sets a variable of fcl's environment), then "==> exit
+// N", "==> stdout" and "==> stderr" with the expected text; a missing section must be empty.
+// "==> stdout cp932" expects the text in code page 932, "==> stdout README.md" the output shown
+// in README.md's first code block, "==> stdout language.md" the function list block
+// (```functions) of the language reference. A golden file that passes --profile-dir is skipped
+// where fcl has no such option (Windows), one that sets the locale where the test cannot.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,7 +38,7 @@ class FclGolden : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(FclGolden, OutputMatches) {
     std::ifstream in(kData + "/golden/" + GetParam() + ".txt");
-    std::vector<std::string> args;
+    std::vector<std::string> args, environment;
     std::string input, section, out, err;
     int exit_status = 0;
     for (std::string line; std::getline(in, line);) {
@@ -57,6 +58,8 @@ TEST_P(FclGolden, OutputMatches) {
             err += line + "\n";
         } else if (section.empty() && line.rfind("< ", 0) == 0) {
             input = expand(line.substr(2));
+        } else if (section.empty() && line.rfind("$ ", 0) == 0) {
+            environment.push_back(line.substr(2));
         } else if (section.empty() && line.rfind("#", 0) != 0) {
             args.push_back(expand(line));
         }
@@ -64,10 +67,11 @@ TEST_P(FclGolden, OutputMatches) {
     if (section == "stdout cp932") {
         ASSERT_TRUE(utf8_to_cp932(std::string(out), out));
     }
-    ASSERT_FALSE(args.empty());
+    ASSERT_FALSE(section.empty());
     if (!kToolTakesProfileDir && std::find(args.begin(), args.end(), "--profile-dir") != args.end())
         GTEST_SKIP() << "fcl has no --profile-dir here: the library reads ORBISRPT.INI from the Windows directory";
-    const ToolRun run = run_fcl(args, input);
+    if (!kToolTakesLocale && !environment.empty()) GTEST_SKIP() << "fcl's locale is not the test's to choose here";
+    const ToolRun run = run_fcl(args, input, environment);
     EXPECT_EQ(run.out, out);
     EXPECT_EQ(run.err, err);
     EXPECT_EQ(run.exit_status, exit_status);
@@ -86,7 +90,7 @@ TEST(FclTool, LargeInputCrossesReadBuffers) {
         csv << "N,Text\n0,\"" << std::string(3 << 20, 'x') << "\"\n";
         for (int i = 1; i <= 100000; ++i) csv << i << ",\"q,\"\"" << i << "\"\n";
     }
-    const ToolRun run = run_fcl({"report", path, "--output", "csv", "--column", "N=[N]", "--column", "T=RIGHT([Text], 6)"},
+    const ToolRun run = run_fcl({"report", path, "--verbose", "--output", "csv", "--column", "N=[N]", "--column", "T=RIGHT([Text], 6)"},
                                 "");
     std::filesystem::remove(path);
     EXPECT_EQ(run.exit_status, 0) << run.err;
@@ -135,6 +139,123 @@ TEST(FclTool, ProfileTextCheckNamesTheFirstBadLine) {
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     }
     std::filesystem::remove_all(dir);
+}
+
+// gen-orders refuses, before writing anything, a count that is not a whole number from 1 to the
+// most it can count (2^64 - 1 divided among its four categories).
+TEST(FclTool, GenOrdersRefusesBadCounts) {
+    const struct {
+        const char* count;
+        const char* why;
+    } cases[] = {
+        {"-5", "a count has no sign"},
+        {"+5", "a count has no sign"},
+        {"0", "it must be 1 or more"},
+        {"12x", "a count is digits only"},
+        {"1e3", "a count is digits only"},
+        {"", "it is empty"},
+        {"4611686018427387904", "the most is 4611686018427387903"},
+        {"99999999999999999999", "the most is 4611686018427387903"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = run_fcl({"gen-orders", c.count}, "");
+        EXPECT_EQ(run.exit_status, 2) << c.count;
+        EXPECT_EQ(run.out, "") << c.count;
+        EXPECT_EQ(run.err, std::string("fcl gen-orders: \"") + c.count + "\" is not a count of records: " + c.why +
+                               "\nusage: fcl gen-orders N [OPTIONS]; see fcl gen-orders --help\n");
+    }
+}
+
+// The options a help text lists: the words that start its lines "  --".
+std::vector<std::string> listed_options(const std::string& help) {
+    std::vector<std::string> options;
+    for (std::size_t at = help.find("\n  --"); at != std::string::npos; at = help.find("\n  --", at + 1))
+        options.push_back(help.substr(at + 3, help.find_first_of(" \n", at + 3) - at - 3));
+    return options;
+}
+
+// Each command's help gives its usage and only its own options, as "fcl help COMMAND" does; the
+// overview names every command; the man page names every command and option.
+TEST(FclTool, HelpPerCommandAndManPage) {
+    const struct {
+        const char* command;
+        std::vector<std::string> options;
+    } cases[] = {
+        {"eval", {"--field", "--text-numbers", "--exact", "--backend", "--profile-dir", "--terminal-encoding",
+                  "--encoding", "--help"}},
+        {"compile", {"--field", "--text-numbers", "--backend", "--profile-dir", "--terminal-encoding", "--encoding",
+                     "--help"}},
+        {"report", {"--column", "--formulas", "--group-by", "--output", "--threads", "--on-unmappable", "--verbose",
+                    "--quiet", "--text-numbers", "--exact", "--backend", "--profile-dir", "--input-encoding",
+                    "--terminal-encoding", "--encoding", "--help"}},
+        {"functions", {"--help"}},
+        {"gen-orders", {"--seed", "--terminal-encoding", "--encoding", "--help"}},
+        {"help", {"--help"}},
+    };
+    const ToolRun overview = run_fcl({"--help"}, "");
+    EXPECT_EQ(overview.exit_status, 0);
+    EXPECT_EQ(listed_options(overview.out), (std::vector<std::string>{"--help", "--version"}));
+    const std::string man = read_file(kData + "/../../docs/fcl.1");
+    const auto roff = [](const std::string& word) {
+        std::string out;
+        for (const char ch : word) out += ch == '-' ? "\\-" : std::string(1, ch);
+        return out;
+    };
+    const std::size_t options_start = man.find("\n.SH OPTIONS\n");
+    const std::string man_options = man.substr(options_start, man.find("\n.SH ", options_start + 1) - options_start);
+    for (const auto& c : cases) {
+        const ToolRun run = run_fcl({c.command, "--help"}, "");
+        EXPECT_EQ(run.exit_status, 0) << c.command;
+        EXPECT_EQ(run.out.rfind(std::string("usage: fcl ") + c.command + " ", 0), 0u) << run.out;
+        EXPECT_EQ(listed_options(run.out), c.options) << c.command;
+        EXPECT_EQ(run_fcl({"help", c.command}, "").out, run.out) << c.command;
+        EXPECT_NE(overview.out.find(std::string("\n  ") + c.command + " "), std::string::npos) << c.command;
+        EXPECT_NE(man.find("\n.SS " + roff(c.command) + "\n"), std::string::npos) << c.command;
+        for (const auto& option : c.options) EXPECT_NE(man_options.find(roff(option)), std::string::npos) << option;
+    }
+}
+
+// With no encoding option the locale chooses: LC_ALL, else LC_CTYPE, else LANG (the first that
+// is set and not empty), code page 932 for a code set SJIS, CP932 or Shift_JIS. An option wins.
+TEST(FclTool, LocaleChoosesTheEncodings) {
+    if (!kToolTakesLocale) GTEST_SKIP() << "fcl's locale is not the test's to choose here";
+    const struct {
+        std::vector<std::string> environment;
+        std::vector<std::string> options;
+        bool cp932;
+    } cases[] = {
+        {{}, {}, false},
+        {{"LC_ALL=ja_JP.SJIS"}, {}, true},
+        {{"LC_CTYPE=ja_JP.CP932"}, {}, true},
+        {{"LANG=ja_JP.Shift_JIS"}, {}, true},
+        {{"LANG=ja_JP.sjis@euro"}, {}, true},
+        {{"LANG=ja_JP.eucJP"}, {}, false},
+        {{"LANG=ja_JP"}, {}, false},
+        {{"LC_ALL=C.UTF-8", "LANG=ja_JP.SJIS"}, {}, false},
+        {{"LC_ALL=", "LC_CTYPE=ja_JP.SJIS"}, {}, true},
+        {{"LANG=ja_JP.SJIS"}, {"--terminal-encoding", "utf8"}, false},
+        {{"LANG=ja_JP.SJIS"}, {"--encoding", "utf8"}, false},
+        {{}, {"--encoding", "cp932"}, true},
+        {{}, {"--encoding", "utf8", "--terminal-encoding", "cp932"}, true},
+        {{}, {"--terminal-encoding", "cp932", "--encoding", "utf8"}, false},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"eval", "CDOW(CTOD(\"2024/04/01\"))"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const ToolRun run = run_fcl(args, "", c.environment);
+        EXPECT_EQ(run.out, c.cp932 ? "string \x8C\x8E\n" : "string 月\n")
+            << ::testing::PrintToString(c.environment) << ::testing::PrintToString(c.options);
+    }
+}
+
+// With --verbose the rate of a report goes to standard error (without it nothing does: the
+// golden file report_verbose_only).
+TEST(FclTool, StatisticsWithVerbose) {
+    const ToolRun run =
+        run_fcl({"report", kData + "/orders.csv", "--output", "csv", "--column", "Q=[Qty]", "--verbose"}, "");
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(run.err.rfind("fcl: 6 records x 1 formulas in ", 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 
 extern char** environ;
@@ -14,8 +15,20 @@ extern char** environ;
 namespace fcl::test {
 
 const bool kToolTakesProfileDir = true;
+const bool kToolTakesLocale = true;
 
-ToolRun run_fcl(const std::vector<std::string>& args, const std::string& input) {
+namespace {
+
+bool left_out(const std::string& entry) {
+    for (const char* name : {"FCLIB_PROFILE_DIR=", "LC_ALL=", "LC_CTYPE=", "LANG="})
+        if (entry.rfind(name, 0) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+ToolRun run_fcl(const std::vector<std::string>& args, const std::string& input,
+                const std::vector<std::string>& environment) {
     const std::string dir = std::filesystem::temp_directory_path() / ("fcl-golden-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     std::vector<std::string> words = args;
@@ -23,9 +36,9 @@ ToolRun run_fcl(const std::vector<std::string>& args, const std::string& input) 
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-    std::vector<std::string> env_words;
+    std::vector<std::string> env_words = environment;
     for (char** entry = environ; *entry; ++entry)
-        if (std::string(*entry).rfind("FCLIB_PROFILE_DIR=", 0) != 0) env_words.emplace_back(*entry);
+        if (!left_out(*entry)) env_words.emplace_back(*entry);
     std::vector<char*> envp;
     for (auto& word : env_words) envp.push_back(word.data());
     envp.push_back(nullptr);

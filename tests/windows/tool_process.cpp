@@ -53,9 +53,43 @@ HANDLE open_handle(const std::string& path, bool write) {
 }  // namespace
 
 const bool kToolTakesProfileDir = false;
+const bool kToolTakesLocale = false;
 
-ToolRun run_fcl(const std::vector<std::string>& args, const std::string& input) {
+namespace {
+
+// Variables set for the runs while it lives, then back as they were.
+class ScopedEnvironment {
+public:
+    explicit ScopedEnvironment(const std::vector<std::string>& entries) {
+        for (const auto& entry : entries) {
+            const auto equals = entry.find('=');
+            const std::wstring name = wide(entry.substr(0, equals));
+            wchar_t old[32767];
+            const DWORD length = GetEnvironmentVariableW(name.c_str(), old, sizeof old / sizeof old[0]);
+            saved_.push_back({name, std::wstring(old, length), length > 0});
+            SetEnvironmentVariableW(name.c_str(), wide(entry.substr(equals + 1)).c_str());
+        }
+    }
+    ~ScopedEnvironment() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it)
+            SetEnvironmentVariableW(it->name.c_str(), it->was_set ? it->value.c_str() : nullptr);
+    }
+
+private:
+    struct Saved {
+        std::wstring name;
+        std::wstring value;
+        bool was_set;
+    };
+    std::vector<Saved> saved_;
+};
+
+}  // namespace
+
+ToolRun run_fcl(const std::vector<std::string>& args, const std::string& input,
+                const std::vector<std::string>& environment) {
     const ScopedProfile sample(read_file(FCL_SAMPLE_PROFILE));
+    const ScopedEnvironment variables(environment);
     // A directory of its own for every run: under Wine a directory removed by the run before
     // can still be on its way out when the next run creates files in one of the same name.
     static unsigned runs = 0;

@@ -3,6 +3,7 @@
 // report: compiling with diagnostics, reading compiled formulas, the function catalogue.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "fcl.h"
 #include "fclib.hpp"
@@ -42,6 +43,15 @@ const FunctionName* function_name(unsigned index) {
 
 std::string status_line(std::uint16_t status) {
     return "status " + std::to_string(status) + ": " + fcl::status_message(status);
+}
+
+std::string recoded(const std::string& text, TextCodec& from, TextCodec& to) {
+    if (from.raw() == to.raw() || is_ascii(text)) return text;
+    std::string cp932;
+    std::string out;
+    if (!from.to_cp932(text, cp932)) return text;
+    to.to_outside(cp932, out);
+    return out;
 }
 
 std::string formula_length_problem(std::size_t bytes) {
@@ -84,10 +94,11 @@ CompileOutcome compile_with_diagnostics(const std::string& text, RecordHost& hos
     FCLHANDLE handle = diagnostics_context();
     CompileOutcome outcome{handle ? FCLCOMPILE2(RecordHost::callback, &host, text.c_str(), code, length, handle)
                                   : FCLCOMPILE(RecordHost::callback, &host, text.c_str(), code, length),
-                           {}, {}};
+                           {}, {}, {}};
     if (outcome.status == FCL_OK || !handle || text.size() > FCL_MAX_TEXT) return outcome;
     const auto offset = static_cast<std::size_t>(fcl_error_offset(handle, text.c_str()));
     const std::string stopped_at = fcl_error_token(handle);
+    outcome.stopped_at = stopped_at;
     const std::string before = printable(text.substr(0, offset < text.size() ? offset : text.size()), codec);
     const std::size_t column = display_width(before, codec.raw());
     outcome.where = "  " + printable(text, codec) + "\n  " + std::string(column, ' ') + "^";
@@ -152,8 +163,14 @@ std::string describe_item(const FormulaItem& item, bool text_numbers) {
     switch (value[0]) {
         case FCL_T_STRING: return std::string("string \"") + text + "\"";
         case FCL_T_NUMBER: {
+            if (!text_numbers) {
+                std::uint8_t number[1 + sizeof(double)];
+                std::memcpy(number, value, sizeof number);
+                drop_negative_zero(number, false);
+                return "number " + number_text(number, false);
+            }
             std::string line = "number " + number_text(value, text_numbers);
-            if (text_numbers && plain_decimal(text) != text) line += std::string(" (payload ") + text + ")";
+            if (plain_decimal(text) != text) line += std::string(" (payload ") + text + ")";
             return line;
         }
         case FCL_T_FIELD: return std::string("field [") + text + "]";
@@ -176,34 +193,46 @@ struct SingleFormula {
     std::uint16_t length = 0;
 };
 
+// The codecs of a command's arguments and of its output (the terminal's), which differ only on
+// Windows, where the arguments are always UTF-8.
+struct CommandCodecs {
+    explicit CommandCodecs(const Options& options)
+        : arguments(options.arguments_cp932), terminal(options.terminal_cp932) {}
+    TextCodec arguments;
+    TextCodec terminal;
+};
+
 // Registers each --field NAME=TYPE:VALUE with the host and puts its value (code page 932) into
-// `cells`; false with a message for a malformed entry or text that cannot be converted.
-bool load_command_fields(const std::vector<std::string>& entries, TextCodec& codec, RecordHost& host,
-                         std::vector<std::string>& cells, std::string& error) {
-    for (const auto& entry : entries) {
+// `cells`. Returns kExitOk, or the exit status after saying what is wrong: a malformed entry is
+// a usage error, text that code page 932 cannot hold a data failure.
+int load_command_fields(const Options& options, CommandCodecs& codecs, RecordHost& host,
+                        std::vector<std::string>& cells) {
+    for (const auto& entry : options.fields) {
+        const std::string shown = recoded(entry, codecs.arguments, codecs.terminal);
         const auto equals = entry.find('=');
         const auto colon = equals == std::string::npos ? std::string::npos : entry.find(':', equals);
-        if (equals == 0 || colon == std::string::npos) {
-            error = "--field wants NAME=TYPE:VALUE, not \"" + entry + "\"";
-            return false;
-        }
+        if (equals == 0 || colon == std::string::npos)
+            return usage_error(options.command, "--field wants NAME=TYPE:VALUE, not \"" + shown + "\"");
         const std::string label = entry.substr(0, equals);
         const std::string type_word = entry.substr(equals + 1, colon - equals - 1);
         const std::uint8_t type = type_from_name(type_word);
-        if (!type) {
-            error = "--field " + label + ": type \"" + type_word + "\" is not " + type_words_phrase();
-            return false;
-        }
+        if (!type)
+            return usage_error(options.command, "--field " + recoded(label, codecs.arguments, codecs.terminal) +
+                                                    ": type \"" + recoded(type_word, codecs.arguments, codecs.terminal) +
+                                                    "\" is not " + type_words_phrase());
         std::string name;
         std::string value;
-        if (!codec.to_cp932(label, name) || !codec.to_cp932(entry.substr(colon + 1), value)) {
-            error = "--field " + label + ": text that code page 932 cannot hold";
-            return false;
+        Unmappable problem;
+        if (!codecs.arguments.to_cp932(label, name, problem, false) ||
+            !codecs.arguments.to_cp932(entry.substr(colon + 1), value, problem, false)) {
+            std::fprintf(stderr, "fcl: --field %s: %s\n", recoded(label, codecs.arguments, codecs.terminal).c_str(),
+                         problem.phrase(!codecs.terminal.raw()).c_str());
+            return kExitFormula;
         }
-        host.add_field(name, type, label, cells.size());
+        host.add_field(name, type, recoded(label, codecs.arguments, codecs.terminal), cells.size());
         cells.push_back(value);
     }
-    return true;
+    return kExitOk;
 }
 
 // Prints "fcl: <what>: status N: meaning" and the host's detail, if any, on standard error.
@@ -217,26 +246,23 @@ void print_failure(const char* what, std::uint16_t status, RecordHost& host, Tex
 
 // The common start of eval and compile: loads the fields and compiles the one formula
 // argument. Returns kExitOk, or the exit status after printing what went wrong.
-int compile_single_formula(const Options& options, TextCodec& codec, RecordHost& host, SingleFormula& formula) {
-    if (options.arguments.size() != 1) {
-        std::fprintf(stderr, "fcl %s: give exactly one formula (see fcl --help)\n", options.command.c_str());
-        return kExitUsage;
-    }
-    std::string error;
-    if (!load_command_fields(options.fields, codec, host, formula.cells, error)) {
-        std::fprintf(stderr, "fcl: %s\n", error.c_str());
-        return kExitUsage;
-    }
+int compile_single_formula(const Options& options, CommandCodecs& codecs, RecordHost& host, SingleFormula& formula) {
+    if (options.arguments.size() != 1)
+        return usage_error(options.command, options.arguments.empty() ? "give the formula" : "give exactly one formula");
+    const int loaded = load_command_fields(options, codecs, host, formula.cells);
+    if (loaded != kExitOk) return loaded;
     std::string text;
-    if (!codec.to_cp932(options.arguments[0], text)) {
-        std::fprintf(stderr, "fcl: the formula has text that code page 932 cannot hold\n");
-        return kExitUsage;
+    Unmappable problem;
+    if (!codecs.arguments.to_cp932(options.arguments[0], text, problem, false)) {
+        std::fprintf(stderr, "fcl: the formula: %s\n", problem.phrase(!codecs.terminal.raw()).c_str());
+        return kExitFormula;
     }
-    const CompileOutcome compiled = compile_with_diagnostics(text, host, formula.code, &formula.length, codec);
+    const CompileOutcome compiled =
+        compile_with_diagnostics(text, host, formula.code, &formula.length, codecs.terminal);
     if (compiled.status != FCL_OK) {
         const std::string what = compiled.token.empty() ? "cannot compile the formula"
                                                         : "cannot compile the formula (" + compiled.token + ")";
-        print_failure(what.c_str(), compiled.status, host, codec);
+        print_failure(what.c_str(), compiled.status, host, codecs.terminal);
         if (!compiled.where.empty()) std::fprintf(stderr, "%s\n", compiled.where.c_str());
         const std::string length_problem = formula_length_problem(text.size());
         if (!length_problem.empty()) std::fprintf(stderr, "fcl:   %s\n", length_problem.c_str());
@@ -250,10 +276,10 @@ int compile_single_formula(const Options& options, TextCodec& codec, RecordHost&
 // ---- fcl eval FORMULA: compile, run once with the --field values, print "<type> <value>" --
 
 int run_eval(const Options& options) {
-    TextCodec codec(options.encoding == "cp932");
+    CommandCodecs codecs(options);
     RecordHost host(options.text_numbers);
     SingleFormula formula;
-    const int exit_status = compile_single_formula(options, codec, host, formula);
+    const int exit_status = compile_single_formula(options, codecs, host, formula);
     if (exit_status != kExitOk) return exit_status;
 
     // One record that is its own group: aggregates report its value.
@@ -266,11 +292,12 @@ int run_eval(const Options& options) {
     mode = 2;
     FCLINIT(0, &mode);
     if (status != FCL_OK) {
-        print_failure("the formula failed", status, host, codec);
+        print_failure("the formula failed", status, host, codecs.terminal);
         return kExitFormula;
     }
+    drop_negative_zero(result, options.text_numbers);
     std::string text;
-    if (!codec.to_outside(value_text(result, options.text_numbers, options.exact), text))
+    if (!codecs.terminal.to_outside(value_text(result, options.text_numbers, options.exact), text))
         std::fprintf(stderr, "fcl: the result has bytes with no character; they are shown as \\xNN\n");
     std::printf("%s %s\n", value_type_word(result[0]), text.c_str());
     return kExitOk;
@@ -279,10 +306,10 @@ int run_eval(const Options& options) {
 // ---- fcl compile FORMULA: the compiled formula as hex bytes and as a listing of its items --
 
 int run_compile(const Options& options) {
-    TextCodec codec(options.encoding == "cp932");
+    CommandCodecs codecs(options);
     RecordHost host(options.text_numbers);
     SingleFormula formula;
-    const int exit_status = compile_single_formula(options, codec, host, formula);
+    const int exit_status = compile_single_formula(options, codecs, host, formula);
     if (exit_status != kExitOk) return exit_status;
 
     std::printf("%u bytes:", formula.length);
@@ -291,7 +318,7 @@ int run_compile(const Options& options) {
                 describe_flags(formula.code[1]).c_str());
     for (const auto& item : formula_items(formula.code, options.text_numbers)) {
         std::string line;
-        codec.to_outside(describe_item(item, options.text_numbers), line);
+        codecs.terminal.to_outside(describe_item(item, options.text_numbers), line);
         std::printf("%5zu  %s\n", item.offset, line.c_str());
     }
     return kExitOk;
@@ -318,6 +345,7 @@ bool same_name(const char* a, const std::string& b) {
 }  // namespace
 
 int run_functions(const Options& options) {
+    if (options.arguments.size() > 1) return usage_error("functions", "give at most one function name");
     const std::string wanted = options.arguments.empty() ? "" : options.arguments[0];
     int shown = 0;
     for (unsigned index = 1; index <= fcl::kFunctionCount; ++index) {
@@ -330,7 +358,7 @@ int run_functions(const Options& options) {
         ++shown;
     }
     if (shown == 0) {
-        std::fprintf(stderr, "fcl: no function is named %s\n", wanted.c_str());
+        std::fprintf(stderr, "fcl functions: no function is named %s\n", wanted.c_str());
         return kExitUsage;
     }
     return kExitOk;
@@ -393,36 +421,56 @@ std::string date_of_2024(unsigned day) {
 }  // namespace
 
 int run_gen_orders(const Options& options) {
-    char* end = nullptr;
-    const unsigned long long count =
-        options.arguments.size() == 1 ? std::strtoull(options.arguments[0].c_str(), &end, 10) : 0;
-    if (options.arguments.size() != 1 || *end != 0) {
-        std::fprintf(stderr, "fcl gen-orders: give the number of records (see fcl --help)\n");
-        return kExitUsage;
+    constexpr unsigned kCategoryCount = sizeof kCategories / sizeof kCategories[0];
+    constexpr unsigned kCustomerCount = sizeof kCustomers / sizeof kCustomers[0];
+    // Record i of N belongs to category i * kCategoryCount / N, which must not overflow.
+    constexpr unsigned long long kMostRecords = ~0ull / kCategoryCount;
+    if (options.arguments.size() != 1)
+        return usage_error("gen-orders", options.arguments.empty() ? "give the number of records"
+                                                                   : "give one number of records");
+    unsigned long long count = 0;
+    std::string why;
+    if (!read_count(options.arguments[0], kMostRecords, count, why))
+        return usage_error("gen-orders", "\"" + options.arguments[0] + "\" is not a count of records: " + why);
+    // The texts in the output encoding, converted once.
+    TextCodec codec(false);
+    const auto shown = [&](const char* text) {
+        std::string out = text;
+        if (options.terminal_cp932) codec.to_cp932(text, out);
+        return out;
+    };
+    std::vector<std::string> customers;
+    for (const char* customer : kCustomers) customers.push_back(shown(customer));
+    std::vector<std::string> categories;
+    std::vector<std::vector<std::string>> items;
+    for (const auto& category : kCategories) {
+        categories.push_back(shown(category.name));
+        items.emplace_back();
+        for (const auto& item : category.items) items.back().push_back(shown(item.name));
     }
+
     Random random(options.seed);
     OutputSink sink(stdout);
     sink.write("OrderNo:number,OrderDate:date,Customer:string,Category:string,Item:string,Qty:number,Price:number\n");
-    constexpr unsigned kCategoryCount = sizeof kCategories / sizeof kCategories[0];
-    constexpr unsigned kCustomerCount = sizeof kCustomers / sizeof kCustomers[0];
     for (unsigned long long i = 0; i < count; ++i) {
-        const Category& category = kCategories[i * kCategoryCount / count];
-        const Item& item = category.items[random.below(4)];
+        const unsigned category = static_cast<unsigned>(i * kCategoryCount / count);
+        const unsigned item = random.below(4);
         std::string line = std::to_string(i + 1);
         line += ',';
         line += date_of_2024(random.below(366));
         line += ',';
-        line += kCustomers[random.below(kCustomerCount)];
+        line += customers[random.below(kCustomerCount)];
         line += ',';
-        line += category.name;
+        line += categories[category];
         line += ',';
-        line += item.name;
+        line += items[category][item];
         line += ',';
         line += std::to_string(1 + random.below(12));
         line += ',';
-        line += std::to_string(item.price);
+        line += std::to_string(kCategories[category].items[item].price);
         line += '\n';
         sink.write(line);
+        if (std::ferror(stdout)) break;
     }
     return kExitOk;
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "report.h"
 
@@ -291,48 +292,58 @@ ReportInput::~ReportInput() {
     if (owned_ && file_) std::fclose(file_);
 }
 
-bool ReportInput::open(const std::string& path, TextCodec& codec, std::string& error) {
+std::FILE* open_input_file(const std::string& path, std::string& error) {
+    std::error_code failed;
+    if (std::filesystem::is_directory(path, failed)) {
+        error = "cannot open " + path + ": Is a directory";
+        return nullptr;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) error = "cannot open " + path + ": " + std::strerror(errno);
+    return file;
+}
+
+int ReportInput::open(const std::string& path, TextCodec& input, TextCodec& terminal, std::string& error) {
     if (path == "-") {
         file_ = stdin;
     } else {
-        file_ = std::fopen(path.c_str(), "rb");
+        file_ = open_input_file(path, error);
         owned_ = file_ != nullptr;
     }
-    if (!file_) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
-    }
+    if (!file_) return kExitUsage;
     struct stat info {};
     if (fstat(fileno(file_), &info) == 0 && S_ISREG(info.st_mode)) size_ = static_cast<std::uint64_t>(info.st_size);
     reader_ = std::make_unique<CsvReader>(file_);
     std::vector<std::string> header;
     if (!reader_->next(header) || reader_->unterminated()) {
         error = path + (header.empty() ? " has no header row" : ": the header row has an unterminated quote");
-        return false;
+        return kExitFormula;
     }
     bool infer = false;
     for (const auto& cell : header) {
         HeaderField field = split_header(cell);
         std::string name;
-        if (!codec.to_cp932(field.name, name)) {
-            error = "header \"" + field.name + "\": text that code page 932 cannot hold";
-            return false;
+        Unmappable problem;
+        if (!input.to_cp932(field.name, name, problem, false)) {
+            error = "header \"" + recoded(field.name, input, terminal) + "\": " + problem.phrase(!terminal.raw());
+            return kExitFormula;
         }
+        const std::string label = recoded(field.name, input, terminal);
         for (const auto& earlier : fields_) {
             if (earlier.name == name) {
-                error = "header \"" + field.name + "\" appears twice";
-                return false;
+                error = "header \"" + label + "\" appears twice";
+                return kExitFormula;
             }
         }
         infer = infer || field.type == 0;
-        fields_.push_back({field.name, name, field.type});
+        fields_.push_back({label, name, field.type});
     }
-    if (!infer) return true;
+    if (!infer) return kExitOk;
     if (path == "-") {
         error = "standard input is read once: give every header a type (Name:number, ...)";
-        return false;
+        return kExitUsage;
     }
-    return infer_types(error);
+    return infer_types(error) ? kExitOk : kExitFormula;
 }
 
 // A first pass over all records; the second pass starts after the header again.
@@ -341,8 +352,12 @@ bool ReportInput::infer_types(std::string& error) {
     std::vector<std::string> cells;
     while (reader_->next(cells))
         for (std::size_t i = 0; i < cells.size() && i < guesses.size(); ++i) guesses[i].see(cells[i]);
-    for (std::size_t i = 0; i < fields_.size(); ++i)
-        if (fields_[i].type == 0) fields_[i].type = guesses[i].type();
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        if (fields_[i].type != 0) continue;
+        fields_[i].type = guesses[i].type();
+        fields_[i].inferred = true;
+        fields_[i].leading_zeros = fields_[i].type == FCL_T_NUMBER && guesses[i].leading_zeros();
+    }
     if (!reader_->rewind() || !reader_->next(cells)) {
         error = "cannot read the input a second time";
         return false;

@@ -1,5 +1,5 @@
 // fcl, the command-line host of fclib: what its parts share. The command line is read in
-// main.cpp; the commands eval, compile, functions and gen-orders, the compile diagnostics and
+// cli.cpp, which holds the help texts too, and dispatched in main.cpp; the commands eval, compile, functions and gen-orders, the compile diagnostics and
 // the function catalogue live in commands.cpp, the field host and the type names in host.cpp,
 // the display width in output.cpp, the report in report.h, the platform start in platform.cpp
 // (windows/platform.cpp on Windows), the profile's text check in profile_check.cpp.
@@ -23,17 +23,25 @@
 
 namespace fcltool {
 
-// ---- The command line -------------------------------------------------------------------
+// ---- The command line (cli.cpp) -------------------------------------------------------
+
+// What `fcl report` does with a data character that code page 932 lacks.
+enum class OnUnmappable { Fail, Replace, Skip };
 
 struct Options {
     std::string command;
     std::vector<std::string> arguments;  // the positional words after the command
+    std::vector<std::string> given;      // the options given, by name
     std::vector<std::string> fields;     // --field NAME=TYPE:VALUE
     std::vector<std::string> columns;    // --column HEADER=FORMULA
     std::string formulas;                // --formulas FILE
     std::string group_by;
     std::string output = "table";
-    std::string encoding = "utf8";
+    // "utf8" or "cp932" as given, in the order given (--encoding sets both); empty: from the
+    // locale (locale_is_cp932).
+    std::string input_encoding;
+    std::string terminal_encoding;
+    OnUnmappable on_unmappable = OnUnmappable::Fail;
     std::int32_t backend = 0;            // --backend: FCL_BACKEND_*, 0 for the library's default
     std::string profile_dir;
     unsigned long long seed = 1;
@@ -41,15 +49,48 @@ struct Options {
     bool text_numbers = false;
     bool exact = false;  // numbers with every digit of the double, not 15 significant ones
     bool quiet = false;
+    bool verbose = false;
     bool help = false;
     bool version = false;
+    // Settled before a command runs: whether data and formula files, the output and the
+    // arguments are raw code page 932 (else UTF-8).
+    bool input_cp932 = false;
+    bool terminal_cp932 = false;
+    bool arguments_cp932 = false;
 };
 
-// Exit statuses: 0 success; 1 the library reported a failure (a formula that does not compile
-// or run, or a report with failed records); 2 a usage or input problem.
+// Exit statuses: 0 success; 1 a formula or data failure (a formula that does not compile or
+// run, records that fail, data that cannot be read as CSV or converted to code page 932); 2 a
+// usage error (an unknown command or option, a missing or bad argument, a file that cannot be
+// opened, output that cannot be written).
 constexpr int kExitOk = 0;
 constexpr int kExitFormula = 1;
 constexpr int kExitUsage = 2;
+
+// Fills options from argv. False with a message for the first unknown option, missing or bad
+// value, or option that the command does not take; the words after it are read all the same,
+// so that the command is known for the message.
+bool parse_command_line(int argc, char** argv, Options& options, std::string& error);
+
+// Whether `name` is one of fcl's commands.
+bool is_command(const std::string& name);
+
+// The overview (`command` empty) or a command's usage and options, on standard output.
+void print_help(const std::string& command);
+
+// The short usage, on standard error, for a command line without a command.
+void print_short_usage();
+
+// Prints "fcl COMMAND: message" and the command's usage line on standard error; kExitUsage.
+int usage_error(const std::string& command, const std::string& message);
+
+// Whether LC_ALL, else LC_CTYPE, else LANG (the first one set and not empty) names the code
+// set SJIS, CP932 or Shift_JIS, in any case: the default of both encodings.
+bool locale_is_cp932();
+
+// Reads a whole count: digits only, from 1 to `most`; false with the reason ("it has a sign",
+// "it is 0", ...) for a word that is not one.
+bool read_count(const std::string& word, unsigned long long most, unsigned long long& count, std::string& why);
 
 // The commands; each returns the exit status.
 int run_eval(const Options& options);
@@ -62,6 +103,10 @@ int run_report(const Options& options);
 // era list (with 令和) from the sample profile unless a profile is chosen.
 bool is_example_report(const Options& options);
 
+// Text in the encoding of `from` as `to` writes it (through code page 932); the text itself
+// when both are the same. Text that cannot be converted stays as it is.
+std::string recoded(const std::string& text, TextCodec& from, TextCodec& to);
+
 // ---- The platform -----------------------------------------------------------------------
 
 // What the program does before it reads its options. On POSIX systems the arguments arrive as
@@ -69,6 +114,14 @@ bool is_example_report(const Options& options);
 // a write error rather than end the process silently. On Windows the arguments are taken from
 // the UTF-16 command line and the standard streams are set to binary.
 void start_process(int& argc, char**& argv);
+
+// True where the arguments are UTF-8 whatever the terminal's encoding: on Windows, which
+// takes them from the UTF-16 command line.
+extern const bool kArgumentsAlwaysUtf8;
+
+// The directory that holds the running program ("" when it cannot be told): from
+// /proc/self/exe on Linux, GetModuleFileNameA on Windows.
+std::string program_directory();
 
 // Chooses where the library reads ORBISRPT.INI from before its first call (fcl links the
 // library statically, which reads its load-time settings then): --profile-dir (which must
@@ -148,11 +201,13 @@ class RecordHost;
 
 // A compile's status and, on failure, `where`: two lines (the formula, then a caret under the
 // token where compilation stopped), and `token`: a phrase naming that token ("unknown function
-// FOO", "at \"*\""), both in the outside encoding with control bytes escaped.
+// FOO", "at \"*\""), both in the outside encoding with control bytes escaped; `stopped_at` is
+// that token as the library gave it (code page 932).
 struct CompileOutcome {
     std::uint16_t status;
     std::string where;
     std::string token;
+    std::string stopped_at;
 };
 
 // Compiles text (code page 932) in a context of fcl's own, host answering the type queries.
@@ -212,9 +267,13 @@ class TypeGuess {
 public:
     void see(std::string_view text);
     std::uint8_t type() const;
+    // Whether a value read as a number has a zero before its first digit ("0312", "-07"), which
+    // the number loses.
+    bool leading_zeros() const { return leading_zero_; }
 
 private:
     bool any_ = false;
+    bool leading_zero_ = false;
     bool date_ = true;
     bool number_ = true;
     bool time_ = true;
@@ -250,6 +309,9 @@ public:
 
     // Stores column `column`'s result of the current record; `ok` false after a failed run.
     void set_column_result(std::size_t column, const std::uint8_t* value, bool ok);
+
+    // The cells whose type the compiles since the last call asked for, each once; cleared.
+    std::vector<std::size_t> take_asked_cells();
 
     // Counts aggregate calls from here on (for the report's aggregate stand-ins); the formula
     // about to run is the report's column `formula`.
@@ -343,6 +405,7 @@ private:
     std::uint32_t calls_ = 0;
     bool pending_query_ = false;
     std::string problem_;
+    std::vector<std::size_t> asked_cells_;
 };
 
 }  // namespace fcltool

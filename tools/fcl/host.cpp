@@ -1,6 +1,7 @@
 // The field host: the library's field callback over the cells of the current record and the
 // results of earlier columns, the aggregate protocol, and the field types: their names, the
 // type suffix of CSV headers, and reading cell texts as values of a type.
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -156,7 +157,7 @@ bool time_digits(std::string_view text, char out[7]) {
     return true;
 }
 
-// true/false in any case, or 1/0.
+// true/false in any case, Y/N in either case (as formulas write logicals), or 1/0.
 bool logical_value(std::string_view text, bool& value) {
     auto equals = [&](const char* word) {
         std::size_t i = 0;
@@ -168,11 +169,11 @@ bool logical_value(std::string_view text, bool& value) {
         }
         return i == text.size();
     };
-    if (equals("true") || text == "1") {
+    if (equals("true") || equals("y") || text == "1") {
         value = true;
         return true;
     }
-    if (equals("false") || text == "0") {
+    if (equals("false") || equals("n") || text == "0") {
         value = false;
         return true;
     }
@@ -190,8 +191,13 @@ void TypeGuess::see(std::string_view text) {
     if (date_ && !date_digits(text, date)) date_ = false;
     if (number_ && !is_number_text(text)) number_ = false;
     if (time_ && !time_digits(text, time)) time_ = false;
-    // 1 and 0 are numbers first; only the words make a logical column.
-    if (logical_ && (!logical_value(text, flag) || text == "1" || text == "0")) logical_ = false;
+    if (number_ && !leading_zero_) {
+        const std::size_t sign = text[0] == '+' || text[0] == '-' ? 1 : 0;
+        leading_zero_ = text.size() > sign + 1 && text[sign] == '0' && is_digit(text[sign + 1]);
+    }
+    // 1 and 0 are numbers first; only the words make a logical column (not Y and N, which
+    // name other things too).
+    if (logical_ && (!logical_value(text, flag) || text.size() == 1)) logical_ = false;
 }
 
 std::uint8_t TypeGuess::type() const {
@@ -313,6 +319,12 @@ void RecordHost::begin_execution(std::size_t formula) {
     pending_query_ = false;
 }
 
+std::vector<std::size_t> RecordHost::take_asked_cells() {
+    std::vector<std::size_t> out;
+    out.swap(asked_cells_);
+    return out;
+}
+
 std::string RecordHost::take_problem() {
     std::string out;
     out.swap(problem_);
@@ -393,7 +405,7 @@ bool RecordHost::parse_cell(const Source& source, std::string_view text, Parsed&
         case FCL_T_LOGICAL: {
             bool flag = false;
             if (!text.empty() && !logical_value(text, flag)) {
-                note(source, quoted(text, "is not a logical (true, false, 1 or 0)"));
+                note(source, quoted(text, "is not a logical (true, false, Y, N, 1 or 0)"));
                 return false;
             }
             parsed.bytes[0] = flag ? 1 : 0;
@@ -481,6 +493,9 @@ std::int32_t RecordHost::field_request(const char* name, std::uint8_t* raw, std:
     }
     if (!raw) {
         *type = source->type;
+        if (!source->is_column &&
+            std::find(asked_cells_.begin(), asked_cells_.end(), source->index) == asked_cells_.end())
+            asked_cells_.push_back(source->index);
         return 0;
     }
     bool empty = false;

@@ -15,6 +15,14 @@ namespace fcltool {
 
 void start_process(int&, char**&) { std::signal(SIGPIPE, SIG_IGN); }
 
+const bool kArgumentsAlwaysUtf8 = false;
+
+std::string program_directory() {
+    std::error_code failed;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", failed);
+    return failed ? std::string() : program.parent_path().string();
+}
+
 namespace {
 
 constexpr const char* kProfileFile = "ORBISRPT.INI";

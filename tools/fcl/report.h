@@ -163,10 +163,16 @@ private:
 // ---- The report's input -----------------------------------------------------------------
 
 struct InputField {
-    std::string label;  // header name as written
+    std::string label;  // header name as the terminal shows it
     std::string name;   // code page 932, as formulas name it
     std::uint8_t type;
+    bool inferred = false;       // typed from its values
+    bool leading_zeros = false;  // typed number, with values such as "0312"
 };
+
+// Opens a file to read: null with "cannot open PATH: reason" for a file that cannot be
+// opened, a directory included.
+std::FILE* open_input_file(const std::string& path, std::string& error);
 
 // The report's CSV input: the header row, the field types (declared or inferred from a first
 // pass over the file), then the records one at a time.
@@ -178,8 +184,11 @@ public:
     ReportInput& operator=(const ReportInput&) = delete;
 
     // Opens the file ("-": standard input, which needs a type on every header), reads the
-    // header and settles the field types; false with a message.
-    bool open(const std::string& path, TextCodec& codec, std::string& error);
+    // header (in the encoding of `input`; labels as `terminal` shows them) and settles the
+    // field types. Returns kExitOk, or the exit status with a message: a file that cannot be
+    // opened and untyped standard input are usage errors, a header that cannot be read a data
+    // failure.
+    int open(const std::string& path, TextCodec& input, TextCodec& terminal, std::string& error);
 
     CsvReader& reader() { return *reader_; }
     const std::vector<InputField>& fields() const { return fields_; }
@@ -256,8 +265,11 @@ constexpr std::uint16_t kSlotLimitStatus = 0;
 // ---- The compiled columns ---------------------------------------------------------------
 
 struct ColumnText {
-    std::string header;   // as written (outside encoding)
+    std::string header;   // as the terminal shows them
     std::string formula;
+    std::string name;     // the header in code page 932
+    std::string source;   // the formula in code page 932
+    std::string problem;  // why the text has no code page 932 form; empty when it has
 };
 
 // One column's formula, compiled once before any record is read.
@@ -296,7 +308,9 @@ struct RunSettings {
     int group_field = -1;  // index of the --group-by field, -1 for none
     bool text_numbers = false;
     bool exact = false;
-    bool quiet = false;
+    bool verbose = false;  // progress lines
+    OnUnmappable on_unmappable = OnUnmappable::Fail;
+    bool show_characters = true;  // messages show the characters they name (a UTF-8 terminal)
     unsigned threads = 1;  // more than one only for formulas without aggregates and PAGE
 };
 
@@ -312,16 +326,17 @@ struct RecordMessage {
     std::string full(std::uint64_t first_number = 0, std::uint64_t first_line = 0) const;
 };
 
-// Recent conversions between the outside encoding and code page 932, per column: report data
-// repeats its texts (a category, a customer name) and a conversion costs far more than a lookup.
+// Recent conversions of input text to code page 932 and of results to the terminal's
+// encoding, per column: report data repeats its texts (a category, a customer name) and a
+// conversion costs far more than a lookup.
 class ConversionCache {
 public:
-    explicit ConversionCache(TextCodec& codec) : codec_(codec) {}
+    ConversionCache(TextCodec& input, TextCodec& terminal) : input_(input), terminal_(terminal) {}
 
-    // As TextCodec::to_cp932, for a cell of the given column. `out` views either `in` itself
-    // (text that needs no conversion) or the cache's copy, which stays valid until the next
-    // conversion of the same column.
-    bool to_cp932(std::size_t column, std::string_view in, std::string_view& out);
+    // As TextCodec::to_cp932 with `replace`, for a cell of the given column. `out` views
+    // either `in` itself (text that needs no conversion) or the cache's copy, which stays valid
+    // until the next conversion of the same column.
+    bool to_cp932(std::size_t column, std::string_view in, std::string_view& out, Unmappable& problem, bool replace);
 
     // As TextCodec::to_outside, for a result of the given column; written into `out`.
     bool to_outside(std::size_t column, std::string_view in, std::string& out);
@@ -333,6 +348,7 @@ private:
         bool ok = false;
         std::string in;
         std::string out;
+        Unmappable problem;  // inward: the characters replaced
     };
     using Table = std::array<Entry, kSlots>;
     // A deque: a new column's table leaves the others in place, and with them the texts that
@@ -341,7 +357,8 @@ private:
 
     Entry& slot(Tables& tables, std::size_t column, std::string_view in);
 
-    TextCodec& codec_;
+    TextCodec& input_;
+    TextCodec& terminal_;
     Tables inward_;
     Tables outward_;
 };
@@ -353,11 +370,11 @@ class RecordEvaluator {
 public:
     RecordEvaluator(const std::vector<InputField>& fields, const std::vector<ReportFormula>& formulas,
                     std::vector<const unsigned char*> codes, RecordHost& host, FCLHANDLE handle, AggregateSync* sync,
-                    TextCodec& codec, const RunSettings& settings);
+                    TextCodec& input, TextCodec& terminal, const RunSettings& settings);
 
     // Runs record `number` (it started on input line `line`; see RecordMessage). Messages
     // about it are appended to `messages`; false with `error` when the record's text cannot be
-    // converted, which ends the report.
+    // converted (and --on-unmappable does not replace), which ends the report.
     bool evaluate(const std::vector<std::string_view>& record, std::uint64_t number, std::uint64_t line,
                   bool group_last, std::vector<ReportCell>& cells, std::vector<RecordMessage>& messages,
                   RecordMessage& error);
@@ -376,7 +393,7 @@ private:
     RecordHost& host_;
     FCLHANDLE handle_;
     AggregateSync* sync_;
-    TextCodec& codec_;
+    TextCodec& terminal_;
     ConversionCache cache_;
     const RunSettings& settings_;
     std::vector<std::string_view> converted_;
@@ -435,7 +452,7 @@ private:
 class ReportRunner {
 public:
     ReportRunner(ReportInput& input, std::vector<ReportFormula>& formulas, RecordHost& host, AggregateSync* sync,
-                 ReportWriter& writer, TextCodec& codec, RunSettings settings);
+                 ReportWriter& writer, TextCodec& input_codec, TextCodec& terminal, RunSettings settings);
     ~ReportRunner();
 
     // Runs every record; false with a message when the input cannot be read on.
@@ -443,6 +460,8 @@ public:
 
     std::uint64_t records() const { return records_; }
     std::uint64_t failures() const { return failures_; }
+    // Records left out with --on-unmappable skip (and said so).
+    std::uint64_t skipped() const { return skipped_; }
     MessageLog& messages() { return messages_; }
 
 private:
@@ -493,7 +512,13 @@ private:
     bool write_held(std::uint64_t next_end, bool last, RowFormat& format, std::string& error);
     // Keeps record `index` of the block, its last, as the held record.
     void hold(const Block& block, std::size_t index);
-    bool read(std::vector<std::string>& record, std::string& error);
+    // Reads the next record, and its number and line; with --on-unmappable skip it reads past
+    // the records that cannot be converted, keeping their messages for write_skipped.
+    bool read(std::vector<std::string>& record, std::uint64_t& number, std::uint64_t& line, std::string& error);
+    // Logs the messages of the records skipped before record `number`.
+    void write_skipped(std::uint64_t number);
+    // The group key of a record as the terminal shows it.
+    const std::string& shown_key(const std::vector<std::string>& record);
     // Progress after every kProgressStep records; `consumed`: input bytes read by then.
     void progress(std::uint64_t consumed);
 
@@ -502,9 +527,15 @@ private:
     RecordHost& host_;
     AggregateSync* sync_;
     ReportWriter& writer_;
-    TextCodec& codec_;
+    TextCodec& input_codec_;
+    TextCodec& terminal_;
     RunSettings settings_;
     MessageLog messages_;
+    std::uint64_t read_records_ = 0;  // records read from the input, skipped ones included
+    std::deque<RecordMessage> skipped_messages_;  // of skipped records not logged yet
+    std::uint64_t skipped_ = 0;
+    std::string scratch_;
+    std::string key_;
     std::vector<ReportCell> cells_;
     std::vector<ReportCell> subtotal_;
     std::vector<std::string_view> views_;

@@ -35,10 +35,10 @@ constexpr std::size_t kBlocksPerThread = 4;
 // that a warm run allocates nothing per record.
 struct ReportRunner::Chunk {
     std::vector<std::vector<std::string>> records;
+    std::vector<std::uint64_t> numbers;  // 1-based; skipped records leave gaps
     std::vector<std::uint64_t> lines;
     std::vector<char> group_last;
     std::size_t count = 0;
-    std::uint64_t first = 0;  // number of the first record, 1-based
     // Filled by the worker:
     std::vector<std::vector<ReportCell>> cells;
     std::vector<RecordMessage> messages;
@@ -77,14 +77,16 @@ struct alignas(64) ReportRunner::Block {
 
 // Whole cache lines, so that no worker's host shares one with another's.
 struct alignas(64) ReportRunner::Worker {
-    Worker(bool text_numbers, bool raw_codec) : host(text_numbers), codec(raw_codec) {}
+    Worker(bool text_numbers, bool raw_input, bool raw_terminal)
+        : host(text_numbers), input(raw_input), terminal(raw_terminal) {}
     ~Worker() { FCLRELEASEHANDLE(handle); }
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
 
     FCLHANDLE handle = nullptr;
     RecordHost host;
-    TextCodec codec;
+    TextCodec input;
+    TextCodec terminal;
     std::vector<std::array<unsigned char, FCL_MAX_CODE>> codes;
     std::unique_ptr<RecordEvaluator> evaluator;
     // The record being run, reused from record to record:
@@ -196,7 +198,7 @@ void ReportRunner::run_chunk(Worker& worker, Chunk& chunk, std::size_t formulas)
         const std::size_t i = chunk.done;
         chunk.cells[i].resize(formulas);
         view(chunk.records[i], worker.views);
-        if (!worker.evaluator->evaluate(worker.views, chunk.first + i, chunk.lines[i], chunk.group_last[i] != 0,
+        if (!worker.evaluator->evaluate(worker.views, chunk.numbers[i], chunk.lines[i], chunk.group_last[i] != 0,
                                         chunk.cells[i], chunk.messages, error)) {
             chunk.error = error.full();
             break;
@@ -244,7 +246,7 @@ void ReportRunner::run_block(Worker& worker, Block& block, const RowFormat& form
 bool ReportRunner::add_workers(std::vector<std::unique_ptr<Worker>>& workers, std::string& error) {
     // Each thread compiles the formulas again on its own handle, with its own host.
     for (unsigned i = 0; i < settings_.threads; ++i) {
-        auto worker = std::make_unique<Worker>(settings_.text_numbers, codec_.raw());
+        auto worker = std::make_unique<Worker>(settings_.text_numbers, input_codec_.raw(), terminal_.raw());
         worker->handle = FCLCREATEHANDLE();
         if (!worker->handle) {
             error = "cannot make a library handle for thread " + std::to_string(i + 1);
@@ -272,7 +274,8 @@ bool ReportRunner::add_workers(std::vector<std::unique_ptr<Worker>>& workers, st
             codes.push_back(code);
         }
         worker->evaluator = std::make_unique<RecordEvaluator>(input_.fields(), formulas_, std::move(codes), worker->host,
-                                                              worker->handle, nullptr, worker->codec, settings_);
+                                                              worker->handle, nullptr, worker->input, worker->terminal,
+                                                              settings_);
         worker->cells.resize(formulas_.size());
         workers.push_back(std::move(worker));
     }
@@ -283,6 +286,7 @@ bool ReportRunner::add_workers(std::vector<std::unique_ptr<Worker>>& workers, st
 bool ReportRunner::write_chunk(const Chunk& chunk, std::string& error) {
     failures_ += chunk.failures;
     for (std::size_t i = 0; i < chunk.count; ++i) {
+        write_skipped(chunk.numbers[i]);
         open_group(chunk.records[i]);
         ++records_;
         if (i == chunk.done) {  // the record that stops the report (no message comes before it)
@@ -297,7 +301,6 @@ bool ReportRunner::write_chunk(const Chunk& chunk, std::string& error) {
 }
 
 bool ReportRunner::run_threaded(std::string& error) {
-    CsvReader& reader = input_.reader();
     Pool<Chunk> pool(settings_.threads * kChunksPerThread);
     if (!add_workers(pool.workers(), error)) return false;
     const std::size_t formulas = formulas_.size();
@@ -305,13 +308,10 @@ bool ReportRunner::run_threaded(std::string& error) {
 
     const bool grouped = settings_.group_field >= 0;
     std::size_t chunk_size = kFirstChunk;
-    std::uint64_t next_record = 1;
     Chunk* chunk = nullptr;
     bool stopped = false;  // a written record stopped the report
     const auto submit = [&] {
         if (!chunk || chunk->count == 0) return;
-        chunk->first = next_record;
-        next_record += chunk->count;
         pool.submit();
         chunk = nullptr;
         if (chunk_size < kLargestChunk) chunk_size *= 2;
@@ -329,12 +329,14 @@ bool ReportRunner::run_threaded(std::string& error) {
 
     std::vector<std::string> current;
     std::vector<std::string> next;
-    bool have = read(current, error);
-    std::uint64_t line = reader.record_line();
+    std::uint64_t number = 0;
+    std::uint64_t line = 0;
+    bool have = read(current, number, line, error);
     while (have && error.empty() && !stopped) {
         // A record that cannot be read ends the input: the one in hand is the last, and runs.
-        const bool have_next = read(next, error) && error.empty();
-        const std::uint64_t next_line = reader.record_line();
+        std::uint64_t next_number = 0;
+        std::uint64_t next_line = 0;
+        const bool have_next = read(next, next_number, next_line, error) && error.empty();
         const bool group_last = !have_next || (grouped && cell_of(current, settings_.group_field) !=
                                                               cell_of(next, settings_.group_field));
         while (!chunk && !stopped) {
@@ -345,12 +347,14 @@ bool ReportRunner::run_threaded(std::string& error) {
         if (chunk->count == 0) {
             if (chunk->records.size() < chunk_size) {
                 chunk->records.resize(chunk_size);
+                chunk->numbers.resize(chunk_size);
                 chunk->lines.resize(chunk_size);
                 chunk->group_last.resize(chunk_size);
             }
         }
         const std::size_t slot = chunk->count++;
         chunk->records[slot].swap(current);
+        chunk->numbers[slot] = number;
         chunk->lines[slot] = line;
         chunk->group_last[slot] = group_last ? 1 : 0;
         if (chunk->count == chunk_size) {
@@ -358,6 +362,7 @@ bool ReportRunner::run_threaded(std::string& error) {
             write_ready(false);
         }
         current.swap(next);
+        number = next_number;
         line = next_line;
         have = have_next;
     }

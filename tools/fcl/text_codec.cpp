@@ -1,9 +1,12 @@
+// The conversion with iconv; the rest of TextCodec is text_codec_common.h.
 #include "text_codec.h"
 
 #include <iconv.h>
 
 #include <cerrno>
 #include <cstdio>
+
+#include "text_codec_common.h"
 
 namespace fcltool {
 
@@ -25,11 +28,7 @@ TextCodec::~TextCodec() {
     if (out_ != kNoConverter) iconv_close(converter(out_));
 }
 
-bool TextCodec::to_cp932(std::string_view in, std::string& out) {
-    if (raw_ || is_ascii(in)) {
-        out.assign(in);
-        return true;
-    }
+bool TextCodec::convert_in(std::string_view in, std::string& out) {
     if (in_ == kNoConverter) return false;
     // Code page 932 never needs more bytes than UTF-8 for the same character.
     out.resize(in.size());

@@ -192,6 +192,15 @@ void append_value_text(std::string& out, const std::uint8_t* value, bool text_nu
     }
 }
 
+void drop_negative_zero(std::uint8_t* value, bool text_numbers) {
+    if (text_numbers || value[0] != FCL_T_NUMBER) return;
+    double number;
+    std::memcpy(&number, value + 1, sizeof number);
+    if (number != 0.0 || !std::signbit(number)) return;
+    number = 0.0;
+    std::memcpy(value + 1, &number, sizeof number);
+}
+
 std::string value_text(const std::uint8_t* value, bool text_numbers, bool exact) {
     std::string out;
     append_value_text(out, value, text_numbers, exact);

@@ -28,6 +28,10 @@ std::string value_text(const std::uint8_t* value, bool text_numbers, bool exact 
 // their texts record after record).
 void append_value_text(std::string& out, const std::uint8_t* value, bool text_numbers, bool exact = true);
 
+// Makes a double-mode number of negative zero plain zero, so that no zero shows as "-0" (text
+// numbers show none already); any other value stays as it is.
+void drop_negative_zero(std::uint8_t* value, bool text_numbers);
+
 // As plain_decimal, appended to `out`.
 void append_plain_decimal(std::string& out, std::string_view payload);
 

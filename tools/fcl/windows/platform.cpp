@@ -48,6 +48,17 @@ void start_process(int& argc, char**& argv) {
     argv = g_argv.data();
 }
 
+const bool kArgumentsAlwaysUtf8 = true;
+
+std::string program_directory() {
+    char path[MAX_PATH] = "";
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return "";
+    const std::string file(path, length);
+    const auto slash = file.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : file.substr(0, slash);
+}
+
 bool apply_profile_dir(const Options& options, std::string& error) {
     if (!options.profile_dir.empty()) {
         error = "--profile-dir is not available on Windows: the library reads ORBISRPT.INI from the Windows directory";

@@ -1,10 +1,12 @@
 // The tool's text conversion with the code page 932 and UTF-8 tables of Windows, by way of
-// UTF-16.
+// UTF-16; the rest of TextCodec is text_codec_common.h.
 #include "../text_codec.h"
 
 #include <windows.h>
 
 #include <cstdio>
+
+#include "../text_codec_common.h"
 
 namespace fcltool {
 
@@ -47,13 +49,7 @@ TextCodec::TextCodec(bool raw_cp932) : raw_(raw_cp932), in_(nullptr), out_(nullp
 
 TextCodec::~TextCodec() = default;
 
-bool TextCodec::to_cp932(std::string_view in, std::string& out) {
-    if (raw_ || is_ascii(in)) {
-        out.assign(in);
-        return true;
-    }
-    return convert(CP_UTF8, kCp932, in, out);
-}
+bool TextCodec::convert_in(std::string_view in, std::string& out) { return convert(CP_UTF8, kCp932, in, out); }
 
 bool TextCodec::to_outside(std::string_view in, std::string& out) {
     if (raw_ || is_ascii(in)) {
