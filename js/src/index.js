@@ -187,8 +187,9 @@ class Fclib {
     return at;
   }
 
-  // The callback's answer to compile-time type queries from fields (object, Map or function).
-  _typeHandler(fields, log) {
+  // The callback's answer to compile-time type queries from fields (object, Map or function),
+  // each kept in answered when given.
+  _typeHandler(fields, answered) {
     const resolve =
       typeof fields === "function" ? fields : fields instanceof Map ? (n) => fields.get(n) : (n) => fields?.[n];
     return (data, name, raw, type) => {
@@ -196,8 +197,9 @@ class Fclib {
       const heap16 = this.m.HEAPU16;
       const kind = heap16[type >> 1];
       const text = this._text(name);
-      log?.(text, kind);
-      const code = typeCode(resolve(text, kind === Type.FIELD ? "field" : "name"));
+      const which = kind === Type.FIELD ? "field" : "name";
+      const code = typeCode(resolve(text, which));
+      answered?.set(`${which}:${text}`, code);
       if (!code) return 1;
       heap16[type >> 1] = code;
       return 0;
@@ -216,17 +218,18 @@ class Fclib {
 
   // ---- Compile and analysis ----
 
-  compile(text, fields = {}, options = {}) {
+  compile(text, fields = {}) {
     const m = this.m;
     const bytes = this._bytes(text);
     const at = this._put(bytes);
     const code = m._malloc(MAX_CODE);
     const length = this._scratch;
-    const status = this._withHandler(this._typeHandler(fields, options.log), () =>
+    const answered = new Map();
+    const status = this._withHandler(this._typeHandler(fields, answered), () =>
       m._FCLCOMPILE2(this._callback, this._hostToken, at, code, length, this._handle),
     );
     if (status) {
-      const error = this._compileError(status, text, bytes, at, fields);
+      const error = this._compileError(status, bytes, at, answered);
       m._free(at);
       m._free(code);
       throw error;
@@ -237,10 +240,10 @@ class Fclib {
   }
 
   // The analysis of the failed text gives the reason and the token the compiler stopped at
-  // (fclib.h's context offsets hold for 64-bit builds only).
-  _compileError(status, text, bytes, at, fields) {
+  // (fclib.h's context offsets hold for 64-bit builds only); the compile's answers serve it again.
+  _compileError(status, bytes, at, answered) {
     const m = this.m;
-    const reason = this._withHandler(this._typeHandler(fields), () => {
+    const reason = this._withHandler(this._typeHandler((name, kind) => answered.get(`${kind}:${name}`)), () => {
       m._fclw_analyze(this._hostToken, at, 1);
       return this._text(m._fclw_diagnostic_reason());
     });
@@ -248,6 +251,14 @@ class Fclib {
     const token = this.decode(bytes.subarray(byteOffset, m._fclw_diagnostic_end()));
     const offset = this.decode(bytes.subarray(0, byteOffset)).length;
     return new FclError(status, this._text(m._fclw_status_message(status)), { reason, offset, byteOffset, token });
+  }
+
+  // A compiled block from elsewhere (a native compile, storage) as a Formula of the current
+  // number mode; the library checks it when it runs.
+  adopt(code) {
+    const at = this.m._malloc(MAX_CODE);
+    this.m.HEAPU8.set(code.subarray(0, MAX_CODE), at);
+    return new Formula(this, Uint8Array.from(code), at);
   }
 
   // The tokens as the lexer reads them, with byte spans and JavaScript string spans.
