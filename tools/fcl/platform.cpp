@@ -52,7 +52,15 @@ std::string profile_file(const std::string& directory) {
 
 bool has_profile(const std::string& directory) { return !profile_file(directory).empty(); }
 
-std::string sample_profile_dir() { return FCL_SAMPLE_PROFILE_DIR; }
+// The sample profile: the source tree's while it is there, else the copy installed with fcl,
+// found from the program's directory; "" when neither holds a profile file.
+std::string sample_profile_dir() {
+    if (has_profile(FCL_SAMPLE_PROFILE_DIR)) return FCL_SAMPLE_PROFILE_DIR;
+    const std::string program = program_directory();
+    if (program.empty()) return "";
+    const std::string installed = program + "/" + FCL_INSTALLED_PROFILE;
+    return has_profile(installed) ? installed : "";
+}
 
 }  // namespace
 
@@ -68,7 +76,7 @@ bool apply_profile_dir(const Options& options, std::string& error) {
     if (chosen.empty()) {
         const char* variable = std::getenv("FCLIB_PROFILE_DIR");
         if (variable && *variable) chosen = variable;
-        else if (!has_profile(FCL_DEFAULT_PROFILE_DIR) && has_profile(sample_profile_dir())) chosen = sample_profile_dir();
+        else if (!has_profile(FCL_DEFAULT_PROFILE_DIR)) chosen = sample_profile_dir();
     }
     if (!chosen.empty() && setenv("FCLIB_PROFILE_DIR", chosen.c_str(), 1) != 0) {
         error = "cannot set FCLIB_PROFILE_DIR";

@@ -170,9 +170,7 @@ int build_report_request(const Options& options, ReportCodecs& codecs, ReportReq
     if (request.columns.empty()) return usage_error("report", "no columns: give --column HEADER=FORMULA or --formulas FILE");
     if (options.group_by.empty()) {
         request.group_by = file_group_by;
-        std::string shown;
-        codecs.terminal.to_outside(file_group_by, shown);
-        request.group_by_shown = codecs.terminal.raw() ? file_group_by : shown;
+        codecs.terminal.to_outside(file_group_by, request.group_by_shown);
     } else {
         codecs.arguments.to_cp932(options.group_by, request.group_by);
         request.group_by_shown = recoded(options.group_by, codecs.arguments, codecs.terminal);
