@@ -505,8 +505,19 @@ class Formula {
   // The formula's value for one record; FclError when the run fails.
   run(record, host) {
     const fcl = this.fcl;
-    const state = { record, host };
-    const status = fcl._withHandler(this._runHandler(state), () => this._execute(state));
+    const state = (this._state ??= { record: undefined, host: undefined, handler: undefined });
+    state.handler ??= this._runHandler(state);
+    state.record = record;
+    state.host = host;
+    const previous = fcl._getHandler();
+    fcl._setHandler(state.handler);
+    let status;
+    try {
+      status = this._execute(state);
+    } finally {
+      fcl._setHandler(previous);
+      state.record = state.host = undefined;
+    }
     if (status) throw this._runError(status);
     return fcl._readValue(fcl._result);
   }
