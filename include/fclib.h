@@ -338,6 +338,30 @@ FCL_API uint16_t FCLEXECUTE2(FCLFIELDPROC callback, void *data, const unsigned c
 #define FCL_CTX_TOKEN_TEXT 2080
 #define FCL_CTX_TEXT       6736
 
+/*
+ * Why a compile failed with FCL_E_TYPE: FCL_WHY_SIZE bytes at FCL_CTX_WHY (fcl_error_why),
+ * meaningful like the fields above:
+ *   [0] the kind, FCL_WHY_...      [1] the 1-based function record of the call concerned
+ *   [2] the 0-based argument       [3] the type mask wanted there (FCL_T_...)
+ *   [4] the type mask given        [5] the arguments written, | FCL_WHY_OPERATOR for an operator
+ * COUNT: no form of the function takes that many arguments. TYPE: argument [2] is [4] where
+ * [3] is wanted. LITERAL: the text literal at the token cannot be read as [3] (a date, a
+ * time, a logical). BRANCHES: value [2] of IF or SELECT is [4], the first value [3].
+ * OPERANDS: an operator or function that joins like values got [3] and [4]. COMPARISON: [3]
+ * compared with [4]. NO_ROOM: the compiler's node pool had no room for the call.
+ */
+#define FCL_CTX_WHY        6706
+#define FCL_WHY_SIZE       6
+#define FCL_WHY_NONE       0
+#define FCL_WHY_COUNT      1
+#define FCL_WHY_TYPE       2
+#define FCL_WHY_LITERAL    3
+#define FCL_WHY_BRANCHES   4
+#define FCL_WHY_OPERANDS   5
+#define FCL_WHY_COMPARISON 6
+#define FCL_WHY_NO_ROOM    7
+#define FCL_WHY_OPERATOR   0x80
+
 /* Byte offset in text (the text passed to the failed FCLCOMPILE2) of the failing token. */
 static inline int fcl_error_offset(FCLHANDLE handle, const char *text) {
     const char *area = (const char *)handle + FCL_CTX_TEXT;
@@ -351,6 +375,11 @@ static inline int fcl_error_offset(FCLHANDLE handle, const char *text) {
 /* The failing token as written, e.g. "FOO" for an unknown function FOO. */
 static inline const char *fcl_error_token(FCLHANDLE handle) {
     return (const char *)handle + FCL_CTX_TOKEN_TEXT;
+}
+
+/* Why a compile failed with FCL_E_TYPE: the FCL_WHY_SIZE bytes described above. */
+static inline const unsigned char *fcl_error_why(FCLHANDLE handle) {
+    return (const unsigned char *)handle + FCL_CTX_WHY;
 }
 
 /* Kept for hosts of older libraries: LoadMPL32 returns 1, neither does anything. */

@@ -146,12 +146,77 @@ inline const char* status_message(std::uint16_t status) noexcept {
 }
 
 /*
+ * Why a compile failed with FCL_E_TYPE, in words, from the bytes fcl_error_why gives (fclib.h):
+ * e.g. "the branches of IF differ: a string and a number". token is the failing token as
+ * written; function the call's name as written and fewest/most the argument counts its forms
+ * take, when the caller knows them (the analysis API does; this layer passes none). Empty when
+ * the bytes say nothing.
+ */
+inline std::string type_error_reason(const unsigned char* why, std::string_view token, std::string_view function = {},
+                                     int fewest = -1, int most = -1) {
+    const auto types = [](unsigned mask) {
+        if (mask == FCL_T_ANY) return std::string("any value");
+        static constexpr std::pair<unsigned, const char*> kWords[] = {{FCL_T_NUMBER, "a number"},
+                                                                      {FCL_T_STRING, "a string"},
+                                                                      {FCL_T_DATE, "a date"},
+                                                                      {FCL_T_TIME, "a time"},
+                                                                      {FCL_T_LOGICAL, "a logical"}};
+        std::vector<const char*> words;
+        for (const auto& [bit, word] : kWords)
+            if (mask & bit) words.push_back(word);
+        std::string out;
+        for (std::size_t i = 0; i < words.size(); ++i)
+            out += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + std::string(words[i]);
+        return words.empty() ? std::string("nothing") : out;
+    };
+    static constexpr const char* kOrdinals[] = {"first", "second", "third", "fourth", "fifth", "sixth",
+                                                "seventh", "eighth", "ninth", "tenth", "eleventh"};
+    const unsigned argument = why[2], written = why[5] & 0x7Fu;
+    const bool op = (why[5] & FCL_WHY_OPERATOR) != 0;
+    const std::string name = function.empty() ? std::string("the call") : std::string(function);
+    const std::string expected = types(why[3]), given = types(why[4]);
+    const std::string where = op ? std::string("the ") + (argument < 11 ? kOrdinals[argument] : "next") +
+                                       " operand of " + name
+                                 : "argument " + std::to_string(argument + 1) + " of " + name;
+    const auto plural = [](int n, const char* word) { return std::to_string(n) + " " + word + (n == 1 ? "" : "s"); };
+    switch (why[0]) {
+        case FCL_WHY_COUNT: {
+            const std::string has = "; this call has ";
+            if (name == "IF" || name == "SELECT") {
+                const char* first = name == "IF" ? "a condition" : "an index";
+                const int values = written > 0 ? static_cast<int>(written) - 1 : 0;
+                if (fewest < 0) return name + " takes " + first + " and its values" + has + plural(values, "value");
+                const std::string range = fewest == most ? std::to_string(fewest - 1)
+                                                         : std::to_string(fewest - 1) + " to " + std::to_string(most - 1);
+                return name + " takes " + first + " and " + range + " values" + has + std::to_string(values);
+            }
+            if (fewest < 0) return "no form of " + std::string(token) + " takes " + plural(static_cast<int>(written), "argument");
+            if (fewest == most) return name + " takes " + plural(fewest, "argument") + has + std::to_string(written);
+            return name + " takes " + std::to_string(fewest) + " to " + std::to_string(most) + " arguments" + has +
+                   std::to_string(written);
+        }
+        case FCL_WHY_TYPE: return given + " where " + expected + " is expected: " + where;
+        case FCL_WHY_LITERAL: return std::string(token) + " cannot be read as " + expected + ": " + where;
+        case FCL_WHY_BRANCHES:
+            if (name == "IF") return "the branches of IF differ: " + expected + " and " + given;
+            return "the values " + (function.empty() ? std::string("to choose from") : "of " + name) + " differ: " +
+                   expected + " and " + given + " (value " + std::to_string(argument) + ")";
+        case FCL_WHY_OPERANDS: return "the operands of " + name + " differ: " + expected + " and " + given;
+        case FCL_WHY_COMPARISON: return expected + " cannot be compared with " + given;
+        case FCL_WHY_NO_ROOM: return "the formula is too complex: no room in the compiler's node pool for this call";
+        default: return {};
+    }
+}
+
+/*
  * A failure. status is the library's status code; message is status_message(status), followed
  * by a detail when this layer knows one (what a lookup threw, an oversized field value).
  * offset: for a failed compile, the byte offset in the formula text of the token where
  * compilation stopped (FCL_MAX_TEXT for a text that is too long); -1 when there is none.
  * token: for a failed compile the failing token as written (empty at the end of the text);
  * for a run that failed in the field lookup, the name of the field.
+ * reason: for a failed compile, what in particular when this layer can tell: a type error's
+ * kind and types (type_error_reason), an unknown function's name; else empty.
  * A run whose running aggregates found no free slot has the record's pass key as its status
  * and a message that says so.
  */
@@ -160,12 +225,13 @@ struct Error {
     std::string message;
     int offset = -1;
     std::string token;
+    std::string reason;  // for a failed compile, what in particular (type_error_reason); often empty
 };
 
 namespace detail {
 inline Error make_error(std::uint16_t status, std::string detail = {}, int offset = -1,
                         std::string token = {}) {
-    Error error{status, status_message(status), offset, std::move(token)};
+    Error error{status, status_message(status), offset, std::move(token), {}};
     if (!detail.empty()) error.message += ": " + detail;
     return error;
 }
@@ -649,8 +715,13 @@ private:
             const char* failing = fcl_error_token(handle_);
             token.assign(failing, detail::bounded_length(failing, FCL_MAX_CODE));
         }
-        return detail::make_error(status, status == FCL_E_CALLBACK ? lookup.detail : std::string(), offset,
-                                  std::move(token));
+        std::string reason;
+        if (status == FCL_E_TYPE && offset >= 0) reason = type_error_reason(fcl_error_why(handle_), token);
+        if (status == FCL_E_UNKNOWN_NAME && offset >= 0) reason = "no function is named " + token;
+        Error error = detail::make_error(status, status == FCL_E_CALLBACK ? lookup.detail : std::string(), offset,
+                                         std::move(token));
+        error.reason = std::move(reason);
+        return error;
     }
 
     template <class F>
@@ -671,7 +742,7 @@ private:
             return Error{status,
                          "no free aggregate slot: more running aggregates in a record than the work areas "
                          "hold (FCLINIT sizes them; before it there are none)",
-                         -1, {}};
+                         -1, {}, {}};
         if (status != FCL_OK) return detail::make_error(status);
         std::optional<Value> value = Value::from_tagged(result, sizeof result);
         if (!value) return detail::make_error(FCL_E_CODE, "the result is no tagged value");

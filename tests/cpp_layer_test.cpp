@@ -81,11 +81,14 @@ TEST(CppLayer, FailedCompileCarriesStatusOffsetAndToken) {
         std::uint16_t status;
         int offset;
         const char* token;
+        const char* reason;
     } cases[] = {
-        {"1 + * 2", FCL_E_SYNTAX, 4, "*"},
-        {"FOO(1)", FCL_E_UNKNOWN_NAME, 0, "FOO"},
-        {"  1 + FOO(1)", FCL_E_UNKNOWN_NAME, 6, "FOO"},
-        {"LEFT(\"abc\")", FCL_E_TYPE, 0, "LEFT"},
+        {"1 + * 2", FCL_E_SYNTAX, 4, "*", ""},
+        {"FOO(1)", FCL_E_UNKNOWN_NAME, 0, "FOO", "no function is named FOO"},
+        {"  1 + FOO(1)", FCL_E_UNKNOWN_NAME, 6, "FOO", "no function is named FOO"},
+        {"LEFT(\"abc\")", FCL_E_TYPE, 0, "LEFT", "no form of LEFT takes 1 argument"},
+        {"IF(1 = 1, \"x\", 0)", FCL_E_TYPE, 15, "0", "the values to choose from differ: a string and a number (value 2)"},
+        {"1 / \"x\"", FCL_E_TYPE, 4, "\"x\"", "a string where a number is expected: the second operand of the call"},
     };
     fcl::Context ctx;
     for (const auto& c : cases) {
@@ -96,6 +99,7 @@ TEST(CppLayer, FailedCompileCarriesStatusOffsetAndToken) {
         EXPECT_EQ(formula.error().message, fcl::status_message(c.status));
         EXPECT_EQ(formula.error().offset, c.offset);
         EXPECT_EQ(formula.error().token, c.token);
+        EXPECT_EQ(formula.error().reason, c.reason);
     }
     EXPECT_EQ(ctx.compile(std::string(FCL_MAX_TEXT + 1, '1')).error().offset, FCL_MAX_TEXT);
 }

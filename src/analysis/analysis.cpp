@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "compiler/compiler.h"
 #include "compiler/lexer.h"
@@ -106,12 +107,6 @@ const char* written_name(int record, bool is_operator) {
     return found->name;
 }
 
-const char* ordinal(unsigned i) {
-    static constexpr const char* kOrdinals[] = {"first", "second", "third", "fourth", "fifth", "sixth",
-                                                "seventh", "eighth", "ninth", "tenth", "eleventh"};
-    return i < 11 ? kOrdinals[i] : "next";
-}
-
 std::size_t edit_distance(const char* a, const char* b) {
     const std::size_t la = std::strlen(a), lb = std::strlen(b);
     if (la > 16 || lb > 16) return 99;
@@ -151,66 +146,12 @@ void nearest_names(const char* name, char* out, std::size_t size) {
 }
 
 void why_type_error(const CompileWhy& why, const char* token, char* out, std::size_t size) {
-    char expected[64], given[64];
-    type_words(why.expected, expected, sizeof expected);
-    type_words(why.given, given, sizeof given);
     const FunctionRecord* record = function_record(why.record);
-    const char* name = record ? written_name(why.record, why.is_operator) : "the call";
-    const bool op = why.is_operator;
-    switch (why.code) {
-        case WhyCode::ArgumentCount: {
-            int fewest = 0, most = 0;
-            argument_counts(record ? record->name : "", fewest, most);
-            if (record && record->typing == Typing::Choice) {
-                // IF and SELECT: a condition or an index, then the values to choose from.
-                const bool if_call = std::strcmp(record->name, "IF") == 0;
-                const unsigned values = why.count > 0 ? why.count - 1u : 0u;
-                if (fewest == most)
-                    std::snprintf(out, size, "%s takes %s and %d values; this call has %u", name,
-                                  if_call ? "a condition" : "an index", fewest - 1, values);
-                else
-                    std::snprintf(out, size, "%s takes %s and %d to %d values; this call has %u", name,
-                                  if_call ? "a condition" : "an index", fewest - 1, most - 1, values);
-                return;
-            }
-            if (fewest == most)
-                std::snprintf(out, size, "%s takes %d argument%s; this call has %u", name, fewest, fewest == 1 ? "" : "s",
-                              static_cast<unsigned>(why.count));
-            else
-                std::snprintf(out, size, "%s takes %d to %d arguments; this call has %u", name, fewest, most,
-                              static_cast<unsigned>(why.count));
-            return;
-        }
-        case WhyCode::ArgumentType:
-            if (op)
-                std::snprintf(out, size, "%s where %s is expected: the %s operand of %s", given, expected,
-                              ordinal(why.argument), name);
-            else
-                std::snprintf(out, size, "%s where %s is expected: argument %u of %s", given, expected,
-                              why.argument + 1u, name);
-            return;
-        case WhyCode::LiteralContent:
-            std::snprintf(out, size, "%s cannot be read as %s: argument %u of %s", token, expected, why.argument + 1u,
-                          name);
-            return;
-        case WhyCode::BranchesDiffer:
-            if (std::strcmp(name, "IF") == 0)
-                std::snprintf(out, size, "the branches of IF differ: %s and %s", expected, given);
-            else
-                std::snprintf(out, size, "the values of %s differ: %s and %s (value %u)", name, expected, given,
-                              static_cast<unsigned>(why.argument));
-            return;
-        case WhyCode::OperandsDiffer:
-            std::snprintf(out, size, "the operands of %s differ: %s and %s", name, expected, given);
-            return;
-        case WhyCode::ComparisonTypes:
-            std::snprintf(out, size, "%s cannot be compared with %s", expected, given);
-            return;
-        case WhyCode::NoRoom:
-            std::snprintf(out, size, "the formula is too complex: no room in the compiler's node pool for this call");
-            return;
-        case WhyCode::None: out[0] = '\0'; return;
-    }
+    int fewest = -1, most = -1;
+    if (record) argument_counts(record->name, fewest, most);
+    const char* name = record ? written_name(why.record, why.is_operator()) : "";
+    const std::string words = type_error_words(reinterpret_cast<const unsigned char*>(&why), token, name, fewest, most);
+    std::snprintf(out, size, "%s", words.c_str());
 }
 
 // Why a compile stopped, in words; empty when nothing particular is known.
@@ -313,32 +254,6 @@ std::size_t tokenize(const char* text, Token* out, std::size_t most) {
         if (written < most) out[written++] = {kind, {begin, end}};
     });
     return written;
-}
-
-const char* type_words(std::uint8_t mask, char* out, std::size_t size) {
-    if (mask == FCL_T_ANY) {
-        std::snprintf(out, size, "any value");
-        return out;
-    }
-    static constexpr struct {
-        std::uint8_t bit;
-        const char* word;
-    } kWords[] = {{FCL_T_NUMBER, "a number"}, {FCL_T_STRING, "a string"}, {FCL_T_DATE, "a date"},
-                  {FCL_T_TIME, "a time"},     {FCL_T_LOGICAL, "a logical"}};
-    std::size_t used = 0;
-    out[0] = '\0';
-    unsigned listed = 0, total = 0;
-    for (const auto& w : kWords) total += (mask & w.bit) != 0;
-    for (const auto& w : kWords) {
-        if (!(mask & w.bit)) continue;
-        const char* joint = listed == 0 ? "" : listed + 1 == total ? " or " : ", ";
-        const int n = std::snprintf(out + used, size - used, "%s%s", joint, w.word);
-        if (n < 0 || static_cast<std::size_t>(n) >= size - used) break;
-        used += static_cast<std::size_t>(n);
-        ++listed;
-    }
-    if (total == 0) std::snprintf(out, size, "nothing");
-    return out;
 }
 
 int analyze(FCLHANDLE handle, FCLFIELDPROC callback, void* data, const char* text, Analysis& out) {

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "fclib.h"
 #include "functions/function_table.h"
@@ -82,8 +83,9 @@ int analyze(FCLHANDLE handle, FCLFIELDPROC callback, void* data, const char* tex
 // The status in words, as fclib.h describes it.
 const char* status_message(int status);
 
-// "a number", "a number or a string", "any value", ...: the types of a mask, in words.
-const char* type_words(std::uint8_t mask, char* out, std::size_t size);
+// A type error's reason in the C++ layer's words (fclib.hpp's type_error_reason) from the
+// compiler's FCL_WHY bytes, with the call's name and the argument counts its forms take.
+std::string type_error_words(const unsigned char* why, const char* token, const char* function, int fewest, int most);
 
 // --- The linter (lint.cpp) ---
 

@@ -141,7 +141,7 @@ private:
                                           (allowed & (kDate | kTime | kLogical)) != 0;
                 ctx_.why = {literal_text ? WhyCode::LiteralContent : WhyCode::ArgumentType, node->record,
                             static_cast<std::uint8_t>(i), allowed, argument->mask,
-                            static_cast<std::uint8_t>(node->argc & 0x7F), node->prec != kClsFunction};
+                            CompileWhy::counted(node->argc, node->prec != kClsFunction)};
                 return kTypeError;
             }
             node->set_child(i, argument);

@@ -48,7 +48,7 @@ Status select_overload(Context& ctx, ParseNode*& fn, std::uint16_t written) {
     // Empty parentheses need a record without arguments: a call such as LEFT() is refused here
     // rather than compiled into a formula that can only fail when run.
     const FunctionRecord* record = function_record(find_function(fn->spelling(), written));
-    ctx.why = {WhyCode::ArgumentCount, fn->record, 0, 0, 0, static_cast<std::uint8_t>(written & 0x7F), 0};
+    ctx.why = {WhyCode::ArgumentCount, fn->record, 0, 0, 0, CompileWhy::counted(written, false)};
     if (!record) return kTypeError;
     ParseNode* replacement = new_record_node(ctx, kTokFunction, fn->spelling(), std::strlen(fn->spelling()), *record,
                                              static_cast<std::uint8_t>(written));
@@ -65,8 +65,8 @@ Status type_by_kind(ParseNode& node, ParseNode*& culprit, CompileWhy& why) {
     // Compare and Unify type against the first argument; Choice (IF, SELECT) against the second.
     const unsigned reference = node.typing() == Typing::Choice ? 1 : 0;
     culprit = &node;
-    const std::uint8_t is_operator = node.prec != kClsFunction;
-    why = {WhyCode::ArgumentCount, node.record, 0, 0, 0, static_cast<std::uint8_t>(node.argc & 0x7F), is_operator};
+    const std::uint8_t count = CompileWhy::counted(node.argc, node.prec != kClsFunction);
+    why = {WhyCode::ArgumentCount, node.record, 0, 0, 0, count};
     if (reference >= node.argc) return kTypeError;
     const std::uint8_t type = node.child(reference)->mask;
     const WhyCode differ = node.typing() == Typing::Choice    ? WhyCode::BranchesDiffer
@@ -75,8 +75,7 @@ Status type_by_kind(ParseNode& node, ParseNode*& culprit, CompileWhy& why) {
     for (unsigned i = reference + 1; i < node.argc; ++i) {
         ParseNode& argument = *node.child(i);
         culprit = &argument;
-        why = {differ, node.record, static_cast<std::uint8_t>(i), type, argument.mask,
-               static_cast<std::uint8_t>(node.argc & 0x7F), is_operator};
+        why = {differ, node.record, static_cast<std::uint8_t>(i), type, argument.mask, count};
         if (argument.mask != type && coerce_literal(argument, type) != kOk) return kTypeError;
     }
     why = {};

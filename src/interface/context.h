@@ -24,16 +24,16 @@ constexpr std::size_t kRawBufferSize = kCodeAreaSize - kRawBufferOffset;
 static_assert(kRawBufferSize == FCL_RAW_BUFFER && kTextAreaSize == FCL_MAX_TEXT + 1);
 
 // Why the last compile failed with a type error (1003), for diagnostics: what the compiler knew
-// at the failing step.
+// at the failing step. Hosts read it at FCL_CTX_WHY (fclib.h, which describes each kind).
 enum class WhyCode : std::uint8_t {
-    None,
-    ArgumentCount,    // no record of the function takes `count` arguments
-    ArgumentType,     // argument `argument` has type `given` where `expected` is allowed
-    LiteralContent,   // a literal text that cannot become the `expected` type (a date, a time, ...)
-    BranchesDiffer,   // IF or SELECT: value `argument` is `given`, the first value `expected`
-    OperandsDiffer,   // an operator or function that joins like types: `given` against `expected`
-    ComparisonTypes,  // a comparison of `expected` with `given`
-    NoRoom,           // the compiler's node pool had no room for the call
+    None = FCL_WHY_NONE,
+    ArgumentCount = FCL_WHY_COUNT,
+    ArgumentType = FCL_WHY_TYPE,
+    LiteralContent = FCL_WHY_LITERAL,
+    BranchesDiffer = FCL_WHY_BRANCHES,
+    OperandsDiffer = FCL_WHY_OPERANDS,
+    ComparisonTypes = FCL_WHY_COMPARISON,
+    NoRoom = FCL_WHY_NO_ROOM,
 };
 
 struct CompileWhy {
@@ -42,9 +42,15 @@ struct CompileWhy {
     std::uint8_t argument;  // 0-based argument index
     std::uint8_t expected;  // type masks
     std::uint8_t given;
-    std::uint8_t count : 7;        // arguments written
-    std::uint8_t is_operator : 1;  // the call is written as an operator (+, =, ...)
+    std::uint8_t count;     // arguments written, with FCL_WHY_OPERATOR when the call is an operator
+
+    static std::uint8_t counted(unsigned argc, bool is_operator) {
+        return static_cast<std::uint8_t>((argc & 0x7F) | (is_operator ? FCL_WHY_OPERATOR : 0));
+    }
+    unsigned arguments() const { return count & 0x7Fu; }
+    bool is_operator() const { return (count & FCL_WHY_OPERATOR) != 0; }
 };
+static_assert(sizeof(CompileWhy) == FCL_WHY_SIZE);
 
 struct OperandEntry {
     const std::uint8_t* value;  // tagged value: a literal in the code copy or a value in the value area
@@ -104,7 +110,8 @@ static_assert(sizeof(void*) != 8 || sizeof(Context) == FCL_CONTEXT_SIZE,
 // Hosts read compile diagnostics at these offsets (fclib.h).
 static_assert(sizeof(void*) != 8 || (offsetof(Context, lex_pos) == FCL_CTX_LEX_POS &&
                                      offsetof(Context, token_text) == FCL_CTX_TOKEN_TEXT &&
-                                     offsetof(Context, text) == FCL_CTX_TEXT),
+                                     offsetof(Context, text) == FCL_CTX_TEXT &&
+                                     offsetof(Context, why) == FCL_CTX_WHY),
               "the diagnostics fields stay where fclib.h says");
 
 // Calls a host's field callback (not null). The low 16 bits of its answer are what the library
