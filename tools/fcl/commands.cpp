@@ -229,7 +229,7 @@ int load_command_fields(const Options& options, CommandCodecs& codecs, RecordHos
                          problem.phrase(!codecs.terminal.raw()).c_str());
             return kExitFormula;
         }
-        host.add_field(name, type, recoded(label, codecs.arguments, codecs.terminal), cells.size());
+        host.add_field(name, type, cells.size());
         cells.push_back(value);
     }
     return kExitOk;

@@ -296,12 +296,11 @@ class RecordHost {
 public:
     explicit RecordHost(bool text_numbers) : text_numbers_(text_numbers) {}
 
-    // Cell `cell` of each record is the field `name` (code page 932) of the given type;
-    // `label` is the name as the user wrote it, for messages.
-    void add_field(std::string name, std::uint8_t type, std::string label, std::size_t cell);
+    // Cell `cell` of each record is the field `name` (code page 932) of the given type.
+    void add_field(std::string name, std::uint8_t type, std::size_t cell);
 
     // Column `column`'s result, once computed in a record, is readable under `name`.
-    void add_column(std::string name, std::uint8_t type, std::string label, std::size_t column);
+    void add_column(std::string name, std::uint8_t type, std::size_t column);
 
     // The record that formulas now read (code page 932). `cells` and the texts it views stay
     // owned by the caller and unchanged until the next begin_record.
@@ -319,7 +318,7 @@ public:
     std::uint32_t aggregate_calls() const { return calls_; }
 
     // What went wrong in the last field request ("unknown field or column "X"", a value that
-    // does not fit its field's type, a text that was cut), then cleared.
+    // does not fit its field's type, a text that was cut), in code page 932, then cleared.
     bool has_problem() const { return !problem_.empty(); }
     std::string take_problem();
 
@@ -335,7 +334,6 @@ private:
     struct Source {
         std::string name;
         std::uint8_t type;
-        std::string label;
         bool is_column;
         std::size_t index;
     };

@@ -274,17 +274,17 @@ bool same_name(const std::string& known, const char* name) {
 
 // Fields of the data come before computed columns in the list, so a column named like a field
 // never hides it.
-void RecordHost::add_field(std::string name, std::uint8_t type, std::string label, std::size_t cell) {
+void RecordHost::add_field(std::string name, std::uint8_t type, std::size_t cell) {
     auto first_column = sources_.begin();
     while (first_column != sources_.end() && !first_column->is_column) ++first_column;
-    sources_.insert(first_column, {std::move(name), type, std::move(label), false, cell});
+    sources_.insert(first_column, {std::move(name), type, false, cell});
     if (parsed_.size() <= cell) parsed_.resize(cell + 1);
     names_.clear();  // the sources moved
     formula_names_ = nullptr;
 }
 
-void RecordHost::add_column(std::string name, std::uint8_t type, std::string label, std::size_t column) {
-    sources_.push_back({std::move(name), type, std::move(label), true, column});
+void RecordHost::add_column(std::string name, std::uint8_t type, std::size_t column) {
+    sources_.push_back({std::move(name), type, true, column});
     names_.clear();
     formula_names_ = nullptr;
     if (columns_.size() <= column) columns_.resize(column + 1);
@@ -350,7 +350,7 @@ const RecordHost::Source* RecordHost::find(const char* name) {
 }
 
 void RecordHost::note(const Source& source, const std::string& what) {
-    problem_ = (source.is_column ? "column " : "field ") + source.label + ": " + what;
+    problem_ = (source.is_column ? "column " : "field ") + source.name + ": " + what;
 }
 
 bool RecordHost::parse_cell(const Source& source, std::string_view text, Parsed& parsed) {

@@ -295,7 +295,7 @@ bool compile_columns(const std::vector<ColumnText>& columns, TextCodec& terminal
             all = false;
             continue;
         }
-        host.add_column(formula.text.name, formula.code[0], formula.text.header, i);
+        host.add_column(formula.text.name, formula.code[0], i);
         formula.name = formula.text.name;
         formula.source = formula.text.source;
     }
@@ -741,7 +741,7 @@ int run_report(const Options& options) {
     RecordHost host(options.text_numbers);
     for (std::size_t i = 0; i < input.fields().size(); ++i) {
         const InputField& field = input.fields()[i];
-        host.add_field(field.name, field.type, field.label, i);
+        host.add_field(field.name, field.type, i);
     }
     std::vector<ReportFormula> formulas;
     if (!compile_columns(request.columns, codecs.terminal, host, options.text_numbers, notes, formulas))

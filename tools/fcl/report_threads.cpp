@@ -254,7 +254,7 @@ bool ReportRunner::add_workers(std::vector<std::unique_ptr<Worker>>& workers, st
         }
         for (std::size_t field = 0; field < input_.fields().size(); ++field) {
             const InputField& input = input_.fields()[field];
-            worker->host.add_field(input.name, input.type, input.label, field);
+            worker->host.add_field(input.name, input.type, field);
         }
         worker->codes.resize(formulas_.size());
         std::vector<const unsigned char*> codes;
@@ -270,7 +270,7 @@ bool ReportRunner::add_workers(std::vector<std::unique_ptr<Worker>>& workers, st
                         std::to_string(i + 1) + ": " + status_line(status);
                 return false;
             }
-            worker->host.add_column(formula.name, code[0], formula.text.header, column);
+            worker->host.add_column(formula.name, code[0], column);
             codes.push_back(code);
         }
         worker->evaluator = std::make_unique<RecordEvaluator>(input_.fields(), formulas_, std::move(codes), worker->host,
