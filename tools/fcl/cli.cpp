@@ -210,7 +210,8 @@ constexpr OptionEntry kOptions[] = {
          o.seed = 0;
          return true;
      }},
-    {"--verbose", nullptr, "", kReport, "statistics on standard error: progress every\n100,000 records, the rate at the end",
+    {"--verbose", nullptr, "", kReport,
+     "statistics on standard error: progress every\n100,000 records, the rate at the end",
      [](Options& o, const std::string&) {
          o.verbose = true;
          return true;
@@ -268,14 +269,15 @@ const OptionEntry* find_option(const std::string& name) {
 
 constexpr std::size_t kOptionColumn = 28;  // where the options' help starts
 
-// The options of one command, with --help; those of every command for the overview.
+// The options of one command, with --help; for the overview (kAllCommands) those that every
+// command takes.
 void print_options(unsigned command_bit) {
     std::printf("Options:\n");
     for (const auto& entry : kOptions) {
         const bool everywhere = entry.commands == kAllCommands;
-        if (command_bit == kAllCommands ? !everywhere
-                                        : !(entry.commands & command_bit) || (everywhere && std::strcmp(entry.name, "--help") != 0))
-            continue;
+        const bool own = (entry.commands & command_bit) && (!everywhere || std::strcmp(entry.name, "--help") == 0);
+        const bool shown = command_bit == kAllCommands ? everywhere : own;
+        if (!shown) continue;
         std::string left = std::string("  ") + entry.name;
         if (entry.value) left += std::string(" ") + entry.value;
         if (left.size() + 1 > kOptionColumn) {

@@ -2,7 +2,6 @@
 // gen-orders, which writes data to try reports on. With them the pieces they share with the
 // report: compiling with diagnostics, reading compiled formulas, the function catalogue.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "fcl.h"
@@ -218,7 +217,8 @@ int load_command_fields(const Options& options, CommandCodecs& codecs, RecordHos
         const std::uint8_t type = type_from_name(type_word);
         if (!type)
             return usage_error(options.command, "--field " + recoded(label, codecs.arguments, codecs.terminal) +
-                                                    ": type \"" + recoded(type_word, codecs.arguments, codecs.terminal) +
+                                                    ": type \"" +
+                                                    recoded(type_word, codecs.arguments, codecs.terminal) +
                                                     "\" is not " + type_words_phrase());
         std::string name;
         std::string value;
@@ -248,7 +248,8 @@ void print_failure(const char* what, std::uint16_t status, RecordHost& host, Tex
 // argument. Returns kExitOk, or the exit status after printing what went wrong.
 int compile_single_formula(const Options& options, CommandCodecs& codecs, RecordHost& host, SingleFormula& formula) {
     if (options.arguments.size() != 1)
-        return usage_error(options.command, options.arguments.empty() ? "give the formula" : "give exactly one formula");
+        return usage_error(options.command,
+                           options.arguments.empty() ? "give the formula" : "give exactly one formula");
     const int loaded = load_command_fields(options, codecs, host, formula.cells);
     if (loaded != kExitOk) return loaded;
     std::string text;

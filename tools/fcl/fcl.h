@@ -1,8 +1,9 @@
 // fcl, the command-line host of fclib: what its parts share. The command line is read in
-// cli.cpp, which holds the help texts too, and dispatched in main.cpp; the commands eval, compile, functions and gen-orders, the compile diagnostics and
-// the function catalogue live in commands.cpp, the field host and the type names in host.cpp,
-// the display width in output.cpp, the report in report.h, the platform start in platform.cpp
-// (windows/platform.cpp on Windows), the profile's text check in profile_check.cpp.
+// cli.cpp, which holds the help texts too, and dispatched in main.cpp; the commands eval,
+// compile, functions and gen-orders, the compile diagnostics and the function catalogue live
+// in commands.cpp, the field host and the type names in host.cpp, the display width in
+// output.cpp, the report in report.h, the platform start in platform.cpp (windows/platform.cpp
+// on Windows), the profile's text check in profile_check.cpp.
 #pragma once
 
 #include <array>

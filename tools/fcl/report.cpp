@@ -167,7 +167,8 @@ int build_report_request(const Options& options, ReportCodecs& codecs, ReportReq
         settle_column(column, codecs.arguments, codecs.terminal);
         request.columns.push_back(std::move(column));
     }
-    if (request.columns.empty()) return usage_error("report", "no columns: give --column HEADER=FORMULA or --formulas FILE");
+    if (request.columns.empty())
+        return usage_error("report", "no columns: give --column HEADER=FORMULA or --formulas FILE");
     if (options.group_by.empty()) {
         request.group_by = file_group_by;
         codecs.terminal.to_outside(file_group_by, request.group_by_shown);
@@ -224,7 +225,8 @@ bool collect_aggregates(ReportFormula& formula, bool text_numbers) {
 // type error stopped at (or, when it stopped at no field, the typed fields it asked for).
 class TypingNotes {
 public:
-    TypingNotes(const std::vector<InputField>& fields, bool quiet) : fields_(fields), said_(fields.size()), quiet_(quiet) {}
+    TypingNotes(const std::vector<InputField>& fields, bool quiet)
+        : fields_(fields), said_(fields.size()), quiet_(quiet) {}
 
     void leading_zeros() {
         for (std::size_t i = 0; i < fields_.size(); ++i)
@@ -560,9 +562,9 @@ bool ReportRunner::read(std::vector<std::string>& record, std::uint64_t& number,
             ++cell;
         if (cell == record.size()) return true;
         const auto& fields = input_.fields();
-        skipped_messages_.push_back({number, line,
-                                     ", field " + (cell < fields.size() ? fields[cell].label : std::to_string(cell + 1)) +
-                                         ": " + problem.phrase(settings_.show_characters) + ": record skipped"});
+        const std::string field = cell < fields.size() ? fields[cell].label : std::to_string(cell + 1);
+        skipped_messages_.push_back(
+            {number, line, ", field " + field + ": " + problem.phrase(settings_.show_characters) + ": record skipped"});
     }
 }
 
