@@ -320,8 +320,9 @@ Encodings:
 
 Environment:
   FCLIB_PROFILE_DIR       the directory of ORBISRPT.INI (when --profile-dir is not
-                          given); else the installed profile, else the source
-                          tree's sample profile
+                          given); else the configured directory when the file
+                          is there, else the sample profile (the source tree's,
+                          or the copy installed with fcl)
   LC_ALL, LC_CTYPE, LANG  the default encodings (see above)
 
 Exit status:
