@@ -166,6 +166,14 @@ TEST(FclTool, GenOrdersRefusesBadCounts) {
     }
 }
 
+// The example report's formulas over its own data lint clean, as do the tests' own.
+TEST(FclTool, ExampleReportLintsClean) {
+    const std::string examples = FCL_EXAMPLES_DIR;
+    const ToolRun run = run_fcl({"lint", "--formulas", examples + "/orders.formulas", examples + "/orders.csv"}, "");
+    EXPECT_EQ(run.exit_status, 0) << run.out << run.err;
+    EXPECT_EQ(run.out, "");
+}
+
 // The options a help text lists: the words that start its lines "  --".
 std::vector<std::string> listed_options(const std::string& help) {
     std::vector<std::string> options;

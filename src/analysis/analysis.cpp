@@ -10,8 +10,11 @@
 #include "compiler/compiler.h"
 #include "compiler/lexer.h"
 #include "compiler/parse_node.h"
+#include "functions/function_table.h"
 
 namespace fcl::analysis {
+
+static_assert(kMostArguments == kMaxArgs);
 
 namespace {
 
@@ -125,9 +128,11 @@ std::size_t edit_distance(const char* a, const char* b) {
     return row[lb];
 }
 
-// "did you mean SUM?" for a name near to some function's (at most two edits), else "".
+// "; did you mean SUM?" for a name near to some function's (one edit for a name of up to
+// four letters, two for a longer one), else "".
 void nearest_names(const char* name, char* out, std::size_t size) {
-    std::size_t best = 3;
+    std::size_t best = std::strlen(name) <= 4 ? 2 : 3;
+    const std::size_t allowed = best;
     out[0] = '\0';
     for (int i = 0; i < kFunctionCount; ++i) {
         const char* candidate = kFunctionTable[i].name;
@@ -138,7 +143,7 @@ void nearest_names(const char* name, char* out, std::size_t size) {
         if (distance < best) {
             best = distance;
             std::snprintf(out, size, "; did you mean %s?", candidate);
-        } else if (distance == best && best < 3 && std::strlen(out) + std::strlen(candidate) + 4 < size) {
+        } else if (distance == best && best < allowed && std::strlen(out) + std::strlen(candidate) + 4 < size) {
             char* mark = std::strrchr(out, '?');
             if (mark) std::snprintf(mark, size - static_cast<std::size_t>(mark - out), " or %s?", candidate);
         }

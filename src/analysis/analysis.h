@@ -10,7 +10,7 @@
 #include <string>
 
 #include "fclib.h"
-#include "functions/function_table.h"
+#include "functions/function_list.h"
 
 namespace fcl::analysis {
 
@@ -115,12 +115,15 @@ void lint(const Analysis& analysis, bool double_numbers, LintResult& out);
 
 // --- The function catalogue ---
 
+// The most arguments a function record takes.
+constexpr int kMostArguments = 11;
+
 struct FunctionInfo {
     const char* name;
     int record;                    // 1-based
     int argc;
     std::uint16_t result;          // type masks
-    std::uint16_t args[kMaxArgs];
+    std::uint16_t args[kMostArguments];
     const char* summary;
     Aggregation aggregate;
     const char* docs_anchor;       // the section of docs/language.md that lists it

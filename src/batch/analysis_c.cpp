@@ -82,7 +82,7 @@ FCLB_API int32_t fclb_function_info(int32_t record, fclb_function* out) {
     out->record = info->record;
     out->argc = info->argc;
     out->result = info->result;
-    for (int i = 0; i < fcl::kMaxArgs; ++i) out->args[i] = info->args[i];
+    for (int i = 0; i < fcl::analysis::kMostArguments; ++i) out->args[i] = info->args[i];
     out->summary = info->summary;
     out->aggregate = static_cast<int32_t>(info->aggregate);
     out->docs_anchor = info->docs_anchor;

@@ -20,9 +20,10 @@ enum : unsigned {
     kFunctions = 1u << 3,
     kGenOrders = 1u << 4,
     kHelpCommand = 1u << 5,
+    kLint = 1u << 6,
 };
 constexpr unsigned kAllCommands = ~0u;
-constexpr unsigned kFormulaCommands = kEval | kCompile | kReport;
+constexpr unsigned kFormulaCommands = kEval | kCompile | kReport | kLint;
 constexpr unsigned kOutputCommands = kFormulaCommands | kGenOrders;
 
 struct CommandText {
@@ -112,6 +113,25 @@ of the records: it runs on one thread, with a note on standard error.
       --column "Amount=[Qty]*[Price]" --column "Total=SUM(Amount)" --group-by Category
   fcl gen-orders 1000000 | fcl report - --column "Amount=[Qty]*[Price]" --threads 4
 )help"},
+    {"lint", kLint, "fcl lint FORMULA|--formulas FILE [DATA.csv] [OPTIONS]", "check formulas for the language's traps",
+     R"help(Checks formulas for what compiles but does not do what it seems to: a division
+that IF appears to guard (IF runs both branches), PAGE() or an aggregate in a
+branch, STR without digits joined to text, ROUND with a positive digit count, =
+or <> on computed fractions in double-number mode, a number literal with more
+digits than a double keeps, a constant SELECT index out of range, a FORMAT
+picture too narrow for a constant, a backslash before a picture character. Each
+warning names its code, underlines the span and, where there is one, gives the
+formula with its fix. A formula that does not compile is reported with the
+reason. Checks one FORMULA, or a report's columns (--formulas, --column) with
+the field types of DATA.csv's header; a name nothing types is taken as a
+number. The warnings are listed in docs/language.md, "Before you write a
+formula".
+)help",
+     "  0 no findings; 1 a warning, or a formula that does not compile; 2 a usage error",
+     R"help(Examples:
+  fcl lint 'IF([Qty] = 0, 0, [Amount] / [Qty])'
+  fcl lint --formulas examples/orders.formulas examples/orders.csv
+)help"},
     {"functions", kFunctions, "fcl functions [NAME]", "list the built-in functions",
      R"help(Lists the built-in functions: index, name, argument and result types, and what
 each does; only the records of NAME (in any case) when given.
@@ -179,11 +199,11 @@ struct OptionEntry {
 };
 
 constexpr OptionEntry kOptions[] = {
-    {"--field", "NAME=TYPE:VALUE", "", kEval | kCompile, "a field the formula reads (repeatable)",
+    {"--field", "NAME=TYPE:VALUE", "", kEval | kCompile | kLint, "a field the formula reads (repeatable)",
      [](Options& o, const std::string& v) { o.fields.push_back(v); return true; }},
-    {"--column", "HEADER=FORMULA", "", kReport, "an output column (repeatable)",
+    {"--column", "HEADER=FORMULA", "", kReport | kLint, "an output column (repeatable)",
      [](Options& o, const std::string& v) { o.columns.push_back(v); return true; }},
-    {"--formulas", "FILE", "a file name", kReport, "the columns of a formula file, before those of\n--column",
+    {"--formulas", "FILE", "a file name", kReport | kLint, "the columns of a formula file, before those of\n--column",
      [](Options& o, const std::string& v) { o.formulas = v; return !v.empty(); }},
     {"--group-by", "FIELD", "a field name", kReport, "group the records by FIELD (over a formula file's\n@group-by)",
      [](Options& o, const std::string& v) { o.group_by = v; return !v.empty(); }},
@@ -236,7 +256,7 @@ constexpr OptionEntry kOptions[] = {
     {"--profile-dir", "DIR", "a directory", kFormulaCommands,
      "read ORBISRPT.INI from DIR (not on Windows, where\nthe library reads the Windows directory only)",
      [](Options& o, const std::string& v) { o.profile_dir = v; return !v.empty(); }},
-    {"--input-encoding", "utf8|cp932", "utf8 or cp932", kReport,
+    {"--input-encoding", "utf8|cp932", "utf8 or cp932", kReport | kLint,
      "encoding of the data and formula files (default:\nfrom the locale)",
      [](Options& o, const std::string& v) { return set_encoding(o.input_encoding, v); }},
     {"--terminal-encoding", "utf8|cp932", "utf8 or cp932", kOutputCommands,

@@ -91,10 +91,16 @@ CompileOutcome compile_with_diagnostics(const std::string& text, RecordHost& hos
                                         std::uint16_t* length, TextCodec& codec) {
     host.activate();
     FCLHANDLE handle = diagnostics_context();
-    CompileOutcome outcome{handle ? FCLCOMPILE2(RecordHost::callback, &host, text.c_str(), code, length, handle)
-                                  : FCLCOMPILE(RecordHost::callback, &host, text.c_str(), code, length),
-                           {}, {}, {}};
-    if (outcome.status == FCL_OK || !handle || text.size() > FCL_MAX_TEXT) return outcome;
+    if (!handle) return {FCLCOMPILE(RecordHost::callback, &host, text.c_str(), code, length), {}, {}, {}, {}};
+    // The library's own compile, through the analysis API, which also says why it failed.
+    static fcl::analysis::Analysis analysis;
+    CompileOutcome outcome{
+        static_cast<std::uint16_t>(fcl::analysis::analyze(handle, RecordHost::callback, &host, text.c_str(), analysis)),
+        {}, {}, {}, {}};
+    if (code) std::memcpy(code, analysis.code, analysis.code_length);
+    if (length) *length = analysis.code_length;
+    if (outcome.status == FCL_OK || text.size() > FCL_MAX_TEXT) return outcome;
+    codec.to_outside(analysis.diagnostic.reason, outcome.reason);
     const auto offset = static_cast<std::size_t>(fcl_error_offset(handle, text.c_str()));
     const std::string stopped_at = fcl_error_token(handle);
     outcome.stopped_at = stopped_at;
@@ -265,6 +271,7 @@ int compile_single_formula(const Options& options, CommandCodecs& codecs, Record
                                                         : "cannot compile the formula (" + compiled.token + ")";
         print_failure(what.c_str(), compiled.status, host, codecs.terminal);
         if (!compiled.where.empty()) std::fprintf(stderr, "%s\n", compiled.where.c_str());
+        if (!compiled.reason.empty()) std::fprintf(stderr, "fcl:   %s\n", compiled.reason.c_str());
         const std::string length_problem = formula_length_problem(text.size());
         if (!length_problem.empty()) std::fprintf(stderr, "fcl:   %s\n", length_problem.c_str());
         return kExitFormula;

@@ -1,7 +1,7 @@
 // fcl, the command-line host of fclib: what its parts share. The command line is read in
 // cli.cpp, which holds the help texts too, and dispatched in main.cpp; the commands eval,
 // compile, functions and gen-orders, the compile diagnostics and the function catalogue live
-// in commands.cpp, the field host and the type names in host.cpp, the display width in
+// in commands.cpp, the linter's command in lint.cpp, the field host and the type names in host.cpp, the display width in
 // output.cpp, the report in report.h, the platform start in platform.cpp (windows/platform.cpp
 // on Windows), the profile's text check in profile_check.cpp.
 #pragma once
@@ -14,11 +14,12 @@
 #include <vector>
 
 #include "fclib.h"
-// The one internal header fcl reads, since the public headers do not expose the function
-// table: the function list the library's table is made from, so that the names, argument
-// counts, types, summaries and aggregate kinds fcl uses always agree with the function indexes
-// inside compiled formulas. It and the headers it includes are header-only: fcl links no
-// internal code.
+// The internal headers fcl reads, since the public headers do not expose them: the function
+// list the library's table is made from, so that the names, argument counts, types, summaries
+// and aggregate kinds fcl uses always agree with the function indexes inside compiled
+// formulas; and the analysis API for tools (compile diagnostics with their reasons, the
+// linter), which the static library that fcl links holds.
+#include "analysis/analysis.h"
 #include "functions/function_list.h"
 #include "text_codec.h"
 
@@ -99,6 +100,7 @@ int run_compile(const Options& options);
 int run_functions(const Options& options);
 int run_gen_orders(const Options& options);
 int run_report(const Options& options);
+int run_lint(const Options& options);
 
 // True for `fcl report` with neither data nor columns: the example report, which reads its
 // era list (with 令和) from the sample profile unless a profile is chosen.
@@ -209,6 +211,7 @@ struct CompileOutcome {
     std::string where;
     std::string token;
     std::string stopped_at;
+    std::string reason;  // what in particular went wrong (the analysis API's reason); may be empty
 };
 
 // Compiles text (code page 932) in a context of fcl's own, host answering the type queries.

@@ -28,6 +28,7 @@ constexpr Command kCommands[] = {
     {"eval", run_eval, true},
     {"compile", run_compile, true},
     {"report", run_report, true},
+    {"lint", run_lint, true},
     {"gen-orders", run_gen_orders, false},
     {"functions", run_functions, false},
     {"help", run_help, false},

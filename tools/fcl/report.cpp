@@ -181,6 +181,20 @@ int build_report_request(const Options& options, ReportCodecs& codecs, ReportReq
 
 }  // namespace
 
+int report_columns(const Options& options, std::vector<ColumnText>& columns, std::vector<InputField>& fields,
+                   std::string& error) {
+    ReportCodecs codecs(options);
+    ReportRequest request;
+    const int built = build_report_request(options, codecs, request, error);
+    if (built != kExitOk) return built;
+    columns = std::move(request.columns);
+    if (options.arguments.empty()) return kExitOk;
+    ReportInput input;
+    const int opened = input.open(request.data, codecs.input, codecs.terminal, error);
+    if (opened == kExitOk) fields = input.fields();
+    return opened;
+}
+
 bool is_example_report(const Options& options) {
     return options.command == "report" && options.arguments.empty() && options.columns.empty() &&
            options.formulas.empty();
@@ -285,6 +299,7 @@ bool compile_columns(const std::vector<ColumnText>& columns, TextCodec& terminal
         if (compiled.status != FCL_OK) {
             std::string message = status_line(compiled.status);
             if (!compiled.token.empty()) message += " (" + compiled.token + ")\n" + compiled.where;
+            if (!compiled.reason.empty()) message += "\nfcl:   " + compiled.reason;
             std::string detail = formula_length_problem(text.size());
             if (host.has_problem()) terminal.to_outside(host.take_problem(), detail);
             if (!detail.empty()) message += "\nfcl:   " + detail;

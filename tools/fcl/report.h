@@ -272,6 +272,12 @@ struct ColumnText {
     std::string problem;  // why the text has no code page 932 form; empty when it has
 };
 
+// The columns a report would compute (its --formulas file and --column options) and, when
+// it names a data file, that file's fields typed as the report types them: what fcl lint
+// checks. kExitOk, or the exit status with a message in error (or printed, for usage).
+int report_columns(const Options& options, std::vector<ColumnText>& columns, std::vector<InputField>& fields,
+                   std::string& error);
+
 // One column's formula, compiled once before any record is read.
 struct ReportFormula {
     ColumnText text;
