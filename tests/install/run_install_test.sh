@@ -20,6 +20,13 @@ test -x "$prefix/bin/fcl"
 test -f "$prefix/etc/fclib/ORBISRPT.INI"
 for document in README.md CHANGELOG.md LICENSE language.md; do test -f "$prefix/share/doc/fclib/$document"; done
 "$prefix/bin/fcl" --version
+# fcl's manual page and the example report's files, where the installed fcl looks for them.
+test -f "$prefix/share/man/man1/fcl.1"
+if command -v man >/dev/null; then
+  MANPATH="$prefix/share/man" man -w fcl | grep -q -F "$prefix/share/man"
+  MANPATH="$prefix/share/man" MANPAGER=cat man fcl 2>/dev/null | grep -q "fcl lint"
+fi
+test -f "$prefix/share/fclib/examples/orders.csv" && test -f "$prefix/share/fclib/examples/orders.formulas"
 
 cmake -S "$here" -B "$work/cmake-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/cmake-build" >/dev/null
