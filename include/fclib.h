@@ -333,6 +333,9 @@ FCL_API uint16_t FCLEXECUTE2(FCLFIELDPROC callback, void *data, const unsigned c
  * The helpers read these fields; they are meaningful until the handle's next compile or run.
  * For a text over FCL_MAX_TEXT bytes they give the offset of its first non-blank byte and an
  * empty token; a compile refused with FCL_E_BUSY leaves them to the compile that is running.
+ * The offsets below are those of 64-bit builds, where the library checks them; a 32-bit build
+ * (the WebAssembly one) lays the context out differently, and its hosts take the diagnostics
+ * from the analysis API instead.
  */
 #define FCL_CTX_LEX_POS    2072
 #define FCL_CTX_TOKEN_TEXT 2080
