@@ -4,7 +4,7 @@
 import { EditorState, RangeSetBuilder, StateEffect } from "@codemirror/state";
 import { EditorView, Decoration, ViewPlugin, WidgetType, keymap, hoverTooltip } from "@codemirror/view";
 import { defaultKeymap, history, historyKeymap } from "@codemirror/commands";
-import { autocompletion, completionKeymap, closeBrackets } from "@codemirror/autocomplete";
+import { autocompletion, completionKeymap } from "@codemirror/autocomplete";
 import { linter, lintKeymap, forceLinting } from "@codemirror/lint";
 import { docFor } from "./docs.js";
 
@@ -53,7 +53,7 @@ class ByteCount extends WidgetType {
  * type, a Map, or [{ name, type }]), sample (a sample of sample.js, whose fields serve when
  * fields is left out), docs (the language reference of dist/language-docs.js), doc (the
  * starting text), label (the accessible name), onChange(state) after every change with
- * { text, tokens, lint, resultType, error }.
+ * { text, tokens, lint, resultType, unmappable, ok }.
  */
 export function createFormulaEditor(element, options) {
   const fcl = options.fclib;
@@ -74,19 +74,20 @@ export function createFormulaEditor(element, options) {
   status.id = `fcl-status-${Math.random().toString(36).slice(2)}`;
 
   // The whole analysis of a text, once per change: tokens, lint, the compiled result type.
+  // Characters that code page 932 cannot hold stand as "?" of the same string length, so the
+  // library reads the rest and the spans stay those of the text.
   function analyse(text) {
-    const tokens = fcl.tokens(text);
-    const lint = fcl.lint(text, typeOf);
+    const unmappableAt = [];
+    const readable = text.replace(/[^\x00-\x7f]/gu, (char, at) => {
+      if (!cannotEncode(char)) return char;
+      unmappableAt.push({ from: at, to: at + char.length, char });
+      return "?".repeat(char.length);
+    });
+    const tokens = fcl.tokens(readable).map((t) => ({ ...t, text: text.slice(t.begin, t.end) }));
+    const lint = fcl.lint(readable, typeOf);
     let resultType = null;
-    let error = null;
-    if (lint.ok && text.trim()) {
-      try {
-        resultType = fcl.compile(text, typeOf).resultType;
-      } catch (caught) {
-        error = caught;
-      }
-    }
-    return { text, tokens, lint, resultType, error };
+    if (lint.ok && text.trim()) resultType = fcl.compile(readable, typeOf).resultType;
+    return { text, tokens, lint, resultType, unmappable: unmappableAt, ok: lint.ok && !unmappableAt.length && text.trim() !== "" };
   }
 
   function cannotEncode(char) {
@@ -109,14 +110,11 @@ export function createFormulaEditor(element, options) {
     else if (!state.lint.ok) parts.push(`Error ${state.lint.status}: ${state.lint.message}${state.lint.reason ? ` (${state.lint.reason})` : ""}`);
     else parts.push(`Result: ${state.resultType}`);
     if (state.lint.warnings.length) parts.push(`${state.lint.warnings.length} warning${state.lint.warnings.length > 1 ? "s" : ""}`);
-    try {
-      parts.push(`${fcl.encode(state.text).length} bytes`);
-    } catch (caught) {
-      parts.push(`${JSON.stringify(caught.character)} has no code page 932 form`);
-    }
+    if (state.unmappable.length) parts.push(`${state.unmappable.map((u) => u.char).join(" ")}: not in code page 932`);
+    else parts.push(`${fcl.encode(state.text).length} bytes`);
     status.textContent = parts.join(" · ");
     status.dataset.resultType = state.resultType ?? "";
-    status.dataset.ok = String(state.lint.ok);
+    status.dataset.ok = String(state.ok);
   }
 
   // Token classes, code page 932 marks and byte counts of literals inside byte-counting calls.
@@ -136,12 +134,8 @@ export function createFormulaEditor(element, options) {
       if (top && token.kind === "open") ++top.depth;
       if (top && token.kind === "close" && --top.depth === 0) calls.pop();
     }
-    let at = 0;
-    for (const char of state.text) {
-      if (cannotEncode(char)) {
-        marks.push({ from: at, to: at + char.length, deco: Decoration.mark({ class: "fcl-unmappable", attributes: { title: `${char} cannot be written in code page 932` } }) });
-      }
-      at += char.length;
+    for (const { from, to, char } of state.unmappable) {
+      marks.push({ from, to, deco: Decoration.mark({ class: "fcl-unmappable", attributes: { title: `${char} cannot be written in code page 932` } }) });
     }
     marks.sort((a, b) => a.from - b.from || a.to - b.to);
     for (const m of marks) builder.add(m.from, m.to, m.deco);
@@ -173,6 +167,9 @@ export function createFormulaEditor(element, options) {
       const from = Math.min(lint.offset, text.length);
       const to = token ? Math.max(token.end, from) : Math.min(from + 1, text.length);
       out.push({ from, to, severity: "error", source: `fclib ${lint.status}`, markClass: "fcl-error", message: `${lint.message}${lint.reason ? `: ${lint.reason}` : ""}` });
+    }
+    for (const { from, to, char } of current.unmappable) {
+      out.push({ from, to, severity: "error", source: "code page 932", markClass: "fcl-error", message: `${char} (U+${char.codePointAt(0).toString(16).toUpperCase()}) cannot be written in code page 932` });
     }
     for (const w of lint.warnings) {
       const d = { from: w.begin, to: w.end, severity: "warning", source: w.code, markClass: "fcl-warning", message: w.message };
@@ -282,7 +279,6 @@ export function createFormulaEditor(element, options) {
       extensions: [
         analysisFirst,
         history(),
-        closeBrackets(),
         highlight,
         autocompletion({ override: [complete], icons: false }),
         linter(diagnostics, { delay: 0 }),
