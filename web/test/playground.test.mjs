@@ -113,6 +113,8 @@ test("the explanation shows where a record fails", async () => {
   assert.deepEqual(find("[Qty] - 10").slice(1), ["0", "0"]);
   assert.deepEqual(find("[Qty] = 10").slice(1), ["0", "true"]);
   assert.deepEqual(find("SUM([Qty])").slice(1), ["0", "10"]);
+  await page.click('#preview button[aria-label="Explain record 2"]');
+  assert.equal(await page.$eval("#explain li:first-child", (n) => n.lastChild.textContent), "-95.5");
   assert.equal(items[0][1], "1009");
   await shot(page, "explain");
 });

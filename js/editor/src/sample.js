@@ -6,6 +6,9 @@ import { RawValue, Type } from "../../src/index.js";
 const AGG_RESET = 0xffff;
 const AGG_CONTINUE = 0xfffe;
 const SYNC_FIELD = "fcl:sync";
+// Records run per instance: each record's pass key differs from the one before it on that
+// instance, also across previews (FCLINIT clears the slots but not the last key).
+const runsOf = new WeakMap();
 const TYPE_CODES = { string: Type.STRING, number: Type.NUMBER, logical: Type.LOGICAL, time: Type.TIME, date: Type.DATE };
 
 // ---- CSV --------------------------------------------------------------------------------
@@ -222,7 +225,7 @@ function failure(error, source) {
 
 /**
  * Runs the formula over the first `limit` records as `fcl report --group-by` does: one pass key
- * per record (2 + its number modulo 999), running totals that end at each group's last record
+ * per record (2 plus the instance's count of records run, modulo 999), running totals that end at each group's last record
  * (a group is a run of records with one value of the groupBy field), PAGE from 1, stand-in
  * calls where a failed run missed its aggregates. Returns { resultType, rows, groups } or
  * { error } when the formula does not compile; rows hold { index, value } or { index, error }.
@@ -249,7 +252,9 @@ export function runPreview(fcl, text, sample, { groupBy = "", limit = 100 } = {}
     const next = sample.rows[i + 1];
     const groupLast = !next || (group >= 0 && (next[group] ?? "") !== key);
     const source = new RecordSource(fcl, sample, row);
-    const host = aggregateHost(source, 2 + ((i + 1) % 999), groupLast);
+    const runs = (runsOf.get(fcl) ?? 0) + 1;
+    runsOf.set(fcl, runs);
+    const host = aggregateHost(source, 2 + (runs % 999), groupLast);
     const out = { index: i, key };
     try {
       out.value = formula.run(source.field, host);
