@@ -58,7 +58,7 @@ async function main() {
     const box = $("preview");
     box.replaceChildren();
     if (run.error) {
-      box.append(element("p", { className: "fail", textContent: `The formula does not compile: ${failureText({ status: run.error.status, message: run.error.statusMessage, reason: run.error.reason })}` }));
+      box.append(element("p", { className: "fail", textContent: `The formula does not compile: ${failureText({ status: run.error.status, message: run.error.statusMessage ?? run.error.message, reason: run.error.reason })}` }));
       return;
     }
     const head = element("tr", {}, element("th", { textContent: "#" }), ...sample.fields.map((f) => element("th", { textContent: `${f.name}:${f.type}` })), element("th", { textContent: `Result (${run.resultType})` }));
@@ -94,7 +94,7 @@ async function main() {
     const box = $("explain");
     box.replaceChildren();
     if (!sample.rows.length) return;
-    if (!editor.state.lint.ok) {
+    if (!editor.state.ok) {
       box.append(element("p", { className: "fail", textContent: "The formula does not compile; see the diagnostic in the editor." }));
       return;
     }
