@@ -4,7 +4,7 @@ import { mkdirSync } from "node:fs";
 
 const puppeteer = createRequire(new URL("../../js/editor/package.json", import.meta.url))("puppeteer-core");
 
-export const artefacts = process.env.FCLIB_WEB_ARTEFACTS ?? new URL("../../build-helper-web/web-test", import.meta.url).pathname;
+export const artefacts = process.env.FCLIB_WEB_ARTEFACTS ?? new URL("../../build-web-native/web-test", import.meta.url).pathname;
 mkdirSync(artefacts, { recursive: true });
 
 export function launch() {

@@ -8,7 +8,7 @@ import { fileURLToPath } from "node:url";
 import { launch, open, shot, artefacts } from "./browser.mjs";
 
 const root = fileURLToPath(new URL("../..", import.meta.url));
-const fclTool = process.env.FCL ?? `${root}build-helper-web/tools/fcl/fcl`;
+const fclTool = process.env.FCL ?? `${root}build-web-native/tools/fcl/fcl`;
 let browser, page;
 
 before(async () => {
