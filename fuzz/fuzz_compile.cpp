@@ -29,6 +29,7 @@
 #include <memory>
 #include <string>
 
+#include "analysis/analysis.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -302,6 +303,25 @@ void run_mode(Host& host, const std::string& source, std::int32_t mode) {
     FUZZ_CHECK(again_length == length);
     FUZZ_CHECK(std::memcmp(code.get(), again.get(), length <= FCL_MAX_CODE ? length : FCL_MAX_CODE) == 0);
     FUZZ_CHECK(FCLCOMPILE2(field_callback, &host, formula, nullptr, nullptr, g_handle) == status);
+
+    // The analysis compiles it alike, its spans lie in the text, and the linter takes it.
+    static fcl::analysis::Analysis analysis;
+    FUZZ_CHECK(fcl::analysis::analyze(g_handle, field_callback, &host, formula, analysis) == status);
+    FUZZ_CHECK(analysis.code_length == length && std::memcmp(analysis.code, code.get(), length) == 0);
+    const std::size_t text_length = std::strlen(analysis.text);
+    FUZZ_CHECK(analysis.diagnostic.span.begin <= analysis.diagnostic.span.end);
+    for (std::uint16_t i = 0; i < analysis.tree.count; ++i) {
+        const fcl::analysis::Node& node = analysis.tree.nodes[i];
+        FUZZ_CHECK(node.span.begin <= node.span.end && node.span.end <= text_length);
+        FUZZ_CHECK(node.span.begin <= node.token.begin && node.token.end <= node.span.end);
+    }
+    static fcl::analysis::LintResult warnings;
+    fcl::analysis::lint(analysis, !text_numbers, warnings);
+    for (std::size_t i = 0; i < warnings.count; ++i) {
+        const fcl::analysis::Warning& w = warnings.warnings[i];
+        FUZZ_CHECK(w.span.begin <= w.span.end && w.span.end <= text_length);
+        FUZZ_CHECK(!w.has_fix || (w.fix.span.begin <= w.fix.span.end && w.fix.span.end <= text_length));
+    }
 
     if (status != FCL_OK) {
         // A failed compilation leaves the empty formula.
