@@ -1,6 +1,6 @@
 // fclib for JavaScript: the library's WebAssembly build with a thin layer over its C interface.
 import createFclibModule from "../dist/fclib_module.mjs";
-import wasmBase64 from "../dist/fclib_wasm.mjs";
+import wasmGzipBase64 from "../dist/fclib_wasm.mjs";
 import sampleProfileBase64 from "../dist/sample_profile.mjs";
 
 export const Type = Object.freeze({ STRING: 1, NUMBER: 2, LOGICAL: 4, TIME: 8, DATE: 16, FIELD: 32, NAME: 64 });
@@ -8,7 +8,14 @@ const TYPE_NAMES = { 1: "string", 2: "number", 4: "logical", 8: "time", 16: "dat
 const TYPE_CODES = { string: 1, number: 2, logical: 4, time: 8, date: 16 };
 const RAW_DOUBLE = 0x8002;
 const MAX_CODE = 528;
+// Formula texts up to this size go through one block kept for them, without malloc and free.
+const TEXT_SPACE = 4096;
 const AGGREGATE_KINDS = ["none", "running", "per-call"];
+
+// The bundle's .wasm is gzipped (tools/bundle.mjs).
+function gunzip(bytes) {
+  return new Response(new Response(bytes).body.pipeThrough(new DecompressionStream("gzip"))).arrayBuffer();
+}
 
 function fromBase64(text) {
   if (typeof atob === "function") return Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
@@ -71,10 +78,11 @@ function typeCode(type) {
 }
 
 export async function createFclib(options = {}) {
-  // The handler of the call in progress: compile and run install theirs.
+  // The handler of the call in progress: compile and run install theirs. Module.fclField
+  // itself stays one function: the module's object is large, and stores to it are slow.
   let handler = () => 1;
   const module = await createFclibModule({
-    wasmBinary: fromBase64(wasmBase64),
+    wasmBinary: new Uint8Array(await gunzip(fromBase64(wasmGzipBase64))),
     fclClock: options.clock,
     fclField: (data, name, raw, type) => handler(data, name, raw, type),
   });
@@ -92,6 +100,7 @@ class Fclib {
     this._handle = m._FCLCREATEHANDLE();
     this._scratch = m._malloc(4096);
     this._result = m._malloc(MAX_CODE + 8);
+    this._textAt = m._malloc(TEXT_SPACE);
     this._view = new DataView(m.HEAPU8.buffer);
     this.setProfile(options.profile === undefined ? fromBase64(sampleProfileBase64) : options.profile);
     m._NumSetup(5);
@@ -175,8 +184,46 @@ class Fclib {
     return this.decode(this._cstring(at));
   }
 
+  // _text for the short names of field requests: ASCII read in place, without a copy.
+  _nameText(at) {
+    const heap = this.m.HEAPU8;
+    let text = "";
+    for (let i = at, byte; (byte = heap[i]); ++i) {
+      if (byte >= 0x80) return this._text(at);
+      text += String.fromCharCode(byte);
+    }
+    return text;
+  }
+
   _bytes(text) {
     return typeof text === "string" ? this.encode(text) : text;
+  }
+
+  // A formula text into the heap with its NUL: ASCII written there directly (its code page 932
+  // bytes), through the kept block when it fits; returns the address, to pass to _unput.
+  _putText(text) {
+    const at = this._textAt;
+    if (typeof text === "string" && text.length < TEXT_SPACE) {
+      const heap = this.m.HEAPU8;
+      let i = 0;
+      for (let unit; i < text.length && (unit = text.charCodeAt(i)) < 0x80; ++i) heap[at + i] = unit;
+      if (i === text.length) {
+        heap[at + i] = 0;
+        return at;
+      }
+    }
+    const bytes = this._bytes(text);
+    return bytes.length < TEXT_SPACE ? this._putAt(bytes, at) : this._put(bytes);
+  }
+
+  _unput(at) {
+    if (at !== this._textAt) this.m._free(at);
+  }
+
+  _putAt(bytes, at) {
+    this.m.HEAPU8.set(bytes, at);
+    this.m.HEAPU8[at + bytes.length] = 0;
+    return at;
   }
 
   // Copies bytes and a NUL into the heap; the caller frees the block.
@@ -188,7 +235,7 @@ class Fclib {
   }
 
   // The callback's answer to compile-time type queries from fields (object, Map or function),
-  // each kept in answered when given.
+  // each kept in answered (which, name, code triples in a row) when given.
   _typeHandler(fields, answered) {
     const resolve =
       typeof fields === "function" ? fields : fields instanceof Map ? (n) => fields.get(n) : (n) => fields?.[n];
@@ -196,10 +243,10 @@ class Fclib {
       if (data !== this._hostToken) return 1;
       const heap16 = this.m.HEAPU16;
       const kind = heap16[type >> 1];
-      const text = this._text(name);
+      const text = this._nameText(name);
       const which = kind === Type.FIELD ? "field" : "name";
       const code = typeCode(resolve(text, which));
-      answered?.set(`${which}:${text}`, code);
+      answered?.push(which, text, code);
       if (!code) return 1;
       heap16[type >> 1] = code;
       return 0;
@@ -220,21 +267,20 @@ class Fclib {
 
   compile(text, fields = {}) {
     const m = this.m;
-    const bytes = this._bytes(text);
-    const at = this._put(bytes);
+    const at = this._putText(text);
     const code = m._malloc(MAX_CODE);
     const length = this._scratch;
-    const answered = new Map();
+    const answered = [];
     const status = this._withHandler(this._typeHandler(fields, answered), () =>
       m._FCLCOMPILE2(this._callback, this._hostToken, at, code, length, this._handle),
     );
     if (status) {
-      const error = this._compileError(status, bytes, at, answered);
-      m._free(at);
+      const error = this._compileError(status, this._bytes(text), at, answered);
+      this._unput(at);
       m._free(code);
       throw error;
     }
-    m._free(at);
+    this._unput(at);
     const size = m.HEAPU16[length >> 1];
     return new Formula(this, m.HEAPU8.slice(code, code + size), code);
   }
@@ -243,7 +289,9 @@ class Fclib {
   // (fclib.h's context offsets hold for 64-bit builds only); the compile's answers serve it again.
   _compileError(status, bytes, at, answered) {
     const m = this.m;
-    const reason = this._withHandler(this._typeHandler((name, kind) => answered.get(`${kind}:${name}`)), () => {
+    const answers = new Map();
+    for (let i = 0; i < answered.length; i += 3) answers.set(`${answered[i]}:${answered[i + 1]}`, answered[i + 2]);
+    const reason = this._withHandler(this._typeHandler((name, kind) => answers.get(`${kind}:${name}`)), () => {
       m._fclw_analyze(this._hostToken, at, 1);
       return this._text(m._fclw_diagnostic_reason());
     });
@@ -385,12 +433,12 @@ class Fclib {
   }
 
   // The tagged value at at as JavaScript: string, number (text mode: exact decimal string),
-  // boolean, date "yyyymmdd", time "hhmmss".
-  _readValue(at) {
+  // boolean, date "yyyymmdd", time "hhmmss"; mode is FCLMODE's when the caller has it.
+  _readValue(at, mode = this.m._FCLMODE()) {
     const heap = this.m.HEAPU8;
     switch (heap[at]) {
       case Type.NUMBER:
-        if (!this.m._FCLMODE()) return this._view.getFloat64(at + 1, true);
+        if (!mode) return this._view.getFloat64(at + 1, true);
         return this.Decimal.plainText(this._cstring(at + 1));
       case Type.LOGICAL:
         return heap[at + 1] !== 0;
@@ -412,9 +460,9 @@ class Formula {
     this.resultMask = code[0];
     this.flags = code[1];
     this.numbers = fcl.numbers;
+    this._mode = this.numbers === "text" ? 1 : 0;
     this._at = at;
     this._names = new Map();
-    this._types = new Map();
     formulas.register(this, { m: fcl.m, at }, this);
   }
 
@@ -429,7 +477,7 @@ class Formula {
   _name(name) {
     let text = this._names.get(name);
     if (text === undefined) {
-      text = this.fcl._text(name);
+      text = this.fcl._nameText(name);
       this._names.set(name, text);
     }
     return text;
@@ -440,18 +488,21 @@ class Formula {
     const fcl = this.fcl;
     const m = fcl.m;
     const token = fcl._hostToken;
+    const view = fcl._view;
+    const names = this._names;
     return (data, name, raw, type) => {
       try {
         if (data !== token) return this._aggregate(state.host, data, name, raw, type);
-        const key = this._name(name);
+        const key = names.get(name) ?? this._name(name);
         const record = state.record;
         const value = typeof record === "function" ? record(key) : record instanceof Map ? record.get(key) : record?.[key];
         if (typeof value === "number") {
-          fcl._view.setFloat64(raw, value, true);
-          m.HEAPU16[type >> 1] = RAW_DOUBLE;
+          // The double straight into the raw buffer, type word as FCL_RAW_DOUBLE.
+          view.setFloat64(raw, value, true);
+          view.setUint16(type, RAW_DOUBLE, true);
           return 0;
         }
-        return fcl._writeValue(raw, type, value, this._types.get(key) ?? 0) ? 0 : 1;
+        return fcl._writeValue(raw, type, value, 0) ? 0 : 1;
       } catch (error) {
         state.error ??= error;
         return 1;
@@ -473,13 +524,16 @@ class Formula {
     return answer.status ?? 0;
   }
 
+  // Runs the formula once; the status (the number mode, checked before, is fcl._mode).
   _execute(state) {
     const fcl = this.fcl;
+    const m = fcl.m;
     if (!this._at) throw new Error("the formula was disposed");
-    if (fcl.m._FCLMODE() !== (this.numbers === "text" ? 1 : 0)) {
+    fcl._mode = m._FCLMODE();
+    if (fcl._mode !== this._mode) {
       throw new Error(`the formula was compiled for ${this.numbers} numbers`);
     }
-    const status = fcl.m._FCLEXECUTE2(fcl._callback, fcl._hostToken, this._at, fcl._result, fcl._handle);
+    const status = m._FCLEXECUTE2(fcl._callback, fcl._hostToken, this._at, fcl._result, fcl._handle);
     if (state.error) {
       const error = state.error;
       state.error = undefined;
@@ -505,7 +559,7 @@ class Formula {
   // The formula's value for one record; FclError when the run fails.
   run(record, host) {
     const fcl = this.fcl;
-    const state = (this._state ??= { record: undefined, host: undefined, handler: undefined });
+    const state = (this._state ??= { record: undefined, host: undefined, handler: undefined, error: undefined });
     state.handler ??= this._runHandler(state);
     state.record = record;
     state.host = host;
@@ -519,7 +573,7 @@ class Formula {
       state.record = state.host = undefined;
     }
     if (status) throw this._runError(status);
-    return fcl._readValue(fcl._result);
+    return fcl._readValue(fcl._result, fcl._mode);
   }
 
   // The values for every record, in an array; a failed run gives an FclError in its place.
@@ -531,7 +585,7 @@ class Formula {
       for (let i = 0; i < records.length; ++i) {
         state.record = records[i];
         const status = this._execute(state);
-        out[i] = status ? this._runError(status) : fcl._readValue(fcl._result);
+        out[i] = status ? this._runError(status) : fcl._readValue(fcl._result, fcl._mode);
       }
       return out;
     });
