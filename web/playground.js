@@ -136,10 +136,23 @@ async function main() {
       const article = element("article", {}, element("h3", { textContent: name }), ...records.map((r) => element("div", {}, element("code", { textContent: signature(r) }))), element("p", { textContent: records[0].summary }));
       if (doc?.paragraph) article.append(element("p", { className: "hint", textContent: `${doc.title}: ${doc.paragraph}` }));
       const examples = examplesOf(docs, name);
-      if (examples.length) article.append(element("pre", { textContent: examples.join("\n") }));
+      for (const example of examples) article.append(exampleLine(example));
       article.dataset.name = name;
       box.append(article);
     }
+  }
+
+  // An example runs in one click: its formula goes into the editor, whose change runs the preview.
+  function exampleLine(example) {
+    const formula = example.split("==>")[0].trim();
+    const run = element("button", { className: "run", textContent: "Run" });
+    run.setAttribute("aria-label", `Run ${formula}`);
+    run.addEventListener("click", () => {
+      editor.setText(formula);
+      $("formula-section").scrollIntoView();
+      editor.focus();
+    });
+    return element("div", { className: "example" }, run, " ", element("code", { textContent: example }));
   }
 
   editor.view.contentDOM.addEventListener("beforeinput", () => {

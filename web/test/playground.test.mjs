@@ -1,9 +1,10 @@
 // The playground in headless Chromium: highlighting, completion, diagnostics, a fix, the
-// preview against `fcl report`, the explanation of a failing record, keyboard use.
+// preview against `fcl report`, the explanation of a failing record, keyboard use, hover
+// documentation, the profile and number mode, the reference and its examples, the measures.
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import { execFileSync, spawnSync } from "node:child_process";
-import { writeFileSync } from "node:fs";
+import { readFileSync, writeFileSync } from "node:fs";
 import { fileURLToPath } from "node:url";
 import { launch, open, shot, artefacts } from "./browser.mjs";
 
@@ -144,15 +145,83 @@ test("keyboard only: into the editor, complete, go to the diagnostic, out again"
   assert.equal(await focusedEditor(), false);
 });
 
+const firstResult = () => page.$eval('#preview tr[data-index="0"] td.result', (n) => n.textContent);
+const catalogue = () => page.evaluate(() => [...new Set(window.fclPlayground.fcl.functions().map((f) => f.name))]);
+
+test("hovering a function shows its overloads, summary and the reference's section", async () => {
+  for (const [formula, name] of [["MONTH2([OrderDate])", "MONTH2"], ['LEFT("ab", 1)', "LEFT"], ["SEI2WA1Z([OrderDate])", "SEI2WA1Z"]]) {
+    await type(formula);
+    await page.mouse.move(0, 0);
+    await page.hover(".fcl-tok-function");
+    await page.waitForSelector(".cm-tooltip-hover .fcl-doc");
+    const shown = await page.$eval(".cm-tooltip-hover .fcl-doc", (n) => n.textContent);
+    const summary = await page.evaluate((n) => window.fclPlayground.fcl.functions().find((f) => f.name === n).summary, name);
+    assert.ok(shown.includes(summary) && shown.includes(`${name}(`), `${name}: ${shown}`);
+    assert.ok(await page.$(".cm-tooltip-hover .fcl-doc-section"), name);
+  }
+  await page.mouse.move(0, 0);
+});
+
+test("the profile and the number mode change the preview", async () => {
+  const original = await page.$eval("#profile-text", (n) => n.value);
+  const setProfile = async (text) => {
+    await page.$eval("#profile-text", (n, t) => (n.value = t), text);
+    await page.click("#profile-apply");
+  };
+  for (const [formula, edit, before, after] of [
+    ["MONTH2([OrderDate])", (p) => `${p}\nMonth=1月,2月,3月,4月,5月,6月,7月,8月,9月,10月,11月,12月`, '"Apr"', '"4月"'],
+    ["SEI2WA([OrderDate])", (p) => p.replace("Nengou5=令和R", "Nengou5=新元X"), '"令和060401"', '"新元060401"'],
+  ]) {
+    await type(formula);
+    assert.equal(await firstResult(), before, formula);
+    await setProfile(edit(original));
+    assert.equal(await firstResult(), after, formula);
+    await setProfile(original);
+  }
+  await type("0.1 + 0.2 = 0.3");
+  assert.equal(await firstResult(), "false");
+  await page.select("#numbers", "text");
+  assert.equal(await firstResult(), "true");
+  await page.select("#numbers", "double");
+});
+
+test("every catalogue function is in the reference and offered by completion", async () => {
+  const listed = await page.$$eval("#reference article", (nodes) => nodes.map((n) => n.dataset.name));
+  assert.deepEqual(listed.sort(), (await catalogue()).sort());
+  for (const [prefix, name] of [["SEI2WA1", "SEI2WA1Z"], ["MONTH", "MONTH2"]]) {
+    await type(prefix);
+    await page.waitForSelector(".cm-tooltip-autocomplete");
+    assert.ok((await texts(".cm-tooltip-autocomplete .cm-completionLabel")).includes(name), name);
+  }
+});
+
+test("a reference example runs with one click", async () => {
+  assert.equal(await page.$$eval("#reference .example", (nodes) => nodes.filter((n) => !n.querySelector("button.run")).length), 0);
+  await page.type("#reference-search", "MONTH2");
+  await page.click('#reference article[data-name="MONTH2"] button.run');
+  await page.waitForFunction(() => window.fclPlayground.editor.text === 'MONTH2("20240315")');
+  assert.equal(await firstResult(), '"Mar"');
+  await page.$eval("#reference-search", (n) => { n.value = ""; n.dispatchEvent(new Event("input")); });
+});
+
+// Typing to diagnostics and preview per keystroke, over the sample and over 100 generated records.
 test("measures: typing to diagnostics and preview, bundle size", async () => {
-  await type("[Qty] * [Price]");
-  await page.evaluate(() => (window.fclTimings.length = 0));
-  await page.keyboard.type(" + LEN([Customer]) * 2", { delay: 30 });
-  const timings = (await page.evaluate(() => window.fclTimings)).sort((a, b) => a - b);
-  const sizes = JSON.parse(execFileSync("cat", [`${root}web/dist/sizes.json`]));
-  const measures = { keystrokes: timings.length, medianMs: timings[timings.length >> 1], maxMs: timings[timings.length - 1], sizes };
+  const measures = { sizes: JSON.parse(readFileSync(`${root}web/dist/sizes.json`, "utf8")) };
+  for (const [name, csv] of [["sample", null], ["orders100", execFileSync(fclTool, ["gen-orders", "100"], { encoding: "utf8" })]]) {
+    if (csv) {
+      await page.$eval("#sample-text", (n, t) => (n.value = t), csv);
+      await page.click("#sample-apply");
+    }
+    await type("[Qty] * [Price]");
+    const records = await page.$$eval("#preview tr[data-index]", (rows) => rows.length);
+    await page.evaluate(() => (window.fclTimings.length = 0));
+    await page.keyboard.type(" + LEN([Customer]) * 2", { delay: 30 });
+    const timings = (await page.evaluate(() => window.fclTimings)).sort((a, b) => a - b);
+    measures[name] = { records, keystrokes: timings.length, medianMs: timings[timings.length >> 1], maxMs: timings[timings.length - 1] };
+    assert.ok(timings.length > 10);
+    if (!csv) await shot(page, "playground");
+  }
+  assert.equal(measures.orders100.records, 100);
   writeFileSync(`${artefacts}/measures.json`, JSON.stringify(measures, null, 2));
   console.log(JSON.stringify(measures));
-  assert.ok(timings.length > 10);
-  await shot(page, "playground");
 });
