@@ -1,5 +1,7 @@
 """Formulas over Dask DataFrames: partition by partition on the workers, or group by group
 where the formulas follow the records in order (python/README.md describes the model)."""
+import decimal
+
 import numpy as np
 import pandas as pd
 
@@ -16,9 +18,46 @@ def _types(ddf, types):
     return {name: fp.column_types(sample, types)[name] for name in map(str, ddf.columns)}
 
 
+class _Partition(pd.DataFrame):
+    """A result partition whose text-number columns travel between processes as one text
+    each: pickling decimal.Decimal objects one by one costs more than running the formulas."""
+
+    @property
+    def _constructor(self):
+        return pd.DataFrame
+
+    def __reduce_ex__(self, protocol):
+        names = [name for name in self.columns if _holds_decimals(self[name])]
+        packed = []
+        for name in names:
+            values = self[name].to_numpy()
+            nulls = pd.isna(values)
+            packed.append((name, nulls, "\n".join(map(str, values[~nulls]))))
+        return _unpack, (pd.DataFrame(self).drop(columns=names), list(self.columns), packed)
+
+
+def _holds_decimals(series):
+    values = series.dropna()
+    return series.dtype == object and len(values) > 0 and isinstance(values.iloc[0], decimal.Decimal)
+
+
+def _unpack(frame, columns, packed):
+    frame = frame.copy(deep=False)
+    for name, nulls, text in packed:
+        count = len(nulls) - int(nulls.sum())
+        numbers = np.fromiter(map(decimal.Decimal, text.split("\n") if count else []), dtype=object, count=count)
+        if count < len(nulls):
+            values = np.full(len(nulls), None, dtype=object)
+            values[~nulls] = numbers
+            numbers = values
+        frame[name] = numbers
+    return frame[columns]
+
+
 def _run(pdf, formulas, group_by, errors, types, settings):
     n.apply_settings(settings)  # once per worker process: its own library state
-    return fp.evaluate(pdf, formulas, group_by=group_by, errors=errors, types=types)
+    out = fp.evaluate(pdf, formulas, group_by=group_by, errors=errors, types=types)
+    return _Partition(out) if n.text_numbers() else out
 
 
 def _number_rows(pdf, starts, partition_info=None):

@@ -108,6 +108,13 @@ def _texts(output, rows):
     return offsets.tolist(), data
 
 
+def number_texts(data, offsets):
+    """The texts of plain decimal numbers (no line breaks) packed at offsets, as a list of str:
+    one split of the text with line breaks put between them costs far less than slicing per row."""
+    joined = np.insert(np.frombuffer(data, dtype=np.uint8), np.asarray(offsets[1:-1], dtype=np.int64), ord("\n"))
+    return joined.tobytes().decode("ascii").split("\n")
+
+
 def _result(output, rows, result_type, text_numbers):
     """(values, status) of one output column: a float64 array, a bool array or an object array."""
     array = lambda address, ctype: np.ctypeslib.as_array(  # noqa: E731
@@ -121,8 +128,7 @@ def _result(output, rows, result_type, text_numbers):
         return array(output.logicals, ctypes.c_uint8).astype(bool), status
     offsets, data = _texts(output, rows)
     if result_type == n.T_NUMBER:
-        text = data.decode("ascii")
-        values = [decimal.Decimal(text[offsets[i]:offsets[i + 1]]) for i in range(rows)]
+        values = map(decimal.Decimal, number_texts(data, offsets))
     elif result_type == n.T_DATE:
         text = data.decode("ascii")
         values = [v.date_value(text[offsets[i]:offsets[i + 1]]) for i in range(rows)]
@@ -131,9 +137,8 @@ def _result(output, rows, result_type, text_numbers):
         values = [v.time_value(text[offsets[i]:offsets[i + 1]]) for i in range(rows)]
     else:
         values = [data[offsets[i]:offsets[i + 1]].decode("cp932", errors="replace") for i in range(rows)]
-    out = np.empty(rows, dtype=object)
-    out[:] = values
-    return out, status
+    # fromiter takes each value as it is; assigning a list looks into every value for a sequence.
+    return np.fromiter(values, dtype=object, count=rows), status
 
 
 def compile_formulas(formulas, types, context=None):
