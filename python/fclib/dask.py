@@ -42,7 +42,7 @@ def _holds_decimals(series):
 
 
 def _unpack(frame, columns, packed):
-    frame = frame.copy(deep=False)
+    decoded = {}
     for name, nulls, text in packed:
         count = len(nulls) - int(nulls.sum())
         numbers = np.fromiter(map(decimal.Decimal, text.split("\n") if count else []), dtype=object, count=count)
@@ -50,8 +50,9 @@ def _unpack(frame, columns, packed):
             values = np.full(len(nulls), None, dtype=object)
             values[~nulls] = numbers
             numbers = values
-        frame[name] = numbers
-    return frame[columns]
+        decoded[name] = numbers
+    return pd.DataFrame({name: decoded[name] if name in decoded else frame[name].to_numpy() for name in columns},
+                        index=frame.index)
 
 
 def _run(pdf, formulas, group_by, errors, types, settings):
