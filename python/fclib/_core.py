@@ -62,7 +62,7 @@ def compile_error(status, text, text_bytes, typed):
 
 def typed_fields(fields):
     """{cp932 name: type code} of a {name: type} mapping."""
-    return {name.encode("cp932"): v.type_code(spec) for name, spec in (fields or {}).items()}
+    return {name.encode("cp932"): v.type_code(field_type) for name, field_type in (fields or {}).items()}
 
 
 _pass_keys = itertools.count()

@@ -16,20 +16,20 @@ _MAX_TEXT = n.RAW_BUFFER - 1
 _DOUBLE = struct.Struct("<d")
 
 
-def type_code(spec):
+def type_code(field_type):
     """A field type: "string", "number", "logical", "date", "time", a Python type or a type code."""
-    if isinstance(spec, str):
-        if spec in _BY_NAME:
-            return _BY_NAME[spec]
-    elif isinstance(spec, int) and spec in TYPE_NAMES:
-        return spec
-    elif isinstance(spec, type):
+    if isinstance(field_type, str):
+        if field_type in _BY_NAME:
+            return _BY_NAME[field_type]
+    elif isinstance(field_type, int) and field_type in TYPE_NAMES:
+        return field_type
+    elif isinstance(field_type, type):
         for python, code in _BY_PYTHON:
-            if issubclass(spec, python):
+            if issubclass(field_type, python):
                 return code
-        if getattr(spec, "_fclib_number", False):
+        if getattr(field_type, "_fclib_number", False):
             return n.T_NUMBER
-    raise TypeError("fclib: %r is no field type (string, number, logical, date, time)" % (spec,))
+    raise TypeError("fclib: %r is no field type (string, number, logical, date, time)" % (field_type,))
 
 
 def type_of_value(value):

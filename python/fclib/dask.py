@@ -77,7 +77,7 @@ def _restore_index(pdf):
 
 
 def _meta(formulas, types, errors):
-    compiled = fp.compile_formulas(formulas, {name: fp.v.type_code(spec) for name, spec in types.items()})
+    compiled = fp.compile_formulas(formulas, {name: fp.v.type_code(field_type) for name, field_type in types.items()})
     text_numbers = n.text_numbers()
     columns = {}
     for name, formula in compiled.items():
