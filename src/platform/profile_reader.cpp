@@ -1,5 +1,7 @@
 #include "platform/profile_reader.h"
 
+#include "platform/profile.h"
+
 #include <cstring>
 
 #include "platform/cp932.h"
@@ -206,14 +208,14 @@ Name trimmed_name(const char* text) {
     return {text, length};
 }
 
-constexpr std::size_t kMostKeys = 32;
+constexpr std::size_t kMostScanKeys = 32;
 constexpr std::size_t kNameChars = 64;
 
 class SectionScan {
 public:
     SectionScan(const char* section, const char* const* keys, std::size_t count, TakeValue take, void* context,
                 bool unicode)
-        : section_(trimmed_name(section)), count_(count < kMostKeys ? count : kMostKeys), take_(take),
+        : section_(trimmed_name(section)), count_(count < kMostScanKeys ? count : kMostScanKeys), take_(take),
           context_(context), unicode_(unicode) {
         for (std::size_t i = 0; i < count_; ++i) keys_[i] = trimmed_name(keys[i]);
     }
@@ -316,7 +318,7 @@ private:
     }
 
     Name section_;
-    Name keys_[kMostKeys];
+    Name keys_[kMostScanKeys];
     std::size_t count_;
     TakeValue take_;
     void* context_;
@@ -398,6 +400,70 @@ std::int32_t value_to_int(const ProfileValue& value, std::int32_t fallback) {
         total = total * base + digit;
     }
     return static_cast<std::int32_t>(negative ? 0u - total : total);
+}
+
+// ---- The profile routines of profile.h, over the platform's scan_profile_file ----
+
+namespace {
+
+std::uint32_t copy_cut(char* out, std::uint32_t out_size, const char* text) {
+    std::size_t length = std::strlen(text);
+    if (length > out_size - 1) length = out_size - 1;
+    std::memcpy(out, text, length);
+    out[length] = '\0';
+    return static_cast<std::uint32_t>(length);
+}
+
+struct TextTarget {
+    char* out;
+    std::uint32_t size;
+    std::uint32_t length;
+    bool found;
+};
+
+void take_text(void* context, std::size_t key, const ProfileValue& value) {
+    TextTarget& target = static_cast<TextTarget*>(context)[key];
+    if (!value.has_value) return;
+    target.length = value_to_text(value, target.out, target.size);
+    target.found = true;
+}
+
+}  // namespace
+
+std::uint32_t profile_string(const char* section, const char* key, const char* fallback,
+                             char* out, std::uint32_t out_size, const char* file) {
+    if (!out || out_size == 0) return 0;
+    TextTarget target{out, out_size, 0, false};
+    scan_profile_file(file, section, &key, 1, take_text, &target);
+    // The fallback is copied as given: Windows would drop its trailing blanks and quotes, but
+    // no caller passes either.
+    return target.found ? target.length : copy_cut(out, out_size, fallback ? fallback : "");
+}
+
+void profile_strings(const char* section, const char* const* keys, std::size_t count, char* values,
+                     std::uint32_t value_size, const char* file) {
+    if (!values || value_size == 0) return;
+    if (count > kMostKeys) count = kMostKeys;
+    TextTarget targets[kMostKeys];
+    for (std::size_t i = 0; i < count; ++i) {
+        values[i * value_size] = '\0';
+        targets[i] = {values + i * value_size, value_size, 0, false};
+    }
+    scan_profile_file(file, section, keys, count, take_text, targets);
+}
+
+std::int32_t profile_int(const char* section, const char* key, std::int32_t fallback, const char* file) {
+    struct IntTarget {
+        std::int32_t fallback;
+        std::int32_t result;
+    } target{fallback, fallback};
+    scan_profile_file(file, section, &key, 1,
+         [](void* context, std::size_t, const ProfileValue& value) {
+             auto& t = *static_cast<IntTarget*>(context);
+             t.result = value_to_int(value, t.fallback);
+         },
+         &target);
+    return target.result;
 }
 
 }  // namespace fcl::platform

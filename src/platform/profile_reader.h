@@ -41,6 +41,12 @@ using TakeValue = void (*)(void* context, std::size_t key, const ProfileValue& v
 void scan_profile(ReadBytes read, void* source, const char* section, const char* const* keys, std::size_t count,
                   TakeValue take, void* context);
 
+// The platform's profile file (profile.cpp; wasm/profile.cpp: the text the host handed over),
+// scanned as scan_profile does; nothing when there is none. profile_reader.cpp builds the
+// routines of profile.h on it.
+void scan_profile_file(const char* file, const char* section, const char* const* keys, std::size_t count,
+                       TakeValue take, void* context);
+
 // The value as GetPrivateProfileStringA writes it to out (out_size >= 1): its code page 932
 // bytes, as many whole characters as fit in out_size - 1 bytes, then NUL. Returns the bytes
 // written, or out_size - 1 when the value was cut.

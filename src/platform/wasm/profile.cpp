@@ -31,34 +31,6 @@ std::size_t read_text(void* source, unsigned char* buffer, std::size_t size) {
     return count;
 }
 
-void scan(const char* file, const char* section, const char* const* keys, std::size_t count, TakeValue take,
-          void* context) {
-    if (!g_text || !file || strcasecmp(file, kProfileFile) != 0) return;
-    Reading reading{g_text, g_size};
-    scan_profile(read_text, &reading, section, keys, count, take, context);
-}
-
-std::uint32_t copy_cut(char* out, std::uint32_t out_size, const char* text) {
-    std::size_t length = std::strlen(text);
-    if (length > out_size - 1) length = out_size - 1;
-    std::memcpy(out, text, length);
-    out[length] = '\0';
-    return static_cast<std::uint32_t>(length);
-}
-
-struct TextTarget {
-    char* out;
-    std::uint32_t size;
-    std::uint32_t length;
-    bool found;
-};
-
-void take_text(void* context, std::size_t key, const ProfileValue& value) {
-    TextTarget& target = static_cast<TextTarget*>(context)[key];
-    if (!value.has_value) return;
-    target.length = value_to_text(value, target.out, target.size);
-    target.found = true;
-}
 
 }  // namespace
 
@@ -74,38 +46,11 @@ bool set_profile_text(const unsigned char* bytes, std::size_t size) {
     return true;
 }
 
-std::uint32_t profile_string(const char* section, const char* key, const char* fallback,
-                             char* out, std::uint32_t out_size, const char* file) {
-    if (!out || out_size == 0) return 0;
-    TextTarget target{out, out_size, 0, false};
-    scan(file, section, &key, 1, take_text, &target);
-    return target.found ? target.length : copy_cut(out, out_size, fallback ? fallback : "");
-}
-
-void profile_strings(const char* section, const char* const* keys, std::size_t count, char* values,
-                     std::uint32_t value_size, const char* file) {
-    if (!values || value_size == 0) return;
-    if (count > kMostKeys) count = kMostKeys;
-    TextTarget targets[kMostKeys];
-    for (std::size_t i = 0; i < count; ++i) {
-        values[i * value_size] = '\0';
-        targets[i] = {values + i * value_size, value_size, 0, false};
-    }
-    scan(file, section, keys, count, take_text, targets);
-}
-
-std::int32_t profile_int(const char* section, const char* key, std::int32_t fallback, const char* file) {
-    struct IntTarget {
-        std::int32_t fallback;
-        std::int32_t result;
-    } target{fallback, fallback};
-    scan(file, section, &key, 1,
-         [](void* context, std::size_t, const ProfileValue& value) {
-             auto& t = *static_cast<IntTarget*>(context);
-             t.result = value_to_int(value, t.fallback);
-         },
-         &target);
-    return target.result;
+void scan_profile_file(const char* file, const char* section, const char* const* keys, std::size_t count,
+                       TakeValue take, void* context) {
+    if (!g_text || !file || strcasecmp(file, kProfileFile) != 0) return;
+    Reading reading{g_text, g_size};
+    scan_profile(read_text, &reading, section, keys, count, take, context);
 }
 
 // The profile has no directory: the host holds it.
