@@ -9,6 +9,7 @@
 #include "analysis/analysis.h"
 #include "fclib.h"
 #include "interface/settings.h"
+#include "interface/values.h"
 #include "platform/wasm/cp932_text.h"
 #include "platform/wasm/profile_text.h"
 
@@ -18,7 +19,60 @@ EM_JS(std::int32_t, js_field, (void* data, const char* name, void* raw, std::uin
     return Module["fclField"](data, name, raw, type);
 });
 
+// A run's field answers that JavaScript writes before the run (see Formula._fill), so that
+// numbers and logicals reach the executor without a call out of the module. Slots are matched
+// by name; a slot in the kAsk state, or a name without a slot, is asked of JavaScript.
+constexpr std::size_t kMostSlots = 32;
+constexpr std::size_t kSlotNameBytes = 63;  // longer names are always asked of JavaScript
+enum SlotState : std::int32_t { kAsk = 0, kNumber = 1, kLogical = 2, kNoValue = 3 };
+struct FieldSlot {
+    double number;
+    // The address the name came at in an earlier run of the same code: a run passes the name
+    // of one item at one address every time. JavaScript clears it with the name.
+    const char* seen;
+    std::int32_t state;
+    std::uint8_t logical;
+    char name[kSlotNameBytes];  // NUL-terminated
+};
+static_assert(sizeof(FieldSlot) == 80, "index.js lays the slots out with this size");
+
+FieldSlot g_slots[kMostSlots];
+std::size_t g_slot_count = 0;  // the slots in force for the run in progress; 0 outside runs
+void* g_host_token = nullptr;  // the data pointer of field requests (aggregates use others)
+void* g_handle = nullptr;
+unsigned char* g_result = nullptr;
+
+FieldSlot* find_slot(const char* name) {
+    for (std::size_t i = 0; i < g_slot_count; ++i)
+        if (g_slots[i].seen == name) return &g_slots[i];
+    for (std::size_t i = 0; i < g_slot_count; ++i) {
+        if (std::strcmp(g_slots[i].name, name) == 0) {
+            g_slots[i].seen = name;
+            return &g_slots[i];
+        }
+    }
+    return nullptr;
+}
+
 std::int32_t field_callback(void* data, const char* name, void* raw, std::uint16_t* type) {
+    if (data == g_host_token && raw != nullptr) {
+        if (const FieldSlot* slot = find_slot(name)) {
+            switch (slot->state) {
+            case kNumber:
+                std::memcpy(raw, &slot->number, sizeof slot->number);
+                *type = FCL_T_NUMBER | (FCL_RAW_DOUBLE << 8);
+                return 0;
+            case kLogical:
+                *static_cast<unsigned char*>(raw) = slot->logical;
+                *type = FCL_T_LOGICAL;
+                return 0;
+            case kNoValue:
+                return 1;
+            default:
+                break;
+            }
+        }
+    }
     return js_field(data, name, raw, type);
 }
 
@@ -31,6 +85,34 @@ extern "C" {
 
 // The callback to pass to FCLCOMPILE and FCLEXECUTE: it calls Module.fclField.
 EMSCRIPTEN_KEEPALIVE FCLFIELDPROC fclw_callback() { return field_callback; }
+
+// The instance's host token, handle and result buffer, which fclw_run passes to FCLEXECUTE2.
+EMSCRIPTEN_KEEPALIVE void fclw_bind(void* host_token, void* handle, unsigned char* result) {
+    g_host_token = host_token;
+    g_handle = handle;
+    g_result = result;
+}
+
+EMSCRIPTEN_KEEPALIVE FieldSlot* fclw_slots() { return g_slots; }
+
+// Runs code with the first slot_count slots answering fields (0: JavaScript answers them all);
+// -1 when the library's number mode is not mode, the one the code was compiled for. The slots
+// are in force for this run only, whatever runs its callbacks start.
+EMSCRIPTEN_KEEPALIVE int fclw_run(const unsigned char* code, std::size_t slot_count, int mode) {
+    if (FCLMODE() != mode) return -1;
+    const std::size_t outer = g_slot_count;
+    g_slot_count = slot_count < kMostSlots ? slot_count : kMostSlots;
+    const int status = FCLEXECUTE2(field_callback, g_host_token, code, g_result, g_handle);
+    g_slot_count = outer;
+    return status;
+}
+
+// Refuses a run of code as the library refuses one from inside a field callback: the blank
+// value of its result type and FCL_E_BUSY.
+EMSCRIPTEN_KEEPALIVE int fclw_refuse(const unsigned char* code) {
+    fcl::write_blank_value(code[0], g_result);
+    return FCL_E_BUSY;
+}
 
 // Replaces the profile (null bytes: none) and reads the load-time settings again.
 EMSCRIPTEN_KEEPALIVE int fclw_set_profile(const unsigned char* bytes, std::size_t size) {

@@ -11,6 +11,13 @@ const MAX_CODE = 528;
 // Formula texts up to this size go through one block kept for them, without malloc and free.
 const TEXT_SPACE = 4096;
 const AGGREGATE_KINDS = ["none", "running", "per-call"];
+const BUSY = 1010;
+// The field slots of bindings.cpp, 80 bytes each: double number at 0, the address seen at 8,
+// int32 state at 12, the logical's byte at 16, the NUL-terminated name from 17.
+const SLOT_SIZE = 80;
+const MOST_SLOTS = 32;
+const SLOT_ASK = 0, SLOT_NUMBER = 1, SLOT_LOGICAL = 2, SLOT_NO_VALUE = 3;
+const SLOT_NAME = /^[\x01-\x7f]{1,62}$/;
 
 // The bundle's .wasm is gzipped (tools/bundle.mjs).
 function gunzip(bytes) {
@@ -78,29 +85,38 @@ function typeCode(type) {
 }
 
 export async function createFclib(options = {}) {
-  // The handler of the call in progress: compile and run install theirs. Module.fclField
-  // itself stays one function: the module's object is large, and stores to it are slow.
-  let handler = () => 1;
+  // Module.fclField stays one function that hands every request to the instance's _handler,
+  // the one of the call in progress (compile and run install theirs): the module's object is
+  // large, and stores to it are slow.
+  let fclib;
   const module = await createFclibModule({
     wasmBinary: new Uint8Array(await gunzip(fromBase64(wasmGzipBase64))),
     fclClock: options.clock,
-    fclField: (data, name, raw, type) => handler(data, name, raw, type),
+    fclField: (data, name, raw, type) => fclib._handler(data, name, raw, type),
   });
-  return new Fclib(module, options, (h) => (handler = h), () => handler);
+  return (fclib = new Fclib(module, options));
 }
 
 class Fclib {
-  constructor(m, options, setHandler, getHandler) {
+  constructor(m, options) {
     this.m = m;
     this.raw = m;
-    this._setHandler = setHandler;
-    this._getHandler = getHandler;
+    this._handler = () => 1;
     this._callback = m._fclw_callback();
     this._hostToken = m._malloc(8);
     this._handle = m._FCLCREATEHANDLE();
     this._scratch = m._malloc(4096);
     this._result = m._malloc(MAX_CODE + 8);
     this._textAt = m._malloc(TEXT_SPACE);
+    this._code = m._malloc(MAX_CODE);
+    this._slots = m._fclw_slots();
+    this._slotOwner = null;  // the formula whose slot names the slots hold, and how many
+    this._slotOwnerCount = 0;
+    // While a run is in progress. Its record's getters and functions are its field callback,
+    // where the library refuses compiles and runs on the same handle (FCL_E_BUSY): getters the
+    // slots are filled from, before the library's run starts, are refused here alike.
+    this._busy = false;
+    m._fclw_bind(this._hostToken, this._handle, this._result);
     this._view = new DataView(m.HEAPU8.buffer);
     this.setProfile(options.profile === undefined ? fromBase64(sampleProfileBase64) : options.profile);
     m._NumSetup(5);
@@ -254,12 +270,12 @@ class Fclib {
   }
 
   _withHandler(handler, call) {
-    const previous = this._getHandler();
-    this._setHandler(handler);
+    const previous = this._handler;
+    this._handler = handler;
     try {
       return call();
     } finally {
-      this._setHandler(previous);
+      this._handler = previous;
     }
   }
 
@@ -268,21 +284,20 @@ class Fclib {
   compile(text, fields = {}) {
     const m = this.m;
     const at = this._putText(text);
-    const code = m._malloc(MAX_CODE);
+    const code = this._code;
     const length = this._scratch;
     const answered = [];
-    const status = this._withHandler(this._typeHandler(fields, answered), () =>
+    const status = this._busy ? BUSY : this._withHandler(this._typeHandler(fields, answered), () =>
       m._FCLCOMPILE2(this._callback, this._hostToken, at, code, length, this._handle),
     );
     if (status) {
       const error = this._compileError(status, this._bytes(text), at, answered);
       this._unput(at);
-      m._free(code);
       throw error;
     }
     this._unput(at);
     const size = m.HEAPU16[length >> 1];
-    return new Formula(this, m.HEAPU8.slice(code, code + size), code);
+    return new Formula(this, m.HEAPU8.slice(code, code + size), m._FCLMODE());
   }
 
   // The analysis of the failed text gives the reason and the token the compiler stopped at
@@ -304,9 +319,7 @@ class Fclib {
   // A compiled block from elsewhere (a native compile, storage) as a Formula of the current
   // number mode; the library checks it when it runs.
   adopt(code) {
-    const at = this.m._malloc(MAX_CODE);
-    this.m.HEAPU8.set(code.subarray(0, MAX_CODE), at);
-    return new Formula(this, Uint8Array.from(code), at);
+    return new Formula(this, Uint8Array.from(code), this.m._FCLMODE());
   }
 
   // The tokens as the lexer reads them, with byte spans and JavaScript string spans.
@@ -453,25 +466,38 @@ class Fclib {
 }
 
 class Formula {
-  constructor(fcl, code, at) {
+  constructor(fcl, code, mode) {
     this.fcl = fcl;
     this.code = code;
     this.resultType = TYPE_NAMES[code[0]] ?? code[0];
     this.resultMask = code[0];
     this.flags = code[1];
-    this.numbers = fcl.numbers;
-    this._mode = this.numbers === "text" ? 1 : 0;
-    this._at = at;
-    this._names = new Map();
-    formulas.register(this, { m: fcl.m, at }, this);
+    this.numbers = mode ? "text" : "double";
+    this._mode = mode;
+    this._at = 0;  // the heap copy of the code that runs use, made by the first run
+    this._disposed = false;
+    this._names = new Map();  // name address in the run's code -> name
+    this._slotNames = [];  // the fields runs answer through the slots, in slot order
   }
 
-  // Frees the heap copy of the code (done anyway when the formula is collected).
+  // Frees the heap copy of the code (done anyway when the formula is collected); the formula
+  // no longer runs.
   dispose() {
+    this._disposed = true;
     if (!this._at) return;
     formulas.unregister(this);
     this.fcl.m._free(this._at);
     this._at = 0;
+  }
+
+  // The heap copy of the code: a formula that is only compiled (checked, stored) needs none.
+  _codeAt() {
+    if (this._disposed) throw new Error("the formula was disposed");
+    const m = this.fcl.m;
+    const at = m._malloc(MAX_CODE);
+    m.HEAPU8.set(this.code.subarray(0, MAX_CODE), at);
+    formulas.register(this, { m, at }, this);
+    return (this._at = at);
   }
 
   _name(name) {
@@ -483,17 +509,67 @@ class Formula {
     return text;
   }
 
+  // The name of a field request seen for the first time; a short ASCII name gets a slot.
+  _fieldName(name) {
+    const text = this._name(name);
+    const slotted = this._slotNames;
+    if (slotted.length < MOST_SLOTS && SLOT_NAME.test(text) && !slotted.includes(text)) slotted.push(text);
+    return text;
+  }
+
+  // Writes the record's value of every slotted field into the slots: a number or logical to be
+  // answered in the module, a missing value to fail there, anything else to be asked of the
+  // handler. Returns the slots the run may use: none for a record that is a function (called
+  // for the fields the run asks for, and only those).
+  _fill(record) {
+    const fcl = this.fcl;
+    const names = this._slotNames;
+    if (names.length === 0 || typeof record !== "object" || record === null) return 0;
+    const m = fcl.m;
+    const at = fcl._slots;
+    if (fcl._slotOwner !== this || fcl._slotOwnerCount !== names.length) {
+      const heap = m.HEAPU8;
+      for (let i = 0; i < names.length; ++i) {
+        const name = names[i];
+        const slot = at + i * SLOT_SIZE;
+        m.HEAPU32[(slot + 8) >> 2] = 0;
+        for (let c = 0; c < name.length; ++c) heap[slot + 17 + c] = name.charCodeAt(c);
+        heap[slot + 17 + name.length] = 0;
+      }
+      fcl._slotOwner = this;
+      fcl._slotOwnerCount = names.length;
+    }
+    const numbers = m.HEAPF64;
+    const words = m.HEAP32;
+    const map = record instanceof Map;
+    for (let i = 0; i < names.length; ++i) {
+      const value = map ? record.get(names[i]) : record[names[i]];
+      const slot = at + i * SLOT_SIZE;
+      let state = SLOT_ASK;
+      if (typeof value === "number") {
+        numbers[slot >> 3] = value;
+        state = SLOT_NUMBER;
+      } else if (typeof value === "boolean") {
+        m.HEAPU8[slot + 16] = value ? 1 : 0;
+        state = SLOT_LOGICAL;
+      } else if (value === undefined || value === null) {
+        state = SLOT_NO_VALUE;
+      }
+      words[(slot + 12) >> 2] = state;
+    }
+    return names.length;
+  }
+
   // The handler answering the run's field and aggregate requests from record and host.
   _runHandler(state) {
     const fcl = this.fcl;
-    const m = fcl.m;
     const token = fcl._hostToken;
     const view = fcl._view;
     const names = this._names;
     return (data, name, raw, type) => {
       try {
         if (data !== token) return this._aggregate(state.host, data, name, raw, type);
-        const key = names.get(name) ?? this._name(name);
+        const key = names.get(name) ?? this._fieldName(name);
         const record = state.record;
         const value = typeof record === "function" ? record(key) : record instanceof Map ? record.get(key) : record?.[key];
         if (typeof value === "number") {
@@ -524,16 +600,20 @@ class Formula {
     return answer.status ?? 0;
   }
 
-  // Runs the formula once; the status (the number mode, checked before, is fcl._mode).
+  // Runs the formula once with state's record; the status. The result is in fcl._result.
   _execute(state) {
     const fcl = this.fcl;
     const m = fcl.m;
-    if (!this._at) throw new Error("the formula was disposed");
-    fcl._mode = m._FCLMODE();
-    if (fcl._mode !== this._mode) {
-      throw new Error(`the formula was compiled for ${this.numbers} numbers`);
+    const at = this._at || this._codeAt();
+    if (fcl._busy) return m._fclw_refuse(at);
+    fcl._busy = true;
+    let status;
+    try {
+      status = m._fclw_run(at, this._fill(state.record), this._mode);
+    } finally {
+      fcl._busy = false;
     }
-    const status = m._FCLEXECUTE2(fcl._callback, fcl._hostToken, this._at, fcl._result, fcl._handle);
+    if (status < 0) throw new Error(`the formula was compiled for ${this.numbers} numbers`);
     if (state.error) {
       const error = state.error;
       state.error = undefined;
@@ -550,7 +630,7 @@ class Formula {
     const at = fcl._result;
     const heap = fcl.m.HEAPU8;
     let size = 1;
-    if (heap[at] === Type.NUMBER && !fcl.m._FCLMODE()) size = 9;
+    if (heap[at] === Type.NUMBER && !this._mode) size = 9;
     else if (heap[at] === Type.LOGICAL || heap[at] === 128) size = 2;
     else if (TYPE_NAMES[heap[at]]) size = fcl._cstring(at + 1).length + 2;
     return { status, value: heap.slice(at, at + size) };
@@ -563,17 +643,17 @@ class Formula {
     state.handler ??= this._runHandler(state);
     state.record = record;
     state.host = host;
-    const previous = fcl._getHandler();
-    fcl._setHandler(state.handler);
+    const previous = fcl._handler;
+    fcl._handler = state.handler;
     let status;
     try {
       status = this._execute(state);
     } finally {
-      fcl._setHandler(previous);
+      fcl._handler = previous;
       state.record = state.host = undefined;
     }
     if (status) throw this._runError(status);
-    return fcl._readValue(fcl._result, fcl._mode);
+    return fcl._readValue(fcl._result, this._mode);
   }
 
   // The values for every record, in an array; a failed run gives an FclError in its place.
@@ -585,7 +665,7 @@ class Formula {
       for (let i = 0; i < records.length; ++i) {
         state.record = records[i];
         const status = this._execute(state);
-        out[i] = status ? this._runError(status) : fcl._readValue(fcl._result, fcl._mode);
+        out[i] = status ? this._runError(status) : fcl._readValue(fcl._result, this._mode);
       }
       return out;
     });

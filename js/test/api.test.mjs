@@ -26,6 +26,52 @@ test("fields, result types, flags and bytes", () => {
   assert.equal(named.run({ 名前: "山田太郎" }), "山田様");
 });
 
+test("a field gives the same answer from an object, a Map or a function record", () => {
+  const formula = fcl.compile('IF([On], STR([A] + [B]), "off")', { On: "logical", A: "number", B: "number" });
+  const records = [
+    { On: true, A: 1, B: 2 }, { On: true, A: 1, B: "2" }, { On: true, A: 1 }, { On: false, A: 1, B: 2 },
+    { On: true, A: null, B: 2 }, { On: 1, A: 1.5, B: -0 }, { On: "Y", A: 3, B: 4 }, { On: true, A: 1e300, B: 1e300 },
+  ];
+  const outcome = (record) => {
+    try {
+      return formula.run(record);
+    } catch (error) {
+      return error.status;
+    }
+  };
+  for (let pass = 0; pass < 2; ++pass) {
+    for (const record of records) {
+      const expected = outcome((name) => record[name]);
+      assert.equal(outcome(record), expected, JSON.stringify(record));
+      assert.equal(outcome(new Map(Object.entries(record))), expected, JSON.stringify(record));
+    }
+  }
+});
+
+test("runs inside runs, formulas in turn, and fields past what the module answers itself", () => {
+  const inner = fcl.compile("[X] * 10", { X: "number" });
+  const outer = fcl.compile("[A] - [B]", { A: "number", B: "number" });
+  const swapped = fcl.compile("[B] - [A]", { A: "number", B: "number" });
+  // A record's getters and functions are the run's field callback, where the library refuses
+  // runs and compiles on the same handle: the first run (fields asked one by one) and later
+  // ones (fields read before the run) alike.
+  const busy = (error) => error.status === 1010;
+  for (let i = 0; i < 3; ++i) {
+    assert.throws(() => outer.run({ A: 5, get B() { return inner.run({ X: i }); } }), busy);
+    assert.throws(() => outer.run({ A: 5, get B() { return fcl.compile("1").run(); } }), busy);
+    assert.throws(() => outer.run((name) => (name === "A" ? inner.run({ X: 1 }) : i)), busy);
+    assert.equal(outer.run({ A: inner.run({ X: i }), B: 1 }), 10 * i - 1);
+    assert.equal(swapped.run({ A: i, B: 7 }), 7 - i);
+  }
+  // 34 fields, one with a name of 66 bytes: more, and longer, than the module answers itself.
+  const names = Array.from({ length: 34 }, (_, i) => `F${i}`.padEnd(i === 3 ? 66 : 2, "x"));
+  const sum = fcl.compile(names.map((n) => `[${n}]`).join(" + "), (name) => (names.includes(name) ? "number" : undefined));
+  const record = Object.fromEntries(names.map((n, i) => [n, i]));
+  for (let i = 0; i < 2; ++i) assert.equal(sum.run(record), (33 * 34) / 2);
+  sum.dispose();
+  assert.throws(() => sum.run(record), /disposed/);
+});
+
 test("dates, times and logicals", () => {
   const day = fcl.compile("[D]", { D: "date" }).run({ D: new Date(2024, 1, 29) });
   assert.equal(day, "20240229");
