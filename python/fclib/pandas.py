@@ -31,8 +31,8 @@ def _dtype_type(series):
 def column_types(df, types=None):
     """{column name: type code} of a frame's columns; types ({name: type}) overrides."""
     out = {str(name): _dtype_type(df[name]) for name in df.columns}
-    for name, spec in (types or {}).items():
-        out[str(name)] = v.type_code(spec)
+    for name, field_type in (types or {}).items():
+        out[str(name)] = v.type_code(field_type)
     return out
 
 
