@@ -41,7 +41,7 @@ for (let round = 0; round < 5; ++round) {
   const native = process.env.FCLIB_NATIVE_BENCH
     ? execFileSync(process.env.FCLIB_NATIVE_BENCH).toString().trim().split(" ").map(Number)
     : [NaN, NaN];
-  rounds.push({ run, compile, runRatio: run / native[0], compileRatio: compile / native[1], native });
+  rounds.push({ run, compile, runRatio: run / native[0], compileRatio: compile / native[1] });
 }
 const median = (key) => rounds.map((r) => r[key]).sort((a, b) => a - b)[rounds.length >> 1];
 const range = (key) => {

@@ -3,6 +3,7 @@
 // table, and the analysis API (tokens, diagnostics, lint, the function catalogue) in flat form.
 #include <emscripten.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -34,7 +35,9 @@ struct FieldSlot {
     std::uint8_t logical;
     char name[kSlotNameBytes];  // NUL-terminated
 };
-static_assert(sizeof(FieldSlot) == 80, "index.js lays the slots out with this size");
+// index.js writes the slots at these offsets; the count and the name's room it asks of the module.
+static_assert(sizeof(FieldSlot) == 80 && offsetof(FieldSlot, seen) == 8 && offsetof(FieldSlot, state) == 12 &&
+              offsetof(FieldSlot, logical) == 16 && offsetof(FieldSlot, name) == 17);
 
 FieldSlot g_slots[kMostSlots];
 std::size_t g_slot_count = 0;  // the slots in force for the run in progress; 0 outside runs
@@ -94,16 +97,17 @@ EMSCRIPTEN_KEEPALIVE void fclw_bind(void* host_token, void* handle, unsigned cha
 }
 
 EMSCRIPTEN_KEEPALIVE FieldSlot* fclw_slots() { return g_slots; }
+EMSCRIPTEN_KEEPALIVE int fclw_most_slots() { return kMostSlots; }
+EMSCRIPTEN_KEEPALIVE int fclw_slot_name_bytes() { return kSlotNameBytes; }
 
 // Runs code with the first slot_count slots answering fields (0: JavaScript answers them all);
 // -1 when the library's number mode is not mode, the one the code was compiled for. The slots
-// are in force for this run only, whatever runs its callbacks start.
+// are in force for this run only (index.js starts no run from inside another).
 EMSCRIPTEN_KEEPALIVE int fclw_run(const unsigned char* code, std::size_t slot_count, int mode) {
     if (FCLMODE() != mode) return -1;
-    const std::size_t outer = g_slot_count;
     g_slot_count = slot_count < kMostSlots ? slot_count : kMostSlots;
     const int status = FCLEXECUTE2(field_callback, g_host_token, code, g_result, g_handle);
-    g_slot_count = outer;
+    g_slot_count = 0;
     return status;
 }
 

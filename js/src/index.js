@@ -15,9 +15,7 @@ const BUSY = 1010;
 // The field slots of bindings.cpp, 80 bytes each: double number at 0, the address seen at 8,
 // int32 state at 12, the logical's byte at 16, the NUL-terminated name from 17.
 const SLOT_SIZE = 80;
-const MOST_SLOTS = 32;
 const SLOT_ASK = 0, SLOT_NUMBER = 1, SLOT_LOGICAL = 2, SLOT_NO_VALUE = 3;
-const SLOT_NAME = /^[\x01-\x7f]{1,62}$/;
 
 // The bundle's .wasm is gzipped (tools/bundle.mjs).
 function gunzip(bytes) {
@@ -110,6 +108,8 @@ class Fclib {
     this._textAt = m._malloc(TEXT_SPACE);
     this._code = m._malloc(MAX_CODE);
     this._slots = m._fclw_slots();
+    this._mostSlots = m._fclw_most_slots();
+    this._slotName = new RegExp(`^[\\x01-\\x7f]{1,${m._fclw_slot_name_bytes() - 1}}$`);  // ASCII that fits
     this._slotOwner = null;  // the formula whose slot names the slots hold, and how many
     this._slotOwnerCount = 0;
     // While a run is in progress. Its record's getters and functions are its field callback,
@@ -513,7 +513,8 @@ class Formula {
   _fieldName(name) {
     const text = this._name(name);
     const slotted = this._slotNames;
-    if (slotted.length < MOST_SLOTS && SLOT_NAME.test(text) && !slotted.includes(text)) slotted.push(text);
+    const fcl = this.fcl;
+    if (slotted.length < fcl._mostSlots && fcl._slotName.test(text) && !slotted.includes(text)) slotted.push(text);
     return text;
   }
 
